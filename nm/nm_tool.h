@@ -1,0 +1,30 @@
+// The name utility's process-wide state, its entry and the listing of one object.
+#pragma once
+
+#include <cstdint>
+
+#include "options/opt_engine.h"
+
+struct PFILE;
+struct ar_reader;
+
+// Everything the tool keeps for the whole run.
+struct NM_TOOL {
+    int argc = 0;
+    char** argv = nullptr;
+    int32_t next_index = 1;     // the next command-line word to consume
+    OPT_STATE* options = nullptr;
+    const char* tool_name = "<toolname>";
+    PFILE* output = nullptr;
+};
+NM_TOOL& nm_tool();
+
+// The program: options, output, then every input file. Returns the exit status.
+int nm_main(int argc, char** argv);
+
+// Lists one object file or archive member standing at the input's current position.
+// `size` is 0 for a whole file, else the member's size.
+void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output);
+
+// The archive reader's error hook: every problem is reported as an error.
+void nm_archive_error(ar_reader* reader, int level, const char* message);

@@ -1,0 +1,72 @@
+// The banner texts, built once on first use.
+#include "util/banner.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "util/xalloc.h"
+
+#ifndef NMKITE_BUILD_STAMP
+#define NMKITE_BUILD_STAMP "00000000-0000"
+#endif
+#ifndef NMKITE_BRANCH_WORD
+#define NMKITE_BRANCH_WORD "nobranch"
+#endif
+
+namespace {
+
+constexpr const char* family_name = "Kite";
+constexpr const char* tool_title = "Name Utility";
+constexpr int version_major = 20;
+constexpr int version_minor = 12;
+constexpr int version_patch = 0;
+constexpr const char* release_suffix = ".STS";
+
+struct TEXTS {
+    char* version = nullptr;
+    char* release = nullptr;
+    char* product = nullptr;
+    TEXTS() {
+        xasprintf(&version, "%d.%d.%d", version_major, version_minor, version_patch);
+        char* v = nullptr;
+        xasprintf(&v, "v%s", version);
+        xasprintf(&release, "%s%s", v, release_suffix);
+        std::free(v);
+        xasprintf(&product, "%s %s", family_name, tool_title);
+    }
+};
+
+const TEXTS& texts() {
+    static const TEXTS t;
+    return t;
+}
+
+std::string compiler_word() {
+#if defined(__clang__)
+    return "clang" + std::to_string(__clang_major__) + "-" + std::to_string(__clang_minor__);
+#elif defined(__GNUC__)
+    return "gcc" + std::to_string(__GNUC__) + "-" + std::to_string(__GNUC_MINOR__);
+#elif defined(_MSC_VER)
+    return "msvc" + std::to_string(_MSC_VER);
+#else
+    return "cxx";
+#endif
+}
+
+}  // namespace
+
+const char* banner_version() { return texts().version; }
+
+void print_banner(FILE* stream) {
+    std::fprintf(stream, "%-*.*s%s\n", 40, 40, texts().product, texts().release);
+}
+
+const char* build_identifier() {
+    static const std::string id = compiler_word() + "-" + NMKITE_BUILD_STAMP + "-" + NMKITE_BRANCH_WORD;
+    return id.c_str();
+}
+
+void print_build_number(FILE* stream) {
+    print_banner(stream);
+    std::fprintf(stream, "Build Number %s\n", build_identifier());
+}

@@ -1,0 +1,14 @@
+// The tool chain's banner: processor family, tool title and release version.
+#pragma once
+
+#include <cstdio>
+
+// "20.12.0".
+const char* banner_version();
+// The product text padded or cut to 40 columns, then the release text, e.g.
+// "Kite Name Utility                       v20.12.0.STS".
+void print_banner(FILE* stream);
+// The banner, then "Build Number " and the build identifier.
+void print_build_number(FILE* stream);
+// The build identifier: compiler, build date and time, source branch (letters, digits and "-").
+const char* build_identifier();

@@ -1,0 +1,98 @@
+// DATA_MAP: a byte buffer with a cursor, in memory or a lazily loaded window on a file region,
+// with readers and writers of object-file integer encodings in either byte order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+struct PFILE;
+
+class DATA_MAP {
+public:
+    DATA_MAP();
+    DATA_MAP(const DATA_MAP& other);
+    DATA_MAP& operator=(const DATA_MAP& other);
+    DATA_MAP(DATA_MAP&&) noexcept = default;
+    DATA_MAP& operator=(DATA_MAP&&) noexcept = default;
+
+    // Becomes an unloaded window on `size` bytes of `file` at `offset`. Bytes the file does
+    // not hold read as zeros and cost no memory.
+    void attach_file(PFILE* file, int64_t offset, uint64_t size);
+    // Copies the bytes in; the map is then in memory and loaded.
+    void assign_bytes(const void* pointer, size_t length);
+    // An empty in-memory map (the byte order is kept).
+    void reset();
+    // Brings a file-backed map's bytes in; every reader and writer calls it first.
+    void load();
+    // Frees the buffer; a file-backed map loads again on next use.
+    void unload();
+
+    // Readers: each advances the cursor by the bytes it covers. A value that reaches past `size`
+    // or starts past the loaded bytes reads as 0.
+    uint8_t read_u8();
+    uint16_t read_u16();
+    uint32_t read_u32();
+    uint64_t read_uint(unsigned n);  // n from 1 to 8
+    uint32_t read_uleb128();
+    // A NUL-terminated string returned in place (valid until the map changes); "" at the edges.
+    const char* read_string();
+    // Copies n bytes out; zeros where the map has none.
+    void read_bytes(void* out, size_t n);
+
+    // Writers: at the cursor, growing the buffer with zeros as needed; they raise `size`.
+    void write_u8(uint8_t value);
+    void write_u16(uint16_t value);
+    void write_u32(uint32_t value);
+    void write_uint(uint64_t value, unsigned n);
+    void write_uleb128(uint32_t value);
+    void write_string(const char* text);
+    void write_bytes(const void* data, size_t n);
+
+    // Writes `count` bytes from the cursor to the file: the map's data, then zeros. 0 or -1.
+    [[nodiscard]] int save(PFILE* file, uint64_t count);
+    // Prints `count` bytes from the cursor in rows of 16 with offsets and characters. 0 or -1.
+    [[nodiscard]] int hex_dump(FILE* stream, uint64_t count);
+
+    uint64_t size() const { return size_; }
+    void set_size(uint64_t size) { size_ = size; }
+    uint64_t cursor() const { return cursor_; }
+    void set_cursor(uint64_t cursor) { cursor_ = cursor; }
+    bool big_endian() const { return big_endian_; }
+    void set_big_endian(bool big) { big_endian_ = big; }
+    bool loaded() const { return loaded_; }
+    bool modified() const { return modified_; }
+    bool file_backed() const { return file_ != nullptr; }
+    PFILE* file() const { return file_; }
+    int64_t file_offset() const { return file_offset_; }
+    // Bytes that the last load brought in (those past it up to the loaded length read as zeros).
+    uint64_t bytes_held() const { return held(); }
+    // The loaded length: what readers may see, real bytes and zeros together.
+    uint64_t loaded_length() const { return loaded_len_; }
+    // The held bytes themselves (followed by one NUL), after load().
+    const uint8_t* data() const { return buffer_.data(); }
+
+private:
+    uint64_t held() const { return buffer_.size() - 1; }
+    // True when a read of w bytes at the cursor sees the map's data; false when it yields zeros.
+    bool readable(uint64_t w);
+    uint64_t read_value(unsigned n);
+    void write_value(uint64_t value, unsigned n);
+    // Room for w bytes at the cursor, as real bytes.
+    uint8_t* writable(uint64_t w);
+    // Length of a value ending at the first byte for which `ends` holds, measured within size.
+    template <class ENDS>
+    uint64_t measure(ENDS ends) const;
+
+    std::vector<uint8_t> buffer_;  // the held bytes plus one NUL so in-place strings always end
+    uint64_t loaded_len_ = 0;
+    uint64_t size_ = 0;
+    uint64_t cursor_ = 0;
+    PFILE* file_ = nullptr;
+    int64_t file_offset_ = 0;
+    uint64_t load_size_ = 0;
+    bool loaded_ = true;
+    bool modified_ = false;
+    bool big_endian_ = false;
+};

@@ -1,0 +1,58 @@
+// The file pool: named files behind handles, at most 15 open at once, reopened transparently;
+// and the checked wrappers over the standard stream functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "util/platform.h"
+
+struct PFILE_POOL;
+
+// One named file of the pool (or one of the three standard handles).
+struct PFILE {
+    PFILE_POOL* pool = nullptr;
+    FILE* stream = nullptr;     // null while the pool has closed the file
+    std::string name;
+    bool has_name = false;
+    std::string mode;           // after the first open: the mode that reopens without truncating
+    pf_off_t position = 0;      // offset saved when the pool closed the file
+    fpos_t saved_pos{};
+    bool has_saved_pos = false;
+    uint8_t pinned = 0;
+    uint32_t reopen_count = 0;
+    uint32_t stamp = 0;         // the pool clock at the last access
+    size_t index = 0;           // place in the pool's handle table
+    int slot = -1;              // place in the open-slot table, -1 when closed
+    bool standard = false;      // stdin, stdout or stderr: never closed, evicted or released
+};
+
+// The mode that reopens a file first opened with `mode` without truncating it.
+const char* pf_reopen_mode(const char* mode);
+
+// Opens `name`; null (with nothing reported) when it cannot be opened or no slot can be made.
+PFILE* pfopen(const char* name, const char* mode);
+// The open stream of a handle, reopening it at its saved position if the pool closed it.
+// Every use of a pool file goes through here; null when a reopen fails.
+FILE* pffile(PFILE* handle);
+// Closes and releases a handle; does nothing for the standard handles. Returns fclose's result.
+int pfclose(PFILE* handle);
+PFILE* pfstdin();
+PFILE* pfstdout();
+PFILE* pfstderr();
+// A pinned file is never closed by the pool.
+void pfpin(PFILE* handle, int flag);
+// The handle's name, or "" when it has none.
+const char* pfname(const PFILE* handle);
+// How many pool files are open now (the standard handles not counted).
+int pf_open_count();
+
+// Checked wrappers: misuse is reported as an internal error and the call returns 0 or -1.
+size_t pfread(void* buffer, size_t size, size_t count, FILE* stream);
+size_t pfwrite(const void* buffer, size_t size, size_t count, FILE* stream, bool quiet);
+int pfseek(FILE* stream, long offset, int whence);
+int pfseeko(FILE* stream, pf_off_t offset, int whence);
+long pftell(FILE* stream);
+pf_off_t pftello(FILE* stream);

@@ -1,0 +1,27 @@
+// Host facilities: 64-bit seeks and tells, the "file table full" test, stream buffering.
+#include "util/platform.h"
+
+#include <cerrno>
+
+int platform_seek64(FILE* stream, pf_off_t offset, int whence) {
+#if defined(_WIN32)
+    return _fseeki64(stream, offset, whence);
+#else
+    return fseeko(stream, static_cast<off_t>(offset), whence);
+#endif
+}
+
+pf_off_t platform_tell64(FILE* stream) {
+#if defined(_WIN32)
+    return _ftelli64(stream);
+#else
+    return static_cast<pf_off_t>(ftello(stream));
+#endif
+}
+
+bool platform_open_table_full(int error_number) {
+    // Both runtimes number "too many open files in system" 23.
+    return error_number == 23;
+}
+
+void platform_line_buffer_stderr() { std::setvbuf(stderr, nullptr, _IOLBF, BUFSIZ); }

@@ -1,0 +1,17 @@
+// The few host facilities that differ between Windows and POSIX runtimes, behind one interface.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// The runtime's large file offset.
+using pf_off_t = int64_t;
+
+// fseek with a 64-bit offset; returns 0 on success.
+int platform_seek64(FILE* stream, pf_off_t offset, int whence);
+// ftell with a 64-bit result; -1 on failure.
+pf_off_t platform_tell64(FILE* stream);
+// True when the last failed open was refused because the system's table of open files is full.
+bool platform_open_table_full(int error_number);
+// Switches standard error to line buffering.
+void platform_line_buffer_stderr();

@@ -1,0 +1,36 @@
+// String comparison and search that ignore letter case.
+#include "util/str_util.h"
+
+#include <cctype>
+
+namespace {
+
+int lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+
+}  // namespace
+
+int str_casecmp(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const int d = lower(*a) - lower(*b);
+        if (d != 0 || *a == '\0') return d;
+    }
+}
+
+int str_ncasecmp(const char* a, const char* b, size_t n) {
+    for (; n > 0; --n, ++a, ++b) {
+        const int d = lower(*a) - lower(*b);
+        if (d != 0 || *a == '\0') return d;
+    }
+    return 0;
+}
+
+const char* str_casestr(const char* haystack, const char* needle) {
+    if (*needle == '\0') return haystack;
+    for (; *haystack; ++haystack) {
+        const char* h = haystack;
+        const char* n = needle;
+        while (*h && *n && lower(*h) == lower(*n)) ++h, ++n;
+        if (*n == '\0') return haystack;
+    }
+    return nullptr;
+}
