@@ -1,7 +1,45 @@
-// Listing one object: open it through the object-file library and print its symbols.
-#include "nm/nm_tool.h"
+// Listing one object: open it through the object-file library, report what reading left pending,
+// and print its symbols.
+#include <cstdlib>
 
-void list_object(const char*, PFILE*, uint32_t, PFILE*) {
-    // Objects are recognised and listed by the object-file library; until it reads a format,
-    // every input is an unknown file, for which nothing is printed.
+#include "DIAG/user_msg_api.h"
+#include "nm/nm_tool.h"
+#include "ofe/object_file.h"
+
+using OFE::OBJECT_FILE;
+
+namespace {
+
+// Every error the library reports while listing is printed, counted and cleared; the listing goes on.
+void error_handler(OBJECT_FILE* object, uint32_t code, const char* message) {
+    if (message && *message) {
+        if (code != OFE::OF_ERR_DEVELOPMENT)
+            user_msg_error(user_msg_context(), "%s: %s", OFE::error_text(code), message);
+    } else {
+        user_msg_error(user_msg_context(), "%s: %s", OFE::error_text(OFE::OF_ERR_INTERNAL),
+                       "no description available");
+    }
+    object->clear_error();
+}
+
+}  // namespace
+
+void dump_symbols(OBJECT_FILE*, PFILE*, const char*) {
+    // The symbol tables of the formats are not read yet: nothing to print.
+}
+
+void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output) {
+    OBJECT_FILE* object = OBJECT_FILE::open(input, size, name, nullptr);
+    if (!object) return;
+    if (object->error_code() != OFE::OF_ERR_NONE) {
+        const char* message = object->error_message();
+        user_msg_error(user_msg_context(), "%s%s%s", OFE::error_text(object->error_code()), *message ? ": " : "",
+                       message);
+        delete object;
+        std::fflush(nullptr);
+        std::exit(1);
+    }
+    object->set_error_handler(error_handler);
+    dump_symbols(object, output, name);
+    delete object;
 }

@@ -1,0 +1,175 @@
+// Opening and identifying object files, the error status and raw data access.
+#include "ofe/object_file.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "DIAG/user_msg_api.h"
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/machine/of_machine_db.h"
+#include "util/data_map.h"
+#include "util/pfile.h"
+
+namespace OFE {
+
+namespace {
+
+// Every object's pending message refers to this one buffer: the next report replaces the text.
+char message_buffer[4096];
+uint32_t next_serial = 0;
+
+bool is_warning(uint32_t code) { return code == OF_ERR_WARNING || code == OF_ERR_VALUE_TRUNCATED; }
+
+}  // namespace
+
+uint32_t OBJECT_FILE::host_endian() {
+    const uint16_t probe = 1;
+    return *reinterpret_cast<const uint8_t*>(&probe) == 1 ? OF_ENDIAN_LITTLE : OF_ENDIAN_BIG;
+}
+
+OBJECT_FILE::OBJECT_FILE(const OF_FILE_INFO& info)
+    : OF_STATE_MACHINE(this), machine_db_(OF_MACHINE_DB::create(info.target, this)) {
+    set_info(info);
+}
+
+void OBJECT_FILE::set_info(const OF_FILE_INFO& info) {
+    info_ = info;
+    if (info.name != name_copy_.c_str()) name_copy_ = info.name ? info.name : "";
+    info_.name = info.name ? name_copy_.c_str() : nullptr;
+}
+
+OBJECT_FILE::~OBJECT_FILE() {
+    if (info_.close_on_destroy && info_.handle) pfclose(info_.handle);
+}
+
+OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler) {
+    const pf_off_t position = pftello(pffile(handle));
+    if (size == 0 && position != 0) {
+        user_msg_error(user_msg_context(),
+                       "a file size must be specified when reading an archive member; OBJECT_FILE not created");
+        return nullptr;
+    }
+    OF_FILE_INFO info;
+    info.handle = handle;
+    info.name = name;
+    info.size = size;
+    return create(info, handler);
+}
+
+OBJECT_FILE* OBJECT_FILE::create(OF_FILE_INFO info, OF_ERROR_HANDLER handler) {
+    if (info.handle) identify(info);
+    OBJECT_FILE* object = nullptr;
+    if (info.format == OF_FORMAT_QXCOFF)
+        object = new QXCOFF_FILE(info);
+    else if (info.format == OF_FORMAT_ELF)
+        object = new ELF_FILE(info);
+    else
+        return nullptr;
+    if (handler) {
+        object->set_error_handler(handler);
+        if (object->error_code() != OF_ERR_NONE) handler(object, object->error_code(), object->error_message());
+    }
+    if (info.handle) (void)object->read(info);
+    object->serial_ = next_serial++;
+    object->machine_db()->file_created();
+    return object;
+}
+
+void OBJECT_FILE::identify(OF_FILE_INFO& info) {
+    FILE* stream = pffile(info.handle);
+    const pf_off_t start = pftello(stream);
+    info.start_offset = start > 0 ? static_cast<uint32_t>(start) : 0;
+    if (info.size == 0) {
+        (void)pfseeko(stream, 0, SEEK_END);
+        const pf_off_t end = pftello(stream);
+        info.size = end > 0 ? static_cast<uint32_t>(end) : 0;
+        (void)pfseeko(stream, info.start_offset, SEEK_SET);
+    }
+    DATA_MAP head;
+    head.attach_file(info.handle, info.start_offset, 24);
+    uint8_t b[24];
+    head.read_bytes(b, sizeof b);
+
+    if (b[0] == 0x7F && b[1] == 'E' && b[2] == 'L' && b[3] == 'F') {
+        info.format = OF_FORMAT_ELF;
+        info.endian = b[5] == 1 ? OF_ENDIAN_LITTLE : OF_ENDIAN_BIG;
+        const bool big = info.endian == OF_ENDIAN_BIG;
+        const uint32_t version = big ? (uint32_t{b[20]} << 24 | uint32_t{b[21]} << 16 | uint32_t{b[22]} << 8 | b[23])
+                                     : (uint32_t{b[23]} << 24 | uint32_t{b[22]} << 16 | uint32_t{b[21]} << 8 | b[20]);
+        info.format_version = version == 1 ? 4 : 0;
+        const uint32_t machine = big ? (uint32_t{b[18]} << 8 | b[19]) : (uint32_t{b[19]} << 8 | b[18]);
+        info.target = elf_target_of(machine);
+    } else {
+        const uint32_t little = uint32_t{b[1]} << 8 | b[0];
+        const uint32_t big = uint32_t{b[0]} << 8 | b[1];
+        auto qxcoff = [&](uint32_t version, uint32_t endian) {
+            info.format = OF_FORMAT_QXCOFF;
+            info.format_version = version;
+            info.endian = endian;
+        };
+        if (little == 0x00C2)
+            qxcoff(3, OF_ENDIAN_LITTLE);
+        else if (big == 0x00C2)
+            qxcoff(3, OF_ENDIAN_BIG);
+        else if (little == 0x00C1)
+            qxcoff(2, OF_ENDIAN_LITTLE);
+        else if (big == 0x00C1)
+            qxcoff(2, OF_ENDIAN_BIG);
+        else if (little >= 0x90 && little <= 0xA3) {
+            qxcoff(1, OF_ENDIAN_LITTLE);
+            info.target = coff_target_of(little);
+        } else if (big >= 0x90 && big <= 0xA3) {
+            qxcoff(1, OF_ENDIAN_BIG);
+            info.target = coff_target_of(big);
+        }
+        if (info.format == OF_FORMAT_QXCOFF && info.format_version >= 2) {
+            const uint32_t id = info.endian == OF_ENDIAN_BIG ? (uint32_t{b[20]} << 8 | b[21])
+                                                             : (uint32_t{b[21]} << 8 | b[20]);
+            info.target = coff_target_of(id);
+        }
+    }
+    (void)pfseeko(stream, info.start_offset, SEEK_SET);
+}
+
+void OBJECT_FILE::report_error(uint32_t code, const char* format, ...) {
+    if (error_code_ != OF_ERR_NONE) {
+        if (error_handler_) error_handler_(this, error_code_, error_message_);
+        const uint32_t pending = error_code_;
+        if (pending == OF_ERR_NONE) {
+        } else if (is_warning(pending)) {
+            if (is_warning(code)) return;
+        } else if (pending == OF_ERR_DEVELOPMENT) {
+            if (code == OF_ERR_DEVELOPMENT || is_warning(code)) return;
+        } else {
+            return;
+        }
+    }
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message_buffer, 4096, format, args);
+    va_end(args);
+    error_code_ = code;
+    error_message_ = message_buffer;
+    if (code != OF_ERR_NONE && error_handler_) error_handler_(this, code, error_message_);
+}
+
+void OBJECT_FILE::clear_error() {
+    error_code_ = OF_ERR_NONE;
+    error_message_ = "";
+}
+
+void OBJECT_FILE::get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return;
+    if (!info_.handle) {
+        report_error(OF_ERR_INTERNAL,
+                     "illegal call to OBJECT_FILE::get_file_data() when the OBJECT_FILE object was not read from an "
+                     "input file");
+        return;
+    }
+    map.attach_file(info_.handle, int64_t{info_.start_offset} + offset, length);
+    map.set_big_endian(endian() == OF_ENDIAN_BIG);
+}
+
+}  // namespace OFE

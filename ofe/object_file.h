@@ -1,0 +1,103 @@
+// OBJECT_FILE: an object file of either format behind one interface; opening, identification,
+// the error status and access to the raw bytes of the input.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "DIAG/diag.h"
+#include "ofe/of_state_machine.h"
+#include "ofe/of_types.h"
+
+struct PFILE;
+class DATA_MAP;
+
+namespace OFE {
+
+class OF_MACHINE_DB;
+
+// Where an object lies. Passed by value and copied into the object.
+struct OF_FILE_INFO {
+    PFILE* handle = nullptr;       // null for an object built in memory
+    const char* name = nullptr;
+    uint32_t format = OF_FORMAT_UNKNOWN;
+    uint32_t format_version = 0;   // QXCOFF 1 to 3; ELF 4 when e_version is 1, else 0
+    uint32_t endian = OF_ENDIAN_UNKNOWN;
+    OF_TARGET target = OF_TARGET_NONE;
+    uint32_t start_offset = 0;     // non-zero for an archive member
+    uint32_t size = 0;             // 0: up to the end of the file (filled in by identification)
+    bool close_on_destroy = false;
+};
+
+// Called for every error reported on an object (and for a pending one when a handler is installed).
+using OF_ERROR_HANDLER = void (*)(class OBJECT_FILE* object, uint32_t code, const char* message);
+
+class OBJECT_FILE : public OF_STATE_MACHINE {
+public:
+    // Opens the object at the handle's current position. `size` 0 means the whole file and is
+    // refused (with an error diagnostic, result null) when the handle is not at position 0.
+    // Null, with no report, for a file of no known format.
+    static OBJECT_FILE* open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler);
+    // Creates the object that `info` describes, reading it when there is a handle; null for an
+    // unknown format. Problems found while reading stay pending in the object's error status.
+    static OBJECT_FILE* create(OF_FILE_INFO info, OF_ERROR_HANDLER handler);
+    // Fills format, format version, endian, target, start offset and size from the first 24 bytes
+    // at the handle's position; the handle is left where it was.
+    static void identify(OF_FILE_INFO& info);
+
+    ~OBJECT_FILE() override;
+
+    // Records an error; a pending serious error (codes 1, 2, 3, 5, 7) keeps later reports out until
+    // it is cleared, and warnings (4, 6, 8) give way to anything more serious.
+    void report_error(uint32_t code, const char* format, ...) DIAG_PRINTF(3, 4);
+    uint32_t error_code() const { return error_code_; }
+    const char* error_message() const { return error_message_; }
+    // Forgets the pending error: code 0, message "".
+    void clear_error();
+    void set_error_handler(OF_ERROR_HANDLER handler) { error_handler_ = handler; }
+    OF_ERROR_HANDLER error_handler() const { return error_handler_; }
+
+    // Attaches `map` to `length` bytes of the input at start offset + `offset` (read on first use).
+    // Requires at most "open" and an input handle.
+    void get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length);
+
+    const OF_FILE_INFO& info() const { return info_; }
+    const char* name() const { return info_.name; }
+    uint32_t format() const { return info_.format; }
+    uint32_t start_offset() const { return info_.start_offset; }
+    uint32_t size() const { return info_.size; }
+    uint32_t serial_number() const { return serial_; }
+    OF_MACHINE_DB* machine_db() const { return machine_db_.get(); }
+    // The byte order of the machine the library runs on.
+    static uint32_t host_endian();
+
+    virtual uint32_t format_version() const { return info_.format_version; }
+    virtual uint32_t file_type() const = 0;
+    virtual uint32_t time_stamp() const { return 0; }
+    virtual OF_TARGET target() const { return info_.target; }
+    virtual bool has_entry_point() const { return entry_point() != 0; }
+    virtual uint32_t entry_point() const = 0;
+    virtual uint32_t endian() const { return info_.endian; }
+    virtual uint32_t machine_endian() const { return endian(); }
+    virtual bool has_dynamic_segment() { return false; }
+    // Reads the object described by `info`; -1 on failure (the error status says why).
+    virtual int read(const OF_FILE_INFO& info) = 0;
+
+protected:
+    explicit OBJECT_FILE(const OF_FILE_INFO& info);
+    // Replaces the copy of the file info (reading does so first); the name is copied.
+    void set_info(const OF_FILE_INFO& info);
+    OF_FILE_INFO& mutable_info() { return info_; }
+
+private:
+    OF_FILE_INFO info_;
+    std::string name_copy_;
+    uint32_t error_code_ = OF_ERR_NONE;
+    const char* error_message_ = "";
+    OF_ERROR_HANDLER error_handler_ = nullptr;
+    std::unique_ptr<OF_MACHINE_DB> machine_db_;
+    uint32_t serial_ = 0;
+};
+
+}  // namespace OFE
