@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "DIAG/user_msg_api.h"
+#include "nm/nm_listing.h"
 #include "nm/nm_tool.h"
 #include "ofe/object_file.h"
 
@@ -23,10 +24,6 @@ void error_handler(OBJECT_FILE* object, uint32_t code, const char* message) {
 }
 
 }  // namespace
-
-void dump_symbols(OBJECT_FILE*, PFILE*, const char*) {
-    // The symbol tables of the formats are not read yet: nothing to print.
-}
 
 void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output) {
     OBJECT_FILE* object = OBJECT_FILE::open(input, size, name, nullptr);

@@ -7,9 +7,6 @@
 
 struct PFILE;
 struct ar_reader;
-namespace OFE {
-class OBJECT_FILE;
-}
 
 // Everything the tool keeps for the whole run.
 struct NM_TOOL {
@@ -28,12 +25,6 @@ int nm_main(int argc, char** argv);
 // Lists one object file or archive member standing at the input's current position.
 // `size` is 0 for a whole file, else the member's size.
 void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output);
-
-// Prints the symbols of one object (short or long form, as the options say).
-void dump_symbols(OFE::OBJECT_FILE* object, PFILE* output, const char* name);
-
-// Prints the symbols of one object.
-void dump_symbols(OFE::OBJECT_FILE* object, PFILE* output, const char* name);
 
 // The archive reader's error hook: every problem is reported as an error.
 void nm_archive_error(ar_reader* reader, int level, const char* message);

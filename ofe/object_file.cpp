@@ -1,6 +1,7 @@
 // Opening and identifying object files, the error status and raw data access.
 #include "ofe/object_file.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -158,6 +159,22 @@ void OBJECT_FILE::report_error(uint32_t code, const char* format, ...) {
 void OBJECT_FILE::clear_error() {
     error_code_ = OF_ERR_NONE;
     error_message_ = "";
+}
+
+uint32_t OBJECT_FILE::bytes_present() {
+    if (bytes_present_ < 0) {
+        bytes_present_ = 0;
+        if (FILE* stream = pffile(info_.handle)) {
+            const pf_off_t here = pftello(stream);
+            if (platform_seek64(stream, 0, SEEK_END) == 0) {
+                const pf_off_t end = platform_tell64(stream);
+                if (end > info_.start_offset)
+                    bytes_present_ = std::min<int64_t>(end - info_.start_offset, info_.size);
+            }
+            (void)pfseeko(stream, here, SEEK_SET);
+        }
+    }
+    return static_cast<uint32_t>(bytes_present_);
 }
 
 void OBJECT_FILE::get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length) {

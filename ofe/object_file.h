@@ -16,6 +16,8 @@ class DATA_MAP;
 namespace OFE {
 
 class OF_MACHINE_DB;
+class OF_SECTION_TABLE;
+class OF_SYMBOL_TABLE;
 
 // Where an object lies. Passed by value and copied into the object.
 struct OF_FILE_INFO {
@@ -81,6 +83,12 @@ public:
     virtual uint32_t endian() const { return info_.endian; }
     virtual uint32_t machine_endian() const { return endian(); }
     virtual bool has_dynamic_segment() { return false; }
+    // The section table, created on first use.
+    virtual OF_SECTION_TABLE* section_table() = 0;
+    // The symbol table; null when the format has none to offer.
+    virtual OF_SYMBOL_TABLE* symbol_table() = 0;
+    // How many of the object's bytes the input really holds (its size, or less for a cut file).
+    uint32_t bytes_present();
     // Reads the object described by `info`; -1 on failure (the error status says why).
     virtual int read(const OF_FILE_INFO& info) = 0;
 
@@ -98,6 +106,7 @@ private:
     OF_ERROR_HANDLER error_handler_ = nullptr;
     std::unique_ptr<OF_MACHINE_DB> machine_db_;
     uint32_t serial_ = 0;
+    int64_t bytes_present_ = -1;
 };
 
 }  // namespace OFE

@@ -13,6 +13,8 @@ public:
     uint32_t entry_point() const override { return 0; }
     // The headers of the three versions are not read yet: the object holds no sections or symbols.
     int read(const OF_FILE_INFO& info) override;
+    OF_SECTION_TABLE* section_table() override { return nullptr; }
+    OF_SYMBOL_TABLE* symbol_table() override { return nullptr; }
 };
 
 }  // namespace OFE

@@ -1,17 +1,14 @@
-// ELF_FILE: reading the file header.
+// ELF_FILE: reading the file header and the two header tables.
 #include "ofe/elf/elf_file.h"
 
+#include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_segment.h"
+#include "ofe/elf/elf_symbol.h"
 #include "ofe/machine/of_machine_db.h"
 #include "util/data_map.h"
 
 namespace OFE {
-
-namespace {
-
-constexpr uint32_t header_size = 52;
-constexpr uint32_t sh_size_offset = 20;  // of a section header
-
-}  // namespace
 
 ELF_FILE::ELF_FILE(const OF_FILE_INFO& info) : OBJECT_FILE(info) {
     // A newly made file: the header of an empty relocatable file for the target.
@@ -19,14 +16,16 @@ ELF_FILE::ELF_FILE(const OF_FILE_INFO& info) : OBJECT_FILE(info) {
     header_.e_ident[1] = 'E';
     header_.e_ident[2] = 'L';
     header_.e_ident[3] = 'F';
-    header_.e_ident[4] = 1;
-    header_.e_ident[5] = 1;
-    header_.e_ident[6] = 1;
-    header_.e_type = 1;
+    header_.e_ident[ELF::EI_CLASS] = 1;
+    header_.e_ident[ELF::EI_DATA] = 1;
+    header_.e_ident[ELF::EI_VERSION] = 1;
+    header_.e_type = ELF::ET_REL;
     header_.e_machine = static_cast<uint16_t>(machine_ident(info.target).elf_machine);
     header_.e_version = 1;
-    header_.e_ehsize = header_size;
+    header_.e_ehsize = ELF::EHDR::SIZE;
 }
+
+ELF_FILE::~ELF_FILE() = default;
 
 uint32_t ELF_FILE::file_type() const { return header_.e_type >= 1 && header_.e_type <= 4 ? header_.e_type : 0; }
 
@@ -36,15 +35,20 @@ OF_TARGET ELF_FILE::target() const {
 }
 
 uint32_t ELF_FILE::endian() const {
-    const uint8_t data = header_.e_ident[5];
+    const uint8_t data = header_.e_ident[ELF::EI_DATA];
     return data == 1 ? OF_ENDIAN_LITTLE : data == 2 ? OF_ENDIAN_BIG : OF_ENDIAN_UNKNOWN;
+}
+
+bool ELF_FILE::carries_version_info() const {
+    return target() == OF_TARGET_ARM || header_.e_type == ELF::ET_EXEC || header_.e_type == ELF::ET_DYN;
 }
 
 int ELF_FILE::read(const OF_FILE_INFO& info) {
     set_info(info);
+    const bool big = info.endian == OF_ENDIAN_BIG;
     DATA_MAP map;
-    get_file_data(map, 0, header_size);
-    map.set_big_endian(info.endian == OF_ENDIAN_BIG);
+    get_file_data(map, 0, ELF::EHDR::SIZE);
+    map.set_big_endian(big);
     map.read_bytes(header_.e_ident, sizeof header_.e_ident);
     header_.e_type = map.read_u16();
     header_.e_machine = map.read_u16();
@@ -60,16 +64,41 @@ int ELF_FILE::read(const OF_FILE_INFO& info) {
     header_.e_shnum = map.read_u16();
     header_.e_shstrndx = map.read_u16();
 
-    section_count_ = header_.e_shnum;
-    if (section_count_ == 0 && header_.e_shoff != 0) {
+    uint32_t count = header_.e_shnum;
+    if (count == 0 && header_.e_shoff != 0) {
         // Extended numbering: the count stands in the size field of section 0.
         DATA_MAP first;
-        get_file_data(first, header_.e_shoff, header_.e_shentsize);
-        first.set_big_endian(info.endian == OF_ENDIAN_BIG);
-        first.set_cursor(sh_size_offset);
-        section_count_ = first.read_u32();
+        get_file_data(first, header_.e_shoff, ELF::SHDR::SIZE);
+        first.set_big_endian(big);
+        first.set_cursor(ELF::SHDR::sh_size);
+        count = first.read_u32();
     }
-    return 0;
+    if (section_table()->read_headers(header_.e_shoff, header_.e_shentsize, count) < 0) return -1;
+    return segment_table()->read(header_.e_phoff, header_.e_phentsize, header_.e_phnum) < 0 ? -1 : 0;
+}
+
+ELF_SECTION_TABLE* ELF_FILE::section_table() {
+    if (!sections_) sections_ = std::make_unique<ELF_SECTION_TABLE>(this);
+    return sections_.get();
+}
+
+ELF_SEGMENT_TABLE* ELF_FILE::segment_table() {
+    if (!segments_) segments_ = std::make_unique<ELF_SEGMENT_TABLE>(this);
+    return segments_.get();
+}
+
+bool ELF_FILE::has_dynamic_segment() { return segment_table()->find_by_type(ELF::PT_DYNAMIC) != nullptr; }
+
+OF_SYMBOL_TABLE* ELF_FILE::symbol_table() {
+    ELF_SECTION_TABLE* sections = section_table();
+    ELF_SECTION* s = symtab_index_ != 0 ? sections->elf_section_at(symtab_index_) : nullptr;
+    if (!s) {
+        s = static_cast<ELF_SECTION*>(sections->find_by_name(".symtab"));
+        if (!s) s = static_cast<ELF_SECTION*>(sections->add_section(".symtab"));
+        if (!s) return nullptr;
+        symtab_index_ = s->index();
+    }
+    return s->symbol_table();
 }
 
 }  // namespace OFE

@@ -1,11 +1,16 @@
-// ELF_FILE: the object file of the 32-bit ELF format; its file header and header queries.
+// ELF_FILE: the object file of the 32-bit ELF format; its file header, header queries and tables.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "ofe/elf/elf_section.h"
 #include "ofe/object_file.h"
 
 namespace OFE {
+
+class ELF_SEGMENT_TABLE;
+class ELF_SYMBOL_TABLE;
 
 // The ELF file header, field for field, in host byte order.
 struct ELF_HEADER {
@@ -28,6 +33,7 @@ struct ELF_HEADER {
 class ELF_FILE : public OBJECT_FILE {
 public:
     explicit ELF_FILE(const OF_FILE_INFO& info);
+    ~ELF_FILE() override;
 
     uint32_t format_version() const override { return header_.e_version == 1 ? 4 : 0; }
     // e_type when it is 1 to 4, else 0.
@@ -37,16 +43,26 @@ public:
     uint32_t entry_point() const override { return header_.e_entry; }
     // EI_DATA 1 little, 2 big, else 0.
     uint32_t endian() const override;
-    // Reads the file header and the counts the tables are read with.
+    // Reads the file header, the section header table and the program header table.
     int read(const OF_FILE_INFO& info) override;
+    // Whether a PT_DYNAMIC segment exists.
+    bool has_dynamic_segment() override;
+
+    ELF_SECTION_TABLE* section_table() override;
+    // The table of the section named ".symtab" (added, empty, when the file has none).
+    OF_SYMBOL_TABLE* symbol_table() override;
+    // The program header table, created on first use.
+    ELF_SEGMENT_TABLE* segment_table();
 
     const ELF_HEADER& header() const { return header_; }
-    // Number of section headers: e_shnum, or the size field of section 0 under extended numbering.
-    uint32_t section_count() const { return section_count_; }
+    // Whether the file carries symbol version information (executables and shared objects).
+    bool carries_version_info() const;
 
 private:
     ELF_HEADER header_;
-    uint32_t section_count_ = 0;
+    std::unique_ptr<ELF_SECTION_TABLE> sections_;
+    std::unique_ptr<ELF_SEGMENT_TABLE> segments_;
+    uint32_t symtab_index_ = 0;
 };
 
 }  // namespace OFE

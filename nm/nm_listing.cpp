@@ -1,0 +1,133 @@
+// Listing one object's symbols: format checks, the table, filters, the sort and the short form.
+#include "nm/nm_listing.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "DIAG/user_msg_api.h"
+#include "nm/nm_tool.h"
+#include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_segment.h"
+#include "ofe/object_file.h"
+#include "ofe/of_section.h"
+#include "ofe/of_symbol.h"
+#include "util/pfile.h"
+
+using namespace OFE;
+
+namespace {
+
+// Kept for the whole run: the list is emptied, not freed, between objects.
+std::vector<OF_SYMBOL*> symbol_list;
+bool warned_debug = false;
+bool warned_cnull = false;
+bool warned_tag_info = false;
+
+const char* shown_name(const OF_SYMBOL* s) { return s->name() ? s->name() : ""; }
+
+bool by_name(const OF_SYMBOL* a, const OF_SYMBOL* b) { return std::strcmp(shown_name(a), shown_name(b)) < 0; }
+bool by_name_reversed(const OF_SYMBOL* a, const OF_SYMBOL* b) { return by_name(b, a); }
+bool by_value(const OF_SYMBOL* a, const OF_SYMBOL* b) { return a->value() < b->value(); }
+bool by_value_reversed(const OF_SYMBOL* a, const OF_SYMBOL* b) { return b->value() < a->value(); }
+
+// False when a format check ends the listing (after its warning).
+bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
+    const char* name = object->name() ? object->name() : "(unknown file)";
+    if (object->format() == OF_FORMAT_QXCOFF) {
+        if (o.dynamic_symbols) {
+            user_msg_warning(user_msg_context(), "Cannot access dynamic symbol table.  \"%s\" is not an ELF file.",
+                             name);
+            return false;
+        }
+        return true;
+    }
+    auto warn_once = [](bool asked, bool& given, const char* text) {
+        if (asked && !given) {
+            user_msg_warning(user_msg_context(), "%s", text);
+            given = true;
+        }
+    };
+    warn_once(o.debug_symbols, warned_debug, "Cannot dump debug symbols from an ELF file");
+    warn_once(o.cnull_symbols, warned_cnull, "Cannot dump cnull symbols from an ELF file");
+    warn_once(o.tag_info_symbols, warned_tag_info, "Cannot dump tag info symbols from an ELF file");
+    if (o.dynamic_symbols && object->file_type() != OF_FILE_EXECUTABLE && object->file_type() != OF_FILE_SHARED) {
+        user_msg_warning(user_msg_context(),
+                         "Cannot access dynamic symbol table. \"%s\" is not an executable or shared object.", name);
+        return false;
+    }
+    return true;
+}
+
+OF_SYMBOL_TABLE* choose_table(OBJECT_FILE* object, const NM_OPTIONS& o) {
+    if (!o.dynamic_symbols) return object->symbol_table();
+    auto* elf = static_cast<ELF_FILE*>(object);
+    if (!elf->segment_table()->find_by_type(ELF::PT_DYNAMIC)) return nullptr;
+    // The dynamic symbol table is reached through the dynamic section, which is not read yet.
+    return nullptr;
+}
+
+bool passes_filters(OF_SYMBOL* s, const NM_OPTIONS& o) {
+    if (o.undefined_only && s->kind() != OF_SYM_UNDEFINED) return false;
+    if (o.globals_only && s->binding() != OF_BIND_GLOBAL && s->binding() != OF_BIND_WEAK) return false;
+    return true;
+}
+
+void print_short_form(FILE* out, const OF_SYMBOL* s, const char* name, const NM_OPTIONS& o) {
+    if (o.prepend_file_name) std::fprintf(out, "%s: ", name);
+    std::fprintf(out, "%08x %c %s\n", s->value(), symbol_letter(*s), shown_name(s));
+}
+
+}  // namespace
+
+NM_OPTIONS take_option_snapshot(OPT_STATE*) { return NM_OPTIONS{}; }
+
+char symbol_letter(const OF_SYMBOL& s) {
+    const uint32_t binding = s.binding();
+    const bool global = binding == OF_BIND_GLOBAL || binding == OF_BIND_WEAK;
+    const uint32_t kind = s.kind();
+    if (binding == OF_BIND_WEAK) return kind == OF_SYM_DEFINED ? 'W' : 'w';
+    char letter = '?';
+    switch (kind) {
+    case OF_SYM_UNDEFINED: letter = 'U'; break;
+    case OF_SYM_DEFINED: {
+        const OF_SECTION* section = s.section();
+        if (!section) return '?';
+        if (section->is_code())
+            letter = 'T';
+        else if (section->is_data())
+            letter = 'D';
+        else if (section->is_bss())
+            letter = 'B';
+        else
+            return '?';
+        break;
+    }
+    case OF_SYM_ABSOLUTE: letter = 'A'; break;
+    case OF_SYM_COMMON: letter = 'C'; break;
+    case OF_SYM_DEBUG: return s.type() == OF_TYPE_FILE ? 'f' : '-';
+    default: return '?';
+    }
+    return global ? letter : static_cast<char>(letter + 32);
+}
+
+void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
+    NM_OPTIONS o = take_option_snapshot(nm_tool().options);
+    if (!format_allows(object, o)) return;
+    if (o.all_symbols) o.cnull_symbols = o.debug_symbols = o.tag_info_symbols = true;
+    OF_SYMBOL_TABLE* table = choose_table(object, o);
+    if (!table || table->count() == 0) return;
+    symbol_list.clear();
+    for (uint32_t i = 0; i < table->count(); i = table->next_index(i)) {
+        OF_SYMBOL* s = table->symbol_at(i);
+        if (s && passes_filters(s, o)) symbol_list.push_back(s);
+    }
+    if (!o.no_sort) {
+        auto order = o.sort_by_value ? (o.reverse_sort ? by_value_reversed : by_value)
+                                     : (o.reverse_sort ? by_name_reversed : by_name);
+        std::sort(symbol_list.begin(), symbol_list.end(), order);
+    }
+    FILE* out = pffile(output);
+    for (const OF_SYMBOL* s : symbol_list) print_short_form(out, s, name, o);
+}

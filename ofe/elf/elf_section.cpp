@@ -1,0 +1,248 @@
+// ELF sections: reading the header table, materialising sections, their meaning and contents.
+#include "ofe/elf/elf_section.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_segment.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/machine/of_machine_db.h"
+
+namespace OFE {
+
+namespace {
+
+// The standard sections: type, entry size and flags to copy, and the address unit (0: the target's).
+struct SECTION_TEMPLATE {
+    const char* name;
+    uint32_t sh_type;
+    uint32_t sh_entsize;
+    uint32_t sh_flags;
+    uint32_t unit_bits;
+    bool versions_only;  // present only in files that carry version information
+};
+
+const SECTION_TEMPLATE section_templates[] = {
+    {".bss", 8, 0, 0x3, 0, false},
+    {".comment", 1, 0, 0, 8, false},
+    {".data", 1, 0, 0x3, 0, false},
+    {".data1", 1, 0, 0x3, 0, false},
+    {".debug", 1, 0, 0, 8, false},
+    {".dynamic", 6, 8, 0x2, 8, false},
+    {".dynstr", 3, 1, 0x22, 8, false},
+    {".dynsym", 11, 16, 0x2, 8, false},
+    {".fini", 1, 0, 0x6, 0, false},
+    {".fini_array", 15, 0, 0x3, 0, false},
+    {".got", 1, 4, 0x3, 0, false},
+    {".hash", 5, 0, 0x2, 8, false},
+    {".init", 1, 0, 0x6, 0, false},
+    {".init_array", 14, 0, 0x3, 0, false},
+    {".interp", 1, 0, 0, 8, false},
+    {".line", 1, 0, 0, 8, false},
+    {".note", 7, 0, 0, 8, false},
+    {".plt", 1, 0, 0, 8, false},
+    {".preinit_array", 16, 0, 0x3, 0, false},
+    {".rel", 9, 8, 0, 8, false},
+    {".rela", 4, 12, 0, 8, false},
+    {".rodata", 1, 0, 0x2, 0, false},
+    {".rodata1", 1, 0, 0x2, 0, false},
+    {".shstrtab", 3, 1, 0x20, 8, false},
+    {".strtab", 3, 1, 0x20, 8, false},
+    {".symtab", 2, 16, 0, 8, false},
+    {".symtab_shndx", 18, 4, 0, 8, false},
+    {".tbss", 8, 0, 0x403, 0, false},
+    {".tdata", 1, 0, 0x403, 0, false},
+    {".tdata1", 1, 0, 0x403, 0, false},
+    {".text", 1, 0, 0x6, 0, false},
+    {"__QX_build_attributes", 0x70000003, 0, 0, 8, false},
+    {".QX.section.flags", 0x7f000005, 0, 0, 8, false},
+    {".QX.symbol.alias", 0x7f000006, 0, 0, 8, false},
+    {".QX.section.page", 0x7f000007, 0, 0, 8, false},
+    {".gnu.version", 0x6fffffff, 2, 0x2, 0, true},
+    {".gnu.version_d", 0x6ffffffd, 0, 0x2, 0, true},
+    {".gnu.version_r", 0x6ffffffe, 0, 0x2, 0, true},
+};
+
+const SECTION_TEMPLATE* find_template(const char* name, bool versions) {
+    if (!name) return nullptr;
+    for (const SECTION_TEMPLATE& t : section_templates)
+        if (std::strcmp(t.name, name) == 0 && (versions || !t.versions_only)) return &t;
+    return nullptr;
+}
+
+}  // namespace
+
+// ---- ELF_STRING_TABLE ----
+
+ELF_STRING_TABLE::ELF_STRING_TABLE(ELF_SECTION* section)
+    : OF_STRING_TABLE(&section->data(), section->owner()), section_(section) {}
+
+const char* ELF_STRING_TABLE::table_name() const { return section_->name() ? section_->name() : ""; }
+
+void ELF_STRING_TABLE::prepare_for_writing() {
+    if (owner()->info().handle) OF_STRING_TABLE_MANAGER::prepare_for_writing();
+}
+
+void ELF_STRING_TABLE::clear() {
+    if (owner()->require_at_most_state(OF_STATE_OPEN) != 0) return;
+    OF_STRING_TABLE_MANAGER::clear();
+    OF_STRING_TABLE_MANAGER::add_string("");
+}
+
+uint32_t ELF_STRING_TABLE::add_string(const char* text) {
+    if (owner()->require_at_most_state(OF_STATE_OPEN) != 0) return 0;
+    return OF_STRING_TABLE_MANAGER::add_string(text);
+}
+
+// ---- ELF_SECTION ----
+
+ELF_SECTION::ELF_SECTION(OF_SECTION_TABLE* table, uint32_t index) : OF_SECTION(table, index) {}
+
+ELF_SECTION::~ELF_SECTION() = default;
+
+ELF_FILE* ELF_SECTION::elf_file() const { return static_cast<ELF_FILE*>(owner()); }
+
+uint32_t ELF_SECTION::load_address() {
+    if (ELF_SEGMENT* seg = elf_file()->segment_table()->find_load_by_address(header_.sh_addr))
+        return header_.sh_addr - seg->header().p_vaddr + seg->header().p_paddr;
+    return explicit_load_address_ != 0 ? explicit_load_address_ : header_.sh_addr;
+}
+
+bool ELF_SECTION::has_raw_data() const {
+    return header_.sh_type != ELF::SHT_NULL && header_.sh_type != ELF::SHT_NOBITS;
+}
+
+void ELF_SECTION::set_alignment(uint32_t alignment) {
+    if (alignment == 0 || (alignment & (alignment - 1)) != 0) {
+        owner()->report_error(OF_ERR_ILLEGAL_OPERATION, "only powers of 2 are valid alignment values");
+        return;
+    }
+    header_.sh_addralign = alignment;
+}
+
+bool ELF_SECTION::allocated() const { return (header_.sh_flags & ELF::SHF_ALLOC) != 0; }
+
+bool ELF_SECTION::is_code() const { return (header_.sh_flags & ELF::SHF_EXECINSTR) != 0; }
+
+bool ELF_SECTION::is_data() const {
+    // The extended attribute and alias sections have types of their own, never SHT_PROGBITS.
+    return header_.sh_type == ELF::SHT_PROGBITS && !is_code();
+}
+
+bool ELF_SECTION::is_bss() const { return header_.sh_type == ELF::SHT_NOBITS && allocated() && !is_code(); }
+
+bool ELF_SECTION::is_group() const { return header_.sh_type == ELF::SHT_GROUP; }
+
+uint32_t ELF_SECTION::size() const {
+    const uint32_t bytes = has_raw_data() ? static_cast<uint32_t>(raw_data_.size()) : header_.sh_size;
+    const uint32_t unit_bytes = address_unit_bits_ / 8;
+    return unit_bytes > 1 ? bytes / unit_bytes : bytes;
+}
+
+void ELF_SECTION::compute_address_unit() {
+    if (is_group()) {
+        address_unit_bits_ = 8;
+        return;
+    }
+    const SECTION_TEMPLATE* t = find_template(name(), true);
+    address_unit_bits_ = t && t->unit_bits != 0 ? t->unit_bits : owner()->machine_db()->address_unit_bits();
+}
+
+ELF_STRING_TABLE* ELF_SECTION::string_table() {
+    if (header_.sh_type != ELF::SHT_STRTAB) return nullptr;
+    if (!string_table_) string_table_ = std::make_unique<ELF_STRING_TABLE>(this);
+    return string_table_.get();
+}
+
+ELF_SYMBOL_TABLE* ELF_SECTION::symbol_table() {
+    if (header_.sh_type != ELF::SHT_SYMTAB && header_.sh_type != ELF::SHT_DYNSYM) return nullptr;
+    if (!symbol_table_) symbol_table_ = std::make_unique<ELF_SYMBOL_TABLE>(this);
+    return symbol_table_.get();
+}
+
+// ---- ELF_SECTION_TABLE ----
+
+ELF_SECTION_TABLE::ELF_SECTION_TABLE(ELF_FILE* file) : OF_SECTION_TABLE(file, ELF::SHDR::SIZE) {}
+
+ELF_SECTION_TABLE::~ELF_SECTION_TABLE() = default;
+
+ELF_FILE* ELF_SECTION_TABLE::elf_file() const { return static_cast<ELF_FILE*>(file()); }
+
+int ELF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t entry_size, uint32_t count) {
+    reset_sections(0);
+    if (count == 0) return 0;
+    // Only as many headers as the object's bytes hold: a count from the file never sizes the work.
+    const uint32_t present = elf_file()->bytes_present();
+    const uint32_t room = offset < present ? present - offset : 0;
+    uint32_t fit = 0;
+    if (room >= ELF::SHDR::SIZE) fit = entry_size == 0 ? 1 : (room - ELF::SHDR::SIZE) / entry_size + 1;
+    if (count > fit) {
+        file()->report_error(OF_ERR_CORRUPTED,
+                             "section header table at offset 0x%x claims %u entries of %u bytes, but the file holds "
+                             "only %u",
+                             offset, count, entry_size, fit);
+        count = fit;
+    }
+    set_entry_size(entry_size);
+    offset_ = offset;
+    reset_sections(count);
+    const uint64_t span = count == 0 ? 0 : uint64_t{count - 1} * entry_size + ELF::SHDR::SIZE;
+    file()->get_file_data(headers_, offset, static_cast<uint32_t>(span));
+    return 0;
+}
+
+std::unique_ptr<OF_SECTION> ELF_SECTION_TABLE::make_section(uint32_t index) {
+    return std::make_unique<ELF_SECTION>(this, index);
+}
+
+void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
+    if (!file()->info().handle || exists(index)) return;
+    store(index, make_section(index));
+    auto* s = static_cast<ELF_SECTION*>(section_at(index));
+    ELF_SECTION_HEADER& h = s->header();
+    headers_.set_cursor(uint64_t{index} * entry_size());
+    h.sh_name = headers_.read_u32();
+    h.sh_type = headers_.read_u32();
+    h.sh_flags = headers_.read_u32();
+    h.sh_addr = headers_.read_u32();
+    h.sh_offset = headers_.read_u32();
+    h.sh_size = headers_.read_u32();
+    h.sh_link = headers_.read_u32();
+    h.sh_info = headers_.read_u32();
+    h.sh_addralign = headers_.read_u32();
+    h.sh_entsize = headers_.read_u32();
+    if (s->has_raw_data()) file()->get_file_data(s->data(), h.sh_offset, h.sh_size);
+    s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    if (ELF_STRING_TABLE* names = section_name_table())
+        if (const char* name = names->get_string(h.sh_name)) s->set_name(name);
+    s->compute_address_unit();
+}
+
+OF_SECTION* ELF_SECTION_TABLE::add_section(const char* name) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    if (count() == 0) static_cast<ELF_SECTION*>(OF_SECTION_TABLE::add_section(nullptr))->compute_address_unit();
+    auto* s = static_cast<ELF_SECTION*>(OF_SECTION_TABLE::add_section(name));
+    if (!s) return nullptr;
+    if (const SECTION_TEMPLATE* t = find_template(name, elf_file()->carries_version_info())) {
+        s->header().sh_type = t->sh_type;
+        s->header().sh_flags = t->sh_flags;
+        s->header().sh_entsize = t->sh_entsize;
+    }
+    s->compute_address_unit();
+    return s;
+}
+
+ELF_STRING_TABLE* ELF_SECTION_TABLE::section_name_table() {
+    uint32_t index = elf_file()->header().e_shstrndx;
+    if (index == ELF::SHN_XINDEX) {
+        ELF_SECTION* zero = elf_section_at(0);
+        index = zero ? zero->header().sh_link : 0;
+    }
+    if (index == 0) return nullptr;
+    ELF_SECTION* s = elf_section_at(index);
+    return s ? s->string_table() : nullptr;
+}
+
+}  // namespace OFE

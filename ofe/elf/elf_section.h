@@ -1,0 +1,109 @@
+// ELF sections: the section header table, sections made from their headers on first access,
+// their meaning for the format-neutral model, and their contents objects.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ofe/of_section.h"
+#include "ofe/of_string_table.h"
+
+namespace OFE {
+
+class ELF_FILE;
+class ELF_SECTION;
+class ELF_SYMBOL_TABLE;
+
+// One section header, field for field, in host byte order.
+struct ELF_SECTION_HEADER {
+    uint32_t sh_name = 0;
+    uint32_t sh_type = 0;
+    uint32_t sh_flags = 0;
+    uint32_t sh_addr = 0;
+    uint32_t sh_offset = 0;
+    uint32_t sh_size = 0;
+    uint32_t sh_link = 0;
+    uint32_t sh_info = 0;
+    uint32_t sh_addralign = 0;
+    uint32_t sh_entsize = 0;
+};
+
+// The string table that an SHT_STRTAB section holds; it reads the section's own bytes.
+class ELF_STRING_TABLE : public OF_STRING_TABLE {
+public:
+    explicit ELF_STRING_TABLE(ELF_SECTION* section);
+    const char* table_name() const override;
+    void prepare_for_writing() override;
+    void clear() override;
+    uint32_t add_string(const char* text) override;
+    ELF_SECTION* section() const { return section_; }
+
+private:
+    ELF_SECTION* section_;
+};
+
+class ELF_SECTION : public OF_SECTION {
+public:
+    ELF_SECTION(OF_SECTION_TABLE* table, uint32_t index);
+    ~ELF_SECTION() override;
+
+    ELF_SECTION_HEADER& header() { return header_; }
+    const ELF_SECTION_HEADER& header() const { return header_; }
+    ELF_FILE* elf_file() const;
+
+    uint32_t load_address() override;
+    uint32_t run_address() const override { return header_.sh_addr; }
+    bool has_raw_data() const override;
+    uint32_t alignment() const override { return header_.sh_addralign; }
+    // Requires a power of two; anything else is reported and changes nothing.
+    void set_alignment(uint32_t alignment);
+    bool allocated() const override;
+    bool is_code() const override;
+    bool is_data() const override;
+    bool is_bss() const override;
+    bool is_group() const override;
+    uint32_t address_unit_bits() const override { return address_unit_bits_; }
+    uint32_t size() const override;
+    uint32_t raw_data_offset() const override { return header_.sh_offset; }
+    void set_explicit_load_address(uint32_t address) { explicit_load_address_ = address; }
+
+    // The string table this section holds; null unless its type is SHT_STRTAB.
+    ELF_STRING_TABLE* string_table();
+    // The symbol table this section holds; null unless its type is SHT_SYMTAB or SHT_DYNSYM.
+    ELF_SYMBOL_TABLE* symbol_table();
+    // Takes the address unit from the standard templates or the target.
+    void compute_address_unit();
+
+private:
+    ELF_SECTION_HEADER header_;
+    uint32_t explicit_load_address_ = 0;
+    uint32_t address_unit_bits_ = 8;
+    std::unique_ptr<ELF_STRING_TABLE> string_table_;
+    std::unique_ptr<ELF_SYMBOL_TABLE> symbol_table_;
+};
+
+class ELF_SECTION_TABLE : public OF_SECTION_TABLE {
+public:
+    explicit ELF_SECTION_TABLE(ELF_FILE* file);
+    ~ELF_SECTION_TABLE() override;
+
+    // Takes note of `count` headers of `entry_size` bytes at `offset`; no section is made yet.
+    // A count larger than the bytes present can hold is reported and cut to what is there.
+    [[nodiscard]] int read_headers(uint32_t offset, uint32_t entry_size, uint32_t count);
+    ELF_SECTION* elf_section_at(uint32_t index) { return static_cast<ELF_SECTION*>(section_at(index)); }
+    // Adds a section; a name from the standard templates takes its type, flags and entry size.
+    OF_SECTION* add_section(const char* name) override;
+    // The section-name string table, or null when there is none.
+    ELF_STRING_TABLE* section_name_table();
+    ELF_FILE* elf_file() const;
+
+protected:
+    std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;
+    void materialise_section(uint32_t index) override;
+
+private:
+    DATA_MAP headers_;
+    uint32_t offset_ = 0;
+};
+
+}  // namespace OFE

@@ -1,0 +1,210 @@
+// ELF symbol tables: sizing, reading entries, names and extended indexes, and the setters.
+#include "ofe/elf/elf_symbol.h"
+
+#include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
+
+namespace OFE {
+
+// ---- ELF_SYMBOL ----
+
+ELF_SYMBOL::ELF_SYMBOL(ELF_SYMBOL_TABLE* table, uint32_t index) : OF_SYMBOL(table, index) {}
+
+ELF_SYMBOL_TABLE* ELF_SYMBOL::elf_table() const { return static_cast<ELF_SYMBOL_TABLE*>(table()); }
+
+bool ELF_SYMBOL::has_section() const {
+    const uint16_t s = entry_.st_shndx;
+    return s != ELF::SHN_UNDEF && (s == ELF::SHN_XINDEX || s < ELF::SHN_LORESERVE);
+}
+
+uint32_t ELF_SYMBOL::section_index() const {
+    return entry_.st_shndx == ELF::SHN_XINDEX ? extended_index_ : entry_.st_shndx;
+}
+
+uint32_t ELF_SYMBOL::kind() const {
+    if (has_section() || mark2()) return OF_SYM_DEFINED;
+    switch (entry_.st_shndx) {
+    case ELF::SHN_ABS: return OF_SYM_ABSOLUTE;
+    case ELF::SHN_UNDEF: return OF_SYM_UNDEFINED;
+    case ELF::SHN_COMMON: return OF_SYM_COMMON;
+    default: return OF_SYM_KIND_UNKNOWN;
+    }
+}
+
+uint32_t ELF_SYMBOL::binding() const { return entry_.st_info > 47 ? OF_BIND_NONE : (entry_.st_info >> 4) + 1u; }
+
+uint32_t ELF_SYMBOL::type() const {
+    const uint32_t t = entry_.st_info & 15u;
+    return t >= 1 && t <= 6 ? t : OF_TYPE_NONE;
+}
+
+bool ELF_SYMBOL::may_change() const { return table()->file()->require_at_most_state(OF_STATE_LOCKED) == 0; }
+
+void ELF_SYMBOL::changed() {
+    if (table()->effective_state() == OF_STATE_LOCKED) elf_table()->write_back(*this);
+}
+
+void ELF_SYMBOL::set_value(uint32_t value) {
+    if (!may_change()) return;
+    entry_.st_value = value;
+    changed();
+}
+
+void ELF_SYMBOL::set_size(uint32_t size) {
+    if (!may_change()) return;
+    entry_.st_size = size;
+    changed();
+}
+
+void ELF_SYMBOL::set_kind(uint32_t kind) {
+    if (!may_change()) return;
+    OBJECT_FILE* file = table()->file();
+    switch (kind) {
+    case OF_SYM_UNDEFINED: entry_.st_shndx = ELF::SHN_UNDEF; break;
+    case OF_SYM_ABSOLUTE: entry_.st_shndx = ELF::SHN_ABS; break;
+    case OF_SYM_COMMON: entry_.st_shndx = ELF::SHN_COMMON; break;
+    case OF_SYM_DEFINED:
+        file->report_error(OF_ERR_ILLEGAL_OPERATION,
+                           "To mark a symbol as being defined, you must use set_section_id() to set its section "
+                           "reference");
+        return;
+    default: file->report_error(OF_ERR_ILLEGAL_OPERATION, "Invalid symbol kind %x", kind); return;
+    }
+    extended_index_ = 0;
+    changed();
+}
+
+void ELF_SYMBOL::set_binding(uint32_t binding) {
+    if (!may_change()) return;
+    if (binding < OF_BIND_LOCAL || binding > OF_BIND_WEAK) {
+        table()->file()->report_error(OF_ERR_ILLEGAL_OPERATION, "Invalid symbol binding value 0x%x", binding);
+        return;
+    }
+    entry_.st_info = static_cast<uint8_t>(((binding - 1) << 4) | (entry_.st_info & 15u));
+    changed();
+}
+
+void ELF_SYMBOL::set_type(uint32_t type) {
+    if (!may_change()) return;
+    if (type > OF_TYPE_TLS) {
+        table()->file()->report_error(OF_ERR_ILLEGAL_OPERATION, "Invalid symbol type value 0x%x", type);
+        return;
+    }
+    entry_.st_info = static_cast<uint8_t>((entry_.st_info & 0xF0u) | type);
+    changed();
+}
+
+void ELF_SYMBOL::set_section_id(uint32_t index) {
+    if (!may_change()) return;
+    if (index < ELF::SHN_LORESERVE) {
+        entry_.st_shndx = static_cast<uint16_t>(index);
+        extended_index_ = 0;
+    } else {
+        entry_.st_shndx = ELF::SHN_XINDEX;
+        extended_index_ = index;
+    }
+    changed();
+}
+
+// ---- ELF_SYMBOL_TABLE ----
+
+ELF_SYMBOL_TABLE::ELF_SYMBOL_TABLE(ELF_SECTION* section)
+    : OF_SYMBOL_TABLE(section->owner()),
+      section_(section),
+      entry_size_(section->header().sh_entsize ? section->header().sh_entsize : ELF::SYM::SIZE) {
+    DATA_MAP& data = section->raw_data();
+    uint32_t count = section->size() / entry_size_;
+    if (file()->info().handle && count > 0) {
+        // Only the entries whose bytes the file holds are listed.
+        data.load();
+        const uint64_t held = data.bytes_held();
+        const uint64_t fit = held >= ELF::SYM::SIZE ? (held - ELF::SYM::SIZE) / entry_size_ + 1 : 0;
+        if (count > fit) {
+            file()->report_error(OF_ERR_CORRUPTED,
+                                 "symbol table \"%s\" holds %u entries, but the file ends after %u of them",
+                                 table_name(), count, static_cast<uint32_t>(fit));
+            count = static_cast<uint32_t>(fit);
+        }
+    }
+    set_count(count);
+}
+
+ELF_SYMBOL_TABLE::~ELF_SYMBOL_TABLE() = default;
+
+const char* ELF_SYMBOL_TABLE::table_name() const { return section_->name() ? section_->name() : ""; }
+
+ELF_FILE* ELF_SYMBOL_TABLE::elf_file() const { return static_cast<ELF_FILE*>(file()); }
+
+OF_SECTION_TABLE* ELF_SYMBOL_TABLE::section_table() const { return elf_file()->section_table(); }
+
+ELF_STRING_TABLE* ELF_SYMBOL_TABLE::string_table() {
+    if (strings_looked_up_) return strings_;
+    strings_looked_up_ = true;
+    ELF_SECTION_HEADER& h = section_->header();
+    ELF_SECTION_TABLE* sections = elf_file()->section_table();
+    ELF_SECTION* linked = nullptr;
+    if (h.sh_link != 0) {
+        linked = sections->elf_section_at(h.sh_link);
+    } else if (h.sh_type == ELF::SHT_SYMTAB || h.sh_type == ELF::SHT_DYNSYM) {
+        const char* wanted = h.sh_type == ELF::SHT_SYMTAB ? ".strtab" : ".dynstr";
+        linked = static_cast<ELF_SECTION*>(sections->find_by_name(wanted));
+        if (!linked) linked = static_cast<ELF_SECTION*>(sections->add_section(wanted));
+        if (linked) h.sh_link = linked->index();
+    }
+    strings_ = linked ? linked->string_table() : nullptr;
+    if (!strings_)
+        file()->report_error(OF_ERR_INTERNAL, "string table for symbol table \"%s\" not found", table_name());
+    return strings_;
+}
+
+ELF_SECTION* ELF_SYMBOL_TABLE::shndx_section() {
+    if (shndx_looked_up_) return shndx_;
+    shndx_looked_up_ = true;
+    ELF_SECTION_TABLE* sections = elf_file()->section_table();
+    if (sections->count() < ELF::SHN_LORESERVE) return nullptr;
+    for (uint32_t i = 0; i < sections->count(); ++i) {
+        ELF_SECTION* s = sections->elf_section_at(i);
+        if (s && s->header().sh_type == ELF::SHT_SYMTAB_SHNDX && s->header().sh_link == section_->index()) {
+            shndx_ = s;
+            break;
+        }
+    }
+    return shndx_;
+}
+
+void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
+    if (!file()->info().handle || exists(index)) return;
+    auto* symbol = new ELF_SYMBOL(this, index);
+    DATA_MAP& data = section_->data();
+    data.set_cursor(uint64_t{index} * entry_size_);
+    ELF_SYMBOL_ENTRY& e = symbol->entry();
+    e.st_name = data.read_u32();
+    e.st_value = data.read_u32();
+    e.st_size = data.read_u32();
+    e.st_info = data.read_u8();
+    e.st_other = data.read_u8();
+    e.st_shndx = data.read_u16();
+    if (e.st_shndx == ELF::SHN_XINDEX) {
+        if (ELF_SECTION* shndx = shndx_section()) {
+            shndx->data().set_cursor(uint64_t{index} * 4);
+            symbol->set_extended_index(shndx->data().read_u32());
+        }
+    }
+    if (ELF_STRING_TABLE* strings = string_table()) symbol->set_name_copy(strings->get_string(e.st_name));
+    store(index, symbol);
+}
+
+void ELF_SYMBOL_TABLE::write_back(const ELF_SYMBOL& symbol) {
+    DATA_MAP& data = section_->data();
+    data.set_cursor(uint64_t{symbol.index()} * entry_size_);
+    const ELF_SYMBOL_ENTRY& e = symbol.entry();
+    data.write_u32(e.st_name);
+    data.write_u32(e.st_value);
+    data.write_u32(e.st_size);
+    data.write_u8(e.st_info);
+    data.write_u8(e.st_other);
+    data.write_u16(e.st_shndx);
+}
+
+}  // namespace OFE

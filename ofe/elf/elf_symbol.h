@@ -1,0 +1,98 @@
+// ELF symbol tables (SHT_SYMTAB and SHT_DYNSYM) and their symbols, read one at a time on first access.
+#pragma once
+
+#include <cstdint>
+
+#include "ofe/oalloc.h"
+#include "ofe/of_symbol.h"
+
+namespace OFE {
+
+class ELF_FILE;
+class ELF_SECTION;
+class ELF_STRING_TABLE;
+class ELF_SYMBOL_TABLE;
+
+// One symbol entry, field for field, in host byte order.
+struct ELF_SYMBOL_ENTRY {
+    uint32_t st_name = 0;
+    uint32_t st_value = 0;
+    uint32_t st_size = 0;
+    uint8_t st_info = 0;
+    uint8_t st_other = 0;
+    uint16_t st_shndx = 0;
+};
+
+class ELF_SYMBOL : public OF_SYMBOL, public OALLOC<ELF_SYMBOL> {
+public:
+    ELF_SYMBOL(ELF_SYMBOL_TABLE* table, uint32_t index);
+    using OALLOC<ELF_SYMBOL>::operator new;
+    using OALLOC<ELF_SYMBOL>::operator delete;
+
+    uint32_t value() const override { return entry_.st_value; }
+    // True when st_shndx is not 0 and is either SHN_XINDEX or below SHN_LORESERVE.
+    bool has_section() const override;
+    // st_shndx, or the extended index when st_shndx is SHN_XINDEX.
+    uint32_t section_index() const override;
+    uint32_t size() const override { return entry_.st_size; }
+    uint32_t kind() const override;
+    uint32_t binding() const override;
+    uint32_t type() const override;
+    // st_other & 3.
+    uint32_t visibility() const { return entry_.st_other & 3u; }
+
+    // Setters: each requires the file at most "locked"; bad values are reported and change nothing.
+    void set_value(uint32_t value);
+    void set_size(uint32_t size);
+    void set_kind(uint32_t kind);
+    void set_binding(uint32_t binding);
+    void set_type(uint32_t type);
+    void set_section_id(uint32_t index);
+
+    ELF_SYMBOL_ENTRY& entry() { return entry_; }
+    const ELF_SYMBOL_ENTRY& entry() const { return entry_; }
+    uint32_t extended_index() const { return extended_index_; }
+    void set_extended_index(uint32_t index) { extended_index_ = index; }
+
+private:
+    ELF_SYMBOL_TABLE* elf_table() const;
+    // The checks every setter makes; false when the change must not happen.
+    bool may_change() const;
+    void changed();
+
+    ELF_SYMBOL_ENTRY entry_;
+    uint32_t extended_index_ = 0;
+};
+
+class ELF_SYMBOL_TABLE : public OF_SYMBOL_TABLE {
+public:
+    // The table an SHT_SYMTAB or SHT_DYNSYM section holds; no symbol is read yet.
+    explicit ELF_SYMBOL_TABLE(ELF_SECTION* section);
+    ~ELF_SYMBOL_TABLE() override;
+
+    const char* table_name() const override;
+    uint32_t entry_size() const override { return entry_size_; }
+    OF_SECTION_TABLE* section_table() const override;
+    ELF_SECTION* section() const { return section_; }
+    // Writes a symbol's entry back to the section's bytes.
+    void write_back(const ELF_SYMBOL& symbol);
+
+protected:
+    void build_symbol(uint32_t index) override;
+
+private:
+    ELF_FILE* elf_file() const;
+    // The linked string table, found (or added) on first use; null when there is none.
+    ELF_STRING_TABLE* string_table();
+    // The SHT_SYMTAB_SHNDX section linked to this table, looked for in files of 0xff00 sections and more.
+    ELF_SECTION* shndx_section();
+
+    ELF_SECTION* section_;
+    uint32_t entry_size_;
+    ELF_STRING_TABLE* strings_ = nullptr;
+    bool strings_looked_up_ = false;
+    ELF_SECTION* shndx_ = nullptr;
+    bool shndx_looked_up_ = false;
+};
+
+}  // namespace OFE

@@ -1,0 +1,105 @@
+// The format-neutral section table and sections.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ofe/of_state_machine.h"
+#include "util/data_map.h"
+
+namespace OFE {
+
+class OF_SECTION_TABLE;
+
+class OF_SECTION : public OF_STATE_MACHINE {
+public:
+    OF_SECTION(OF_SECTION_TABLE* table, uint32_t index);
+    ~OF_SECTION() override = default;
+
+    // The name; null when the section has none.
+    const char* name() const { return has_name_ ? name_.c_str() : nullptr; }
+    // Stores a copy; requires the file at most "locked".
+    virtual void set_name(const char* name);
+
+    virtual uint32_t load_address() = 0;
+    virtual uint32_t run_address() const = 0;
+    virtual int32_t page() const { return 0; }
+    // True unless the section's bytes are uninitialised (or absent).
+    virtual bool has_raw_data() const = 0;
+    virtual uint32_t alignment() const = 0;
+    virtual bool allocated() const = 0;
+    bool loaded_onto_device() const { return allocated(); }
+    virtual bool is_code() const = 0;
+    virtual bool is_data() const = 0;
+    virtual bool is_bss() const = 0;
+    virtual bool is_group() const { return false; }
+    virtual uint32_t address_unit_bits() const = 0;
+    // Size in address units.
+    virtual uint32_t size() const = 0;
+    virtual uint32_t raw_data_offset() const = 0;
+    uint32_t section_id() const;
+
+    uint32_t index() const { return index_; }
+    OF_SECTION_TABLE* table() const { return table_; }
+    // The section's bytes, read on first use. Reports that they are uninitialised when they are.
+    DATA_MAP& raw_data();
+    // The same map without the warning, for the library's own reads.
+    DATA_MAP& data() { return raw_data_; }
+
+protected:
+    void set_name_unchecked(const char* name);
+    DATA_MAP raw_data_;
+
+private:
+    OF_SECTION_TABLE* table_;
+    uint32_t index_;
+    std::string name_;
+    bool has_name_ = false;
+};
+
+class OF_SECTION_TABLE : public OF_STATE_MACHINE {
+public:
+    explicit OF_SECTION_TABLE(OBJECT_FILE* file, uint32_t entry_size);
+    ~OF_SECTION_TABLE() override;
+
+    // The section at `index`, made on first access; null when the index is not below the count.
+    OF_SECTION* section_at(uint32_t index);
+    // The first section from `start` on that matches; null when none does.
+    OF_SECTION* find_by_name(const char* name, uint32_t start = 0);
+    OF_SECTION* find_by_run_address(uint32_t address, uint32_t start = 0);
+    OF_SECTION* find_by_load_address(uint32_t address, uint32_t start = 0);
+    OF_SECTION* find_by_file_offset(uint32_t offset, uint32_t start = 0);
+    // Adds a section with a name at the end (requires "open"); returns it, or null.
+    virtual OF_SECTION* add_section(const char* name);
+    // Loads the data of every section (only for a file read from input).
+    void load_all();
+    bool all_loaded() const { return all_loaded_; }
+    uint32_t count() const { return count_; }
+    uint32_t entry_size() const { return entry_size_; }
+    uint32_t section_id(uint32_t index) const { return index < ids_.size() ? ids_[index] : index; }
+    // Destroys every section; count 0 (requires "open").
+    virtual void clear();
+    OBJECT_FILE* file() const { return owner(); }
+
+protected:
+    // Makes an empty section object for an index (the format's class).
+    virtual std::unique_ptr<OF_SECTION> make_section(uint32_t index) = 0;
+    // Makes and fills the section at `index` from its header.
+    virtual void materialise_section(uint32_t index) = 0;
+    // Sets the number of sections, every one not yet made.
+    void reset_sections(uint32_t count);
+    void store(uint32_t index, std::unique_ptr<OF_SECTION> section);
+    bool exists(uint32_t index) const { return index < sections_.size() && sections_[index]; }
+    void set_entry_size(uint32_t size) { entry_size_ = size; }
+
+private:
+    std::vector<std::unique_ptr<OF_SECTION>> sections_;
+    std::vector<uint32_t> ids_;
+    uint32_t count_ = 0;
+    uint32_t entry_size_;
+    bool all_loaded_ = false;
+};
+
+}  // namespace OFE

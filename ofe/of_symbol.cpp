@@ -1,0 +1,94 @@
+// The symbol table: symbols built on first access, finds, drops and removal marks.
+#include "ofe/of_symbol.h"
+
+#include <cstring>
+
+#include "DIAG/user_msg_api.h"
+#include "ofe/object_file.h"
+#include "ofe/of_section.h"
+
+namespace OFE {
+
+const char* symbol_kind_name(uint32_t kind) {
+    static const char* const names[] = {"unknown", "undefined", "defined", "absolute", "common", "debug"};
+    return kind < 6 ? names[kind] : "unknown";
+}
+
+const char* symbol_binding_name(uint32_t binding) {
+    static const char* const names[] = {"unknown", "local", "global", "weak"};
+    return binding < 4 ? names[binding] : "unknown";
+}
+
+const char* symbol_type_name(uint32_t type) {
+    static const char* const names[] = {"none", "object", "function", "section", "file", "common", "tls"};
+    return type < 7 ? names[type] : "unknown";
+}
+
+OF_SECTION* OF_SYMBOL::section() const {
+    return has_section() ? table_->section_table()->section_at(section_index()) : nullptr;
+}
+
+OF_SYMBOL* OF_SYMBOL::alias_ring_last() {
+    OF_SYMBOL* s = this;
+    while (s->alias_link_ && s->alias_link_ != this) s = s->alias_link_;
+    return s;
+}
+
+void OF_SYMBOL::set_alias_link(OF_SYMBOL* symbol) {
+    if (symbol == this) user_msg_die(user_msg_context(), "OF_SYMBOL::set_alias_link", "assertion failed: sym != this");
+    alias_link_ = symbol;
+}
+
+OF_SYMBOL_TABLE::~OF_SYMBOL_TABLE() {
+    for (OF_SYMBOL* s : symbols_) delete s;
+}
+
+void OF_SYMBOL_TABLE::set_count(uint32_t count) {
+    drop_all_symbols();
+    for (OF_SYMBOL* s : symbols_) delete s;
+    symbols_.clear();
+    count_ = count;
+}
+
+void OF_SYMBOL_TABLE::store(uint32_t index, OF_SYMBOL* symbol) {
+    if (index >= symbols_.size()) symbols_.resize(static_cast<size_t>(index) + 1, nullptr);
+    delete symbols_[index];
+    symbols_[index] = symbol;
+}
+
+OF_SYMBOL* OF_SYMBOL_TABLE::symbol_at(uint32_t index) {
+    if (index >= count_) return nullptr;
+    if (!exists(index)) build_symbol(index);
+    return exists(index) ? symbols_[index] : nullptr;
+}
+
+OF_SYMBOL* OF_SYMBOL_TABLE::find_by_name(const char* name, uint32_t start) {
+    for (uint32_t i = start; i < count_; i = next_index(i)) {
+        OF_SYMBOL* s = symbol_at(i);
+        if (s && std::strcmp(s->name() ? s->name() : "", name) == 0) return s;
+    }
+    return nullptr;
+}
+
+void OF_SYMBOL_TABLE::drop_symbol(uint32_t index) {
+    if (!file()->info().handle || index >= count_ || !exists(index) || symbols_[index]->alias_link()) return;
+    delete symbols_[index];
+    symbols_[index] = nullptr;
+}
+
+void OF_SYMBOL_TABLE::drop_all_symbols() {
+    for (uint32_t i = 0; i < symbols_.size(); ++i) drop_symbol(i);
+}
+
+void OF_SYMBOL_TABLE::mark_for_removal(uint32_t index) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return;
+    if (removal_marks_.size() <= index >> 3) removal_marks_.resize((index >> 3) + 1, 0);
+    removal_marks_[index >> 3] = static_cast<uint8_t>(removal_marks_[index >> 3] | (1u << (index & 7)));
+    any_marked_ = true;
+}
+
+bool OF_SYMBOL_TABLE::marked_for_removal(uint32_t index) const {
+    return any_marked_ && (index >> 3) < removal_marks_.size() && (removal_marks_[index >> 3] >> (index & 7)) & 1;
+}
+
+}  // namespace OFE

@@ -1,0 +1,128 @@
+// The format-neutral symbol model: symbol kinds, bindings and types, the symbol table and symbols.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ofe/of_state_machine.h"
+
+namespace OFE {
+
+class OF_SECTION;
+class OF_SECTION_TABLE;
+class OF_SYMBOL_TABLE;
+
+enum OF_SYMBOL_KIND : uint32_t {
+    OF_SYM_KIND_UNKNOWN = 0,
+    OF_SYM_UNDEFINED = 1,
+    OF_SYM_DEFINED = 2,
+    OF_SYM_ABSOLUTE = 3,
+    OF_SYM_COMMON = 4,
+    OF_SYM_DEBUG = 5,
+};
+
+enum OF_SYMBOL_BINDING : uint32_t { OF_BIND_NONE = 0, OF_BIND_LOCAL = 1, OF_BIND_GLOBAL = 2, OF_BIND_WEAK = 3 };
+
+enum OF_SYMBOL_TYPE : uint32_t {
+    OF_TYPE_NONE = 0,
+    OF_TYPE_OBJECT = 1,
+    OF_TYPE_FUNCTION = 2,
+    OF_TYPE_SECTION = 3,
+    OF_TYPE_FILE = 4,
+    OF_TYPE_COMMON = 5,
+    OF_TYPE_TLS = 6,
+};
+
+// "undefined" ... "debug", "unknown" otherwise.
+const char* symbol_kind_name(uint32_t kind);
+// "local", "global", "weak", "unknown" otherwise.
+const char* symbol_binding_name(uint32_t binding);
+// "none" ... "tls", "unknown" otherwise.
+const char* symbol_type_name(uint32_t type);
+
+class OF_SYMBOL {
+public:
+    OF_SYMBOL(OF_SYMBOL_TABLE* table, uint32_t index) : table_(table), index_(index) {}
+    OF_SYMBOL(const OF_SYMBOL&) = delete;
+    OF_SYMBOL& operator=(const OF_SYMBOL&) = delete;
+    virtual ~OF_SYMBOL() = default;
+
+    // The name; null when the symbol has none.
+    const char* name() const { return has_name_ ? name_.c_str() : nullptr; }
+    void set_name_copy(const char* name) {
+        has_name_ = name != nullptr;
+        name_ = name ? name : "";
+    }
+    uint32_t index() const { return index_; }
+    OF_SYMBOL_TABLE* table() const { return table_; }
+
+    virtual uint32_t value() const = 0;
+    virtual bool has_section() const = 0;
+    // The section of the section index when the symbol has a section reference, else null.
+    OF_SECTION* section() const;
+    virtual uint32_t section_index() const = 0;
+    virtual uint32_t size() const = 0;
+    virtual uint32_t kind() const = 0;
+    virtual uint32_t binding() const = 0;
+    virtual uint32_t type() const = 0;
+    virtual bool is_label() const { return false; }
+
+    OF_SYMBOL* alias_link() const { return alias_link_; }
+    // The last symbol of the alias ring reached from this one.
+    OF_SYMBOL* alias_ring_last();
+    // Links to the next alias; linking a symbol to itself is a broken assumption of the caller.
+    void set_alias_link(OF_SYMBOL* symbol);
+    bool mark0() const { return (marks_ & 1) != 0; }
+    bool mark1() const { return (marks_ & 2) != 0; }
+    bool mark2() const { return (marks_ & 4) != 0; }
+    void set_mark0(bool on) { marks_ = static_cast<uint8_t>(on ? marks_ | 1 : marks_ & ~1); }
+    void set_mark1(bool on) { marks_ = static_cast<uint8_t>(on ? marks_ | 2 : marks_ & ~2); }
+    void set_mark2(bool on) { marks_ = static_cast<uint8_t>(on ? marks_ | 4 : marks_ & ~4); }
+
+private:
+    OF_SYMBOL_TABLE* table_;
+    uint32_t index_;
+    std::string name_;
+    bool has_name_ = false;
+    uint8_t marks_ = 0;
+    OF_SYMBOL* alias_link_ = nullptr;
+};
+
+class OF_SYMBOL_TABLE : public OF_STATE_MACHINE {
+public:
+    explicit OF_SYMBOL_TABLE(OBJECT_FILE* file) : OF_STATE_MACHINE(file) {}
+    ~OF_SYMBOL_TABLE() override;
+
+    virtual const char* table_name() const { return ""; }
+    // The symbol at `index`, built on first access; null when the index is not below the count.
+    OF_SYMBOL* symbol_at(uint32_t index);
+    // The first symbol from `start` on with this exact name (null names compare as "").
+    OF_SYMBOL* find_by_name(const char* name, uint32_t start = 0);
+    virtual uint32_t next_index(uint32_t index) const { return index + 1; }
+    uint32_t count() const { return count_; }
+    virtual uint32_t entry_size() const = 0;
+    // Destroys the symbol object at `index` (not one with an alias link); the next access rebuilds it.
+    void drop_symbol(uint32_t index);
+    void drop_all_symbols();
+    // Marks an index for removal (requires "open").
+    void mark_for_removal(uint32_t index);
+    bool marked_for_removal(uint32_t index) const;
+    virtual OF_SECTION_TABLE* section_table() const = 0;
+    OBJECT_FILE* file() const { return owner(); }
+
+protected:
+    // Builds the symbol at `index` from the file and stores it.
+    virtual void build_symbol(uint32_t index) = 0;
+    void set_count(uint32_t count);
+    void store(uint32_t index, OF_SYMBOL* symbol);
+    bool exists(uint32_t index) const { return index < symbols_.size() && symbols_[index]; }
+
+private:
+    std::vector<OF_SYMBOL*> symbols_;  // owned; grows as symbols are built
+    std::vector<uint8_t> removal_marks_;
+    bool any_marked_ = false;
+    uint32_t count_ = 0;
+};
+
+}  // namespace OFE
