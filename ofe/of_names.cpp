@@ -1,6 +1,7 @@
 // The names printed for formats, versions, file types, byte orders, errors and targets.
 #include "ofe/of_types.h"
 
+#include <cstring>
 #include <iterator>
 
 #include "util/byte_order.h"
@@ -39,6 +40,36 @@ const char* error_text(uint32_t code) {
                                         "corrupted object file", "warning",                "illegal operation",
                                         "value truncated",   "internal error",             "development issue"};
     return pick(names, code, "unknown error");
+}
+
+const char* vendor_description(const char* code) {
+    struct VENDOR {
+        const char* code;
+        const char* description;
+    };
+    static const VENDOR vendors[] = {
+        {"aeabi", "ABI for the ARM Architecture"},
+        {"ARM", "ARM Ltd."},
+        {"cxa", "C++ ABI"},
+        {"GHS", "Green Hills Systems"},
+        {"gnu", "GNU Compilers and Tools (Free Software Foundation)"},
+        {"iar", "IAR Systems"},
+        {"intel", "Intel Corporation"},
+        {"ixs", "Intel XScale"},
+        {"PSI", "PalmSource, Inc."},
+        {"QX", "Norvane, Inc."},
+        {"WRS", "Wind River Systems"},
+        {"kiteabi", "ABI for the Norvane Kite Architecture"},
+        {"gullabi", "ABI for the Norvane Gull Architecture"},
+        {"wrenabi", "ABI for the Norvane Wren Architecture"},
+        {"skuaabi", "ABI for the Norvane Skua Architecture"},
+        {"anon", "unregistered vendor"},
+        {"Anon", "unregistered vendor"},
+    };
+    if (!code) return nullptr;
+    for (const VENDOR& v : vendors)
+        if (std::strcmp(v.code, code) == 0) return v.description;
+    return nullptr;
 }
 
 const char* target_machine_name(OF_TARGET target) {

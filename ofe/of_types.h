@@ -56,6 +56,8 @@ const char* file_type_name(uint32_t type);
 const char* endian_name(uint32_t endian);
 // The text of an error code; "unknown error" above 8.
 const char* error_text(uint32_t code);
+// The description of a build-attribute vendor code ("gnu", "kiteabi", ...); null for an unlisted one.
+const char* vendor_description(const char* code);
 // The machine name of a target id 1 to 11; null for any other id.
 const char* target_machine_name(OF_TARGET target);
 

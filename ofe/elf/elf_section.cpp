@@ -162,6 +162,14 @@ ELF_SYMBOL_TABLE* ELF_SECTION::symbol_table() {
     return symbol_table_.get();
 }
 
+uint32_t ELF_SECTION::ext_flags() const {
+    return static_cast<ELF_SECTION_TABLE*>(table())->extended_value(0, index());
+}
+
+int32_t ELF_SECTION::page() const {
+    return static_cast<int32_t>(static_cast<ELF_SECTION_TABLE*>(table())->extended_value(1, index()));
+}
+
 // ---- ELF_SECTION_TABLE ----
 
 ELF_SECTION_TABLE::ELF_SECTION_TABLE(ELF_FILE* file) : OF_SECTION_TABLE(file, ELF::SHDR::SIZE) {}
@@ -243,6 +251,90 @@ ELF_STRING_TABLE* ELF_SECTION_TABLE::section_name_table() {
     if (index == 0) return nullptr;
     ELF_SECTION* s = elf_section_at(index);
     return s ? s->string_table() : nullptr;
+}
+
+}  // namespace OFE
+
+namespace OFE {
+
+namespace {
+
+// The extended attribute sections: role 0 holds flags (every target), role 1 pages (Rill and Knot).
+constexpr uint32_t role_types[2] = {ELF::SHT_QX_SH_FLAGS, ELF::SHT_QX_SH_PAGE};
+
+bool role_supported(OF_TARGET target, uint32_t role) {
+    return role == 0 || target == OF_TARGET_RILL || target == OF_TARGET_KNOT;
+}
+
+}  // namespace
+
+uint32_t ELF_SECTION_TABLE::extended_value(uint32_t kind, uint32_t section_index) {
+    if (!extended_read_) {
+        extended_read_ = true;
+        for (uint32_t role = 0; role < 2; ++role)
+            if (role_supported(file()->target(), role)) read_extended_attributes(role, extended_[role]);
+    }
+    if (kind > 1) return 0;
+    const auto it = extended_[kind].find(section_index);
+    return it == extended_[kind].end() ? 0 : it->second;
+}
+
+void ELF_SECTION_TABLE::read_extended_attributes(uint32_t role, std::map<uint32_t, uint32_t>& values) {
+    ELF_SECTION* holder = nullptr;
+    for (uint32_t i = 0; i < count() && !holder; ++i) {
+        ELF_SECTION* s = elf_section_at(i);
+        if (s && s->header().sh_type == role_types[role]) holder = s;
+    }
+    if (!holder) return;
+    static const char* const tool = "Name Utility";
+    DATA_MAP& data = holder->data();
+    const uint32_t length = holder->header().sh_size;
+    auto invalid = [&] {
+        file()->report_error(OF_ERR_WARNING,
+                             "Invalid QX extended section attributes format. All extended section attributes will "
+                             "be ignored. Tool chain update recommended.");
+    };
+    if (length < ELF::QX_EXT_ATTR::version_size) return invalid();
+    data.set_cursor(0);
+    const uint8_t major = data.read_u8();
+    const uint8_t minor = data.read_u8();
+    const uint8_t update = data.read_u8();
+    if (major >= 2 || minor != 0) {
+        file()->report_error(OF_ERR_WARNING,
+                             "Unrecognized QX extended section attributes format. All extended section attributes "
+                             "will be ignored. %s update recommended.",
+                             tool);
+        return;
+    }
+    if (major == 0) {
+        file()->report_error(OF_ERR_WARNING,
+                             "Obsolete QX extended section attributes format. All extended section attributes will "
+                             "be ignored. %s update recommended.",
+                             tool);
+        return;
+    }
+    if (update != 0)
+        file()->report_error(OF_ERR_WARNING,
+                             "Updated extended section attributes format. Some extended section attributes may be "
+                             "ignored. %s update recommended.",
+                             tool);
+    if (length < ELF::QX_EXT_ATTR::entries) return invalid();
+    data.set_cursor(ELF::QX_EXT_ATTR::count);
+    const uint32_t entries = data.read_u32();
+    const uint32_t entry_size = data.read_u16();
+    if (uint64_t{ELF::QX_EXT_ATTR::entries} + uint64_t{entries} * entry_size > length) return invalid();
+    if (entries == 0 || entry_size == 0) return;
+    // Entries are read only as far as the file holds bytes; the rest would all be zeros.
+    data.load();
+    const uint64_t held = data.bytes_held();
+    const uint32_t width = std::min<uint32_t>(entry_size, 4);
+    for (uint32_t j = 0; j < entries; ++j) {
+        const uint64_t at = ELF::QX_EXT_ATTR::entries + uint64_t{j} * entry_size;
+        if (at >= held) break;
+        data.set_cursor(at);
+        const uint32_t value = static_cast<uint32_t>(data.read_uint(width));
+        if (value != 0) values[j] = value;
+    }
 }
 
 }  // namespace OFE

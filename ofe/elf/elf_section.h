@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "ofe/of_section.h"
@@ -66,6 +67,9 @@ public:
     uint32_t size() const override;
     uint32_t raw_data_offset() const override { return header_.sh_offset; }
     void set_explicit_load_address(uint32_t address) { explicit_load_address_ = address; }
+    // The extended flags and page from the file's extended section attributes (0 when absent).
+    uint32_t ext_flags() const;
+    int32_t page() const override;
 
     // The string table this section holds; null unless its type is SHT_STRTAB.
     ELF_STRING_TABLE* string_table();
@@ -96,14 +100,21 @@ public:
     // The section-name string table, or null when there is none.
     ELF_STRING_TABLE* section_name_table();
     ELF_FILE* elf_file() const;
+    // The extended attribute of `kind` (0 flags, 1 page) of a section, read on first use.
+    uint32_t extended_value(uint32_t kind, uint32_t section_index);
 
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;
     void materialise_section(uint32_t index) override;
 
 private:
+    // Reads the extended attributes that the section of `role` holds into `values`.
+    void read_extended_attributes(uint32_t role, std::map<uint32_t, uint32_t>& values);
+
     DATA_MAP headers_;
     uint32_t offset_ = 0;
+    bool extended_read_ = false;
+    std::map<uint32_t, uint32_t> extended_[2];  // by section index; only values other than 0
 };
 
 }  // namespace OFE
