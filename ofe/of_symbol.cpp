@@ -70,6 +70,15 @@ OF_SYMBOL* OF_SYMBOL_TABLE::find_by_name(const char* name, uint32_t start) {
     return nullptr;
 }
 
+OF_SYMBOL* OF_SYMBOL_TABLE::add_symbol() {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    const uint32_t index = count_;
+    OF_SYMBOL* symbol = make_symbol(index);
+    store(index, symbol);
+    ++count_;
+    return symbol;
+}
+
 void OF_SYMBOL_TABLE::drop_symbol(uint32_t index) {
     if (!file()->info().handle || index >= count_ || !exists(index) || symbols_[index]->alias_link()) return;
     delete symbols_[index];

@@ -100,6 +100,8 @@ public:
     // The first symbol from `start` on with this exact name (null names compare as "").
     OF_SYMBOL* find_by_name(const char* name, uint32_t start = 0);
     virtual uint32_t next_index(uint32_t index) const { return index + 1; }
+    // Adds an empty symbol at the end (requires "open"); null when the state forbids it.
+    virtual OF_SYMBOL* add_symbol();
     uint32_t count() const { return count_; }
     virtual uint32_t entry_size() const = 0;
     // Destroys the symbol object at `index` (not one with an alias link); the next access rebuilds it.
@@ -114,6 +116,8 @@ public:
 protected:
     // Builds the symbol at `index` from the file and stores it.
     virtual void build_symbol(uint32_t index) = 0;
+    // Makes an empty symbol object of the format's class for `index`.
+    virtual OF_SYMBOL* make_symbol(uint32_t index) = 0;
     void set_count(uint32_t count);
     void store(uint32_t index, OF_SYMBOL* symbol);
     bool exists(uint32_t index) const { return index < symbols_.size() && symbols_[index]; }

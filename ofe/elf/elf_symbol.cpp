@@ -175,7 +175,7 @@ ELF_SECTION* ELF_SYMBOL_TABLE::shndx_section() {
 
 void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     if (!file()->info().handle || exists(index)) return;
-    auto* symbol = new ELF_SYMBOL(this, index);
+    auto* symbol = static_cast<ELF_SYMBOL*>(make_symbol(index));
     DATA_MAP& data = section_->data();
     data.set_cursor(uint64_t{index} * entry_size_);
     ELF_SYMBOL_ENTRY& e = symbol->entry();
@@ -193,6 +193,16 @@ void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     }
     if (ELF_STRING_TABLE* strings = string_table()) symbol->set_name_copy(strings->get_string(e.st_name));
     store(index, symbol);
+}
+
+OF_SYMBOL* ELF_SYMBOL_TABLE::make_symbol(uint32_t index) { return new ELF_SYMBOL(this, index); }
+
+OF_SYMBOL* ELF_SYMBOL_TABLE::add_symbol() {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    if (count() == 0) (void)OF_SYMBOL_TABLE::add_symbol();
+    auto* symbol = static_cast<ELF_SYMBOL*>(OF_SYMBOL_TABLE::add_symbol());
+    if (symbol) symbol->entry().st_other = default_visibility_;
+    return symbol;
 }
 
 void ELF_SYMBOL_TABLE::write_back(const ELF_SYMBOL& symbol) {

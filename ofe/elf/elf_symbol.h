@@ -74,11 +74,15 @@ public:
     uint32_t entry_size() const override { return entry_size_; }
     OF_SECTION_TABLE* section_table() const override;
     ELF_SECTION* section() const { return section_; }
+    // Adds a symbol with the table's default visibility; an empty table first gets the null symbol.
+    OF_SYMBOL* add_symbol() override;
+    void set_default_visibility(uint8_t visibility) { default_visibility_ = visibility & 3u; }
     // Writes a symbol's entry back to the section's bytes.
     void write_back(const ELF_SYMBOL& symbol);
 
 protected:
     void build_symbol(uint32_t index) override;
+    OF_SYMBOL* make_symbol(uint32_t index) override;
 
 private:
     ELF_FILE* elf_file() const;
@@ -93,6 +97,7 @@ private:
     bool strings_looked_up_ = false;
     ELF_SECTION* shndx_ = nullptr;
     bool shndx_looked_up_ = false;
+    uint8_t default_visibility_ = 0;
 };
 
 }  // namespace OFE
