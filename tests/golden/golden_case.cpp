@@ -1,0 +1,149 @@
+// Reading and writing golden case files.
+//
+// A case file holds sections, each opened by a line "=== KIND [NAME]":
+//   === file NAME      a fixture description; the fixture builder writes NAME from it
+//   === text NAME      NAME holds the following lines verbatim
+//   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
+//   === command        one line: the command, words split at blanks, "..." quotes a word;
+//                      the word nmkite stands for the tool under test
+//   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
+//                      stream does not end in a newline; an empty section means "must be empty"
+//   === status         the exit status
+// Lines before the first section are comments describing the case.
+#include "golden_case.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace golden {
+
+namespace {
+
+std::vector<std::string> split_words(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, in_word = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            in_word = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (in_word) words.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) words.push_back(word);
+    return words;
+}
+
+std::string quote_word(const std::string& w) {
+    if (!w.empty() && w.find_first_of(" \t\"") == std::string::npos) return w;
+    return "\"" + w + "\"";
+}
+
+}  // namespace
+
+CASE read_case(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string all = ss.str();
+
+    CASE c;
+    c.path = path;
+    std::string kind, name, body;
+    bool noeol = false;
+    int line_no = 0, section_line = 0;
+    auto finish = [&]() {
+        if (kind.empty()) return;
+        const std::string where = path.string() + ":" + std::to_string(section_line);
+        if (kind == "file" || kind == "text" || kind == "copy") {
+            if (name.empty()) throw std::runtime_error(where + ": section needs a file name");
+            INPUT input{INPUT::KIND::text, name, body};
+            if (kind == "file") input.kind = INPUT::KIND::fixture;
+            if (kind == "copy") {
+                input.kind = INPUT::KIND::copy;
+                input.content = body.substr(0, body.find('\n'));
+            }
+            c.inputs.push_back(std::move(input));
+        } else if (kind == "command") {
+            c.command = split_words(body.substr(0, body.find('\n')));
+            if (c.command.empty()) throw std::runtime_error(where + ": empty command");
+        } else if (kind == "stdout" || kind == "stderr") {
+            STREAM& s = kind == "stdout" ? c.out : c.err;
+            s.present = true;
+            s.text = body;
+            if (noeol && !s.text.empty() && s.text.back() == '\n') s.text.pop_back();
+        } else if (kind == "status") {
+            c.status = std::stoi(body);
+        } else {
+            throw std::runtime_error(where + ": unknown section '" + kind + "'");
+        }
+    };
+    size_t pos = 0;
+    while (pos < all.size()) {
+        size_t end = all.find('\n', pos);
+        const bool has_nl = end != std::string::npos;
+        if (!has_nl) end = all.size();
+        const std::string line = all.substr(pos, end - pos);
+        ++line_no;
+        if (line.rfind("=== ", 0) == 0) {
+            finish();
+            const auto words = split_words(line.substr(4));
+            kind = words.empty() ? "" : words[0];
+            name = words.size() > 1 ? words[1] : "";
+            noeol = name == "noeol";
+            body.clear();
+            section_line = line_no;
+        } else if (kind.empty()) {
+            c.preamble += line + "\n";
+        } else {
+            body += line;
+            if (has_nl) body += "\n";
+        }
+        pos = end + 1;
+    }
+    finish();
+    if (c.command.empty()) throw std::runtime_error(path.string() + ": no command section");
+    return c;
+}
+
+void write_case(const CASE& c) {
+    std::ostringstream out;
+    out << c.preamble;
+    for (const INPUT& input : c.inputs) {
+        static const char* const kinds[] = {"file", "text", "copy"};
+        out << "=== " << kinds[static_cast<int>(input.kind)] << " " << input.name << "\n" << input.content;
+        if (!input.content.empty() && input.content.back() != '\n') out << "\n";
+    }
+    out << "=== command\n";
+    for (size_t i = 0; i < c.command.size(); ++i) out << (i ? " " : "") << quote_word(c.command[i]);
+    out << "\n";
+    auto stream = [&](const char* kind, const STREAM& s) {
+        const bool eol = s.text.empty() || s.text.back() == '\n';
+        out << "=== " << kind << (eol ? "" : " noeol") << "\n" << s.text << (eol ? "" : "\n");
+    };
+    stream("stdout", c.out);
+    stream("stderr", c.err);
+    out << "=== status\n" << c.status << "\n";
+    std::ofstream file(c.path, std::ios::binary | std::ios::trunc);
+    file << out.str();
+}
+
+std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> cases;
+    if (!std::filesystem::exists(dir)) return cases;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        if (entry.is_regular_file() && entry.path().extension() == ".golden") cases.push_back(entry.path());
+    std::sort(cases.begin(), cases.end());
+    return cases;
+}
+
+}  // namespace golden
