@@ -1,23 +1,42 @@
-// The archive reader.
+// The archive reader: member headers, the long-name tables of both styles and the member index.
 #include "archive/ar_reader.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "archive/ar_arena.h"
 #include "util/pfile.h"
+
+namespace {
+
+constexpr char archive_magic[] = "!<arch>\n";
+constexpr uint64_t header_size = 60;
+constexpr uint64_t first_header = 8;
+
+enum NAME_MODE : int { no_table = 0, filenames_style = 2, gnu_style = 3 };
+
+}  // namespace
 
 struct ar_reader {
     PFILE* input = nullptr;
     std::string name;
     AR_ERROR_HOOK hook = nullptr;
-    ar_member* members = nullptr;
+    int name_mode = no_table;
+    uint64_t first_member_offset = 0;
+    ar_member* first = nullptr;
+    ar_member* last = nullptr;
+    char* names = nullptr;  // the long-name table, "/" and newlines turned into NUL
+    uint64_t names_size = 0;
+    bool names_loaded = false;
+    AR_ARENA arena;
 };
 
 namespace {
-
-constexpr char archive_magic[] = "!<arch>\n";
 
 // The reader's messages share one buffer of 4096 bytes; longer texts are cut.
 void report(ar_reader* reader, int level, const char* format, ...) {
@@ -28,6 +47,152 @@ void report(ar_reader* reader, int level, const char* format, ...) {
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
     reader->hook(reader, level, message);
+}
+
+// A header field as the runtime's "%ld" reads it: leading blanks, a sign, at least one digit.
+bool parse_field(const char* field, size_t width, long& value) {
+    char text[17] = {};
+    std::memcpy(text, field, width);
+    const char* p = text;
+    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    unsigned long long v = 0;
+    // Larger numbers than any file offset are held at a ceiling rather than overflowing.
+    for (; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+        v = std::min<unsigned long long>(v * 10 + static_cast<unsigned>(*p - '0'), 1ull << 40);
+    value = negative ? -static_cast<long>(v) : static_cast<long>(v);
+    return true;
+}
+
+uint64_t padded(uint64_t size) { return (size + 1) & ~uint64_t{1}; }
+
+// Bytes from `offset` to the end of the file.
+uint64_t bytes_after(ar_reader* reader, uint64_t offset) {
+    FILE* stream = pffile(reader->input);
+    if (!stream || pfseeko(stream, 0, SEEK_END) != 0) return 0;
+    const pf_off_t end = pftello(stream);
+    return end > 0 && static_cast<uint64_t>(end) > offset ? static_cast<uint64_t>(end) - offset : 0;
+}
+
+// The member's name: the stripped short name, or the long name it refers to.
+const char* ar_member_name(ar_reader* reader, const char* field, long uid) {
+    size_t length = 16;
+    while (length > 0 && field[length - 1] == ' ') --length;
+    const size_t end = strnlen(field, length);
+    std::string stripped(field, end);
+    if (stripped == "/" || stripped == "//" || stripped == "<filenames>/") {
+        if (stripped == "<filenames>/") reader->name_mode = filenames_style;
+        if (stripped == "//") reader->name_mode = gnu_style;
+        return reader->arena.copy(stripped.data(), stripped.size());
+    }
+    long offset = uid;
+    if (reader->name_mode == gnu_style) {
+        offset = -1;
+        if (stripped.size() > 1 && stripped[0] == '/' &&
+            stripped.find_first_not_of("0123456789", 1) == std::string::npos)
+            (void)parse_field(stripped.c_str() + 1, stripped.size() - 1, offset);
+    }
+    if (length > 0 && field[length - 1] == '/' && !stripped.empty() && stripped.back() == '/') stripped.pop_back();
+    const bool refers = reader->names_loaded && ((reader->name_mode == gnu_style && offset != -1) ||
+                                                 (reader->name_mode == filenames_style && offset != 0));
+    if (!refers) return reader->arena.copy(stripped.data(), stripped.size());
+    if (offset < 0 || static_cast<uint64_t>(offset) >= reader->names_size) {
+        report(reader, 1, "Corrupt member name: '%s'", reader->name.c_str());
+        return reader->arena.copy(stripped.data(), stripped.size());
+    }
+    const char* entry = reader->names + offset;
+    const size_t entry_length = strnlen(entry, reader->names_size - static_cast<uint64_t>(offset));
+    if (reader->name_mode == filenames_style &&
+        std::strncmp(stripped.c_str(), std::string(entry, entry_length).c_str(), 15) != 0) {
+        report(reader, 1, "Corrupt member name: '%s'", reader->name.c_str());
+        return reader->arena.copy(stripped.data(), stripped.size());
+    }
+    std::string name;
+    for (size_t i = 0; i < entry_length; ++i) {
+        if (entry[i] != '|') {
+            name += entry[i];
+        } else if (i + 1 < entry_length && entry[i + 1] == '|') {
+            name += '|';
+            ++i;
+        } else {
+            name += '/';
+        }
+    }
+    return reader->arena.copy(name.data(), name.size());
+}
+
+// The member whose header stands at `offset`, or null at the end of the archive or after a reported error.
+ar_member* ar_read_member_header(ar_reader* reader, uint64_t offset) {
+    FILE* stream = pffile(reader->input);
+    if (!stream || offset > 0xFFFFFFFFull || pfseeko(stream, static_cast<pf_off_t>(offset), SEEK_SET) != 0)
+        return nullptr;
+    char header[header_size];
+    const size_t got = std::fread(header, 1, header_size, stream);
+    if (got == 0) return nullptr;
+    if (got < header_size) {
+        report(reader, 1, "Cannot read member header: '%s'", reader->name.c_str());
+        return nullptr;
+    }
+    long size = 0, date = 0, uid = 0;
+    if (header[58] != 0x60 || header[59] != 0x0A || !parse_field(header + 48, 10, size)) {
+        report(reader, 1, "Corrupt member header: '%s'", reader->name.c_str());
+        return nullptr;
+    }
+    const bool date_ok = parse_field(header + 16, 12, date);
+    const bool uid_ok = parse_field(header + 28, 6, uid);
+    const char* name = ar_member_name(reader, header, uid_ok ? uid : 0);
+    const bool special = std::strcmp(name, "/") == 0 || std::strcmp(name, "//") == 0 ||
+                         std::strcmp(name, "<filenames>/") == 0;
+    if (!special && (!date_ok || !uid_ok)) {
+        report(reader, 1, "Corrupt member header: '%s'", reader->name.c_str());
+        return nullptr;
+    }
+    auto* member = new (reader->arena.take(sizeof(ar_member))) ar_member();
+    member->name = name;
+    member->date = static_cast<int32_t>(date);
+    member->size = static_cast<uint32_t>(size);  // a negative size keeps its bits: the next header lies further on
+    member->data_offset = static_cast<uint32_t>(offset + header_size);
+    return member;
+}
+
+uint64_t next_header(const ar_member* member) { return member->data_offset + padded(member->size); }
+
+void load_name_table(ar_reader* reader, const ar_member* table) {
+    const uint64_t size = padded(table->size);
+    FILE* stream = pffile(reader->input);
+    // The table is read only when the file holds all of it: a size field never sizes memory by itself.
+    if (!stream || size > bytes_after(reader, table->data_offset) ||
+        pfseeko(stream, table->data_offset, SEEK_SET) != 0) {
+        report(reader, 1, "Cannot read name table: '%s'", reader->name.c_str());
+        return;
+    }
+    auto* bytes = static_cast<char*>(reader->arena.take(size + 1));
+    if (std::fread(bytes, 1, size, stream) != size) {
+        report(reader, 1, "Cannot read name table: '%s'", reader->name.c_str());
+        return;
+    }
+    bytes[size] = '\0';
+    for (uint64_t i = 0; i < size; ++i)
+        if (bytes[i] == '/' || bytes[i] == '\n') bytes[i] = '\0';
+    reader->names = bytes;
+    reader->names_size = size;
+    reader->names_loaded = true;
+}
+
+void ar_read_prologue(ar_reader* reader) {
+    const ar_member* first = ar_read_member_header(reader, first_header);
+    if (!first) return;
+    const uint64_t next = std::strcmp(first->name, "/") == 0 ? next_header(first) : first_header;
+    const ar_member* second = ar_read_member_header(reader, next);
+    if (!second) return;
+    if (std::strcmp(second->name, "<filenames>/") == 0 || std::strcmp(second->name, "//") == 0) {
+        load_name_table(reader, second);
+        reader->first_member_offset = next_header(second);
+    } else {
+        reader->first_member_offset = next;
+    }
 }
 
 }  // namespace
@@ -48,9 +213,21 @@ bool ar_is_archive(ar_reader* reader) {
     return std::memcmp(magic, archive_magic, sizeof magic) == 0;
 }
 
-void ar_read_index(ar_reader*) {}
+void ar_read_index(ar_reader* reader) {
+    if (reader->first_member_offset == 0) ar_read_prologue(reader);
+    if (reader->first_member_offset == 0) return;
+    if (reader->first) return;  // read once
+    for (ar_member* m = ar_read_member_header(reader, reader->first_member_offset); m;
+         m = ar_read_member_header(reader, next_header(m))) {
+        if (reader->last)
+            reader->last->next = m;
+        else
+            reader->first = m;
+        reader->last = m;
+    }
+}
 
-const ar_member* ar_first_member(const ar_reader* reader) { return reader ? reader->members : nullptr; }
+const ar_member* ar_first_member(const ar_reader* reader) { return reader ? reader->first : nullptr; }
 
 PFILE* ar_member_stream(ar_reader* reader, const ar_member* member) {
     FILE* stream = reader ? pffile(reader->input) : nullptr;
