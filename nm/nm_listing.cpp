@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "DIAG/user_msg_api.h"
+#include "nm/nm_longform.h"
 #include "nm/nm_tool.h"
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
@@ -24,6 +25,7 @@ std::vector<OF_SYMBOL*> symbol_list;
 bool warned_debug = false;
 bool warned_cnull = false;
 bool warned_tag_info = false;
+bool longform_header_printed = false;
 
 const char* shown_name(const OF_SYMBOL* s) { return s->name() ? s->name() : ""; }
 
@@ -119,6 +121,11 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     OF_SYMBOL_TABLE* table = choose_table(object, o);
     if (!table || table->count() == 0) return;
     symbol_list.clear();
+    FILE* out = pffile(output);
+    if (o.long_form && !longform_header_printed) {
+        print_longform_header(out, *object, o.prepend_file_name);
+        longform_header_printed = true;
+    }
     for (uint32_t i = 0; i < table->count(); i = table->next_index(i)) {
         OF_SYMBOL* s = table->symbol_at(i);
         if (s && passes_filters(s, o)) symbol_list.push_back(s);
@@ -128,6 +135,10 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
                                      : (o.reverse_sort ? by_name_reversed : by_name);
         std::sort(symbol_list.begin(), symbol_list.end(), order);
     }
-    FILE* out = pffile(output);
-    for (const OF_SYMBOL* s : symbol_list) print_short_form(out, s, name, o);
+    for (const OF_SYMBOL* s : symbol_list) {
+        if (o.long_form)
+            dump_one_sym_longform(out, *s, name, o.prepend_file_name);
+        else
+            print_short_form(out, s, name, o);
+    }
 }
