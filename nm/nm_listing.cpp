@@ -14,6 +14,7 @@
 #include "ofe/object_file.h"
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
+#include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
 using namespace OFE;
@@ -83,7 +84,22 @@ void print_short_form(FILE* out, const OF_SYMBOL* s, const char* name, const NM_
 
 }  // namespace
 
-NM_OPTIONS take_option_snapshot(OPT_STATE*) { return NM_OPTIONS{}; }
+NM_OPTIONS take_option_snapshot(OPT_STATE* state) {
+    NM_OPTIONS o;
+    o.prepend_file_name = opt_is_set(state, nmkite_opt::prepend_file_name);
+    o.globals_only = opt_is_set(state, nmkite_opt::globals_only);
+    o.undefined_only = opt_is_set(state, nmkite_opt::undefined_only);
+    o.long_form = opt_is_set(state, nmkite_opt::long_form);
+    o.dynamic_symbols = opt_is_set(state, nmkite_opt::dynamic_symbols);
+    o.cnull_symbols = opt_is_set(state, nmkite_opt::cnull_symbols);
+    o.debug_symbols = opt_is_set(state, nmkite_opt::debug_symbols);
+    o.tag_info_symbols = opt_is_set(state, nmkite_opt::tag_info_symbols);
+    o.all_symbols = opt_is_set(state, nmkite_opt::all_symbols);
+    o.no_sort = opt_is_set(state, nmkite_opt::no_sort);
+    o.reverse_sort = opt_is_set(state, nmkite_opt::reverse_sort);
+    o.sort_by_value = opt_is_set(state, nmkite_opt::sort_by_value);
+    return o;
+}
 
 char symbol_letter(const OF_SYMBOL& s) {
     const uint32_t binding = s.binding();

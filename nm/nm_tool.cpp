@@ -6,12 +6,10 @@
 
 #include "DIAG/user_msg_api.h"
 #include "archive/ar_reader.h"
+#include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
 namespace {
-
-// The option that names the output file.
-constexpr uint32_t opt_output_file = 11;
 
 const char* take_next_argument() {
     NM_TOOL& tool = nm_tool();
@@ -39,7 +37,7 @@ const char* parse_options() {
 
 PFILE* open_output() {
     PFILE* output = pfstdout();
-    if (const char* path = opt_get_text(nm_tool().options, opt_output_file, 0)) {
+    if (const char* path = opt_get_text(nm_tool().options, nmkite_opt::output_file, 0)) {
         output = pfopen(path, "w");
         if (!output) user_msg_fatal(user_msg_context(), "cannot open \"%s\" for output\n", path);
     }
@@ -89,9 +87,11 @@ int nm_main(int argc, char** argv) {
     tool.argc = argc;
     tool.argv = argv;
     tool.next_index = 1;
-    tool.options = new OPT_STATE();  // lives for the whole run
-    if (argc > 0 && argv[0]) tool.tool_name = argv[0];
-    tool.options->tool_name = tool.tool_name;
+    tool.options = new OPT_STATE(&nmkite_option_table);  // lives for the whole run
+    if (argc > 0 && argv[0]) {
+        tool.tool_name = argv[0];
+        tool.options->tool_name = argv[0];
+    }
     opt_set_next_argument(take_next_argument);
 
     const char* first = parse_options();
