@@ -203,7 +203,7 @@ int pf_open_count() {
 }
 
 size_t pfread(void* buffer, size_t size, size_t count, FILE* stream) {
-    if (!buffer) {
+    if (!buffer || size == 0 || count == 0) {  // a buffer of no bytes counts as none
         user_msg_apperror(user_msg_context(), "pfread called with a NULL buffer pointer");
         return 0;
     }
