@@ -18,7 +18,7 @@ const char* take_next_argument() {
 }
 
 [[noreturn]] void usage_and_exit() {
-    opt_help(nm_tool().options, nullptr, true);
+    (void)opt_help(nm_tool().options, nullptr, true);
     std::fflush(stdout);
     std::exit(1);
 }

@@ -128,7 +128,7 @@ inline constexpr OPT_RANGE OPT_UNSIGNED_RANGE{0, 4294967295};
 // consumed; 0 at a spelling that matches nothing (then *out_pos, when given, points one character
 // before it). Options recorded before that point stay recorded. Does not return after a help option or
 // an option error.
-int opt_parse_arg(OPT_STATE* state, const char* text, const char** out_pos);
+[[nodiscard]] int opt_parse_arg(OPT_STATE* state, const char* text, const char** out_pos);
 
 // The callback that yields the next command-line word and consumes it, or null at the end.
 using OPT_NEXT_ARGUMENT = const char* (*)();
@@ -181,7 +181,7 @@ long opt_check_number(OPT_STATE* state, uint32_t id, const char* text, uint32_t 
 // Matches the argument of an enumerated option, ignoring case, and stores the choice's value in *out.
 // Forms 15 and 16 return 0 when nothing is attached; forms 6 and 7 take the next word then. An unknown
 // value lists the ordinary choices and ends the program with status 1. Other forms return 0.
-int opt_parse_enum(OPT_STATE* state, uint32_t id, const char* text, uint32_t parm_form, int32_t* out);
+[[nodiscard]] int opt_parse_enum(OPT_STATE* state, uint32_t id, const char* text, uint32_t parm_form, int32_t* out);
 
 // How a number parse ended.
 struct OPT_NUMBER_STATUS {
@@ -222,7 +222,7 @@ const char* opt_enum_handler(OPT_STATE* state, uint32_t id, uint8_t spelling, co
 // With no or an empty search text prints the full help and returns true. Otherwise prints the options
 // matching `search`; then ends the program with status 0 unless `return_flag` is set, in which case it
 // returns whether anything matched.
-bool opt_help(OPT_STATE* state, const char* search, bool return_flag);
+[[nodiscard]] bool opt_help(OPT_STATE* state, const char* search, bool return_flag);
 // The option's names joined with ",", with "=param" (in "[]" when optional). Names equal to
 // `skip_name` are left out. Valid until the next call.
 const char* opt_synopsis(const OPT_STATE* state, uint32_t id, const char* skip_name);
@@ -232,6 +232,6 @@ void help_list_begin(const char* heading, int width, int sort_mode);
 void help_list_add(const char* synopsis, const char* help, int32_t key);
 // Prints the heading and the entries in one column; in long-name mode a synopsis wider than the
 // column stands on a line of its own. Returns whether anything was printed.
-bool help_list_print(bool long_names, int extra_indent);
+[[nodiscard]] bool help_list_print(bool long_names, int extra_indent);
 // Prints `text` wrapped to end by column 79, continuation lines indented by `indent` and one blank.
 void help_wrap(FILE* stream, const char* text, const char* indent);

@@ -201,7 +201,7 @@ void opt_help_handler(OPT_STATE* state, uint32_t id, uint8_t spelling, const cha
     if (opt_valid_id(state, id)) record_parse(state, id, spelling);
     const char* topic = rest[0] == '=' ? rest + 1 : rest;
     if (topic[0] == '\0') topic = next_argument();
-    opt_help(state, topic, false);
+    (void)opt_help(state, topic, false);
     std::fflush(stdout);
     std::exit(0);
 }
