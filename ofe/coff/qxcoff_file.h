@@ -1,20 +1,143 @@
-// QXCOFF_FILE: the object file of the tool chain's own COFF format.
+// QXCOFF_FILE: the object file of the tool chain's own COFF format in its three versions; the file and
+// optional headers, the header queries, and where the section, symbol and string tables lie.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ofe/coff/qxcoff_section.h"
 #include "ofe/object_file.h"
+#include "util/data_map.h"
 
 namespace OFE {
 
+class QXCOFF_STRING_TABLE;
+class QXCOFF_SYMBOL_TABLE;
+
+// The file header, field for field, in host byte order.
+struct QXCOFF_FILE_HEADER {
+    uint16_t f_magic = 0;
+    uint16_t f_nscns = 0;
+    uint32_t f_timdat = 0;
+    uint32_t f_symptr = 0;
+    uint32_t f_nsyms = 0;
+    uint16_t f_opthdr = 0;
+    uint16_t f_flags = 0;
+    uint16_t f_target_id = 0;  // versions "1" and "2" only
+};
+
+// The optional header, field for field, in host byte order; all zero when the file has none.
+struct QXCOFF_OPTIONAL_HEADER {
+    uint16_t o_magic = 0;
+    uint16_t o_vstamp = 0;
+    uint32_t o_tsize = 0;
+    uint32_t o_dsize = 0;
+    uint32_t o_bsize = 0;
+    uint32_t o_entry = 0;
+    uint32_t o_text_start = 0;
+    uint32_t o_data_start = 0;
+};
+
 class QXCOFF_FILE : public OBJECT_FILE {
 public:
-    explicit QXCOFF_FILE(const OF_FILE_INFO& info) : OBJECT_FILE(info) {}
+    // A file read from input gets its headers from read(); one made in memory starts as an empty
+    // little-endian relocatable file of the info's version and target.
+    explicit QXCOFF_FILE(const OF_FILE_INFO& info);
+    ~QXCOFF_FILE() override;
 
-    uint32_t file_type() const override { return OF_FILE_NONE; }
-    uint32_t entry_point() const override { return 0; }
-    // The headers of the three versions are not read yet: the object holds no sections or symbols.
+    // 2 when F_EXEC is set; else 1 when F_RELFLG is clear; else 0.
+    uint32_t file_type() const override;
+    // 1 clears F_EXEC, 2 sets it; other types are refused (code 5) and change nothing. At most "locked".
+    void set_file_type(uint32_t type);
+    uint32_t time_stamp() const override { return header_.f_timdat; }
+    // Requires at most "locked".
+    void set_time_stamp(uint32_t seconds);
+    // The target of f_target_id (versions "1", "2") or f_magic (version "0"); 0 for an unknown id, and
+    // 0 with code 3 for an invalid version.
+    OF_TARGET target() const override;
+    // True exactly when the optional header is present.
+    bool has_entry_point() const override { return has_optional_header(); }
+    uint32_t entry_point() const override { return optional_.o_entry; }
+    // The byte order of the target data, from F_LITTLE / F_BIG; 0 when neither or both are set.
+    uint32_t endian() const override;
+    // Requires at most "locked"; clears both bits, then sets the one of `endian` (1 or 2). Any other value
+    // is reported (code 5) and leaves both clear.
+    void set_endian(uint32_t endian);
+    // The control byte order of headers, tables and entries (found by identification).
+    uint32_t machine_endian() const override { return control_endian_; }
+
+    // Reads the file header, the optional header, the section-table extent and the string table, and
+    // checks the symbol-table offset: 0; 1 after "invalid symbol table offset"; -1 for an invalid version.
     int read(const OF_FILE_INFO& info) override;
-    OF_SECTION_TABLE* section_table() override { return nullptr; }
-    OF_SYMBOL_TABLE* symbol_table() override { return nullptr; }
+
+    QXCOFF_SECTION_TABLE* section_table() override;
+    // The symbol table (a QXCOFF_SYMBOL_TABLE), created on first use; empty when the file has none.
+    OF_SYMBOL_TABLE* symbol_table() override;
+    QXCOFF_SYMBOL_TABLE* qxcoff_symbol_table();
+    // The string table, created on first use; its data are empty when the file has none.
+    QXCOFF_STRING_TABLE* string_table();
+
+    // Producer version from o_vstamp (only with the optional header): from 1000 on, major = o_vstamp / 1000
+    // and minor = o_vstamp % 1000; below, major = o_vstamp / 100 and minor = o_vstamp % 100.
+    bool has_producer_version() const { return has_optional_header(); }
+    uint32_t producer_major() const;
+    uint32_t producer_minor() const;
+    // "major.minor", or "" without a producer version.
+    std::string producer_version() const;
+    // Stores o_vstamp = minor % 1000 + major * 1000. Requires at most "locked".
+    void set_producer_version(uint32_t major, uint32_t minor);
+    // The name of one f_flags value (see qxcoff_file_flag_name).
+    static const char* flag_name(uint32_t value);
+
+    // Sizes of the version's records; 0, with code 3 "invalid file format version", for an invalid version.
+    uint32_t file_header_size();
+    uint32_t reloc_entry_size();
+    // The version name ("0", "1", "2") for messages.
+    const char* version_name() const;
+
+    const QXCOFF_FILE_HEADER& header() const { return header_; }
+    const QXCOFF_OPTIONAL_HEADER& optional_header() const { return optional_; }
+    // True when f_opthdr is 28; any other value means no optional header.
+    bool has_optional_header() const;
+    // Where the symbol table lies and how many entries the header claims (0, 0 when there is none or
+    // its offset was refused).
+    uint32_t symbol_table_offset() const { return symbols_valid_ ? header_.f_symptr : 0; }
+    uint32_t symbol_table_claimed() const { return symbols_valid_ ? header_.f_nsyms : 0; }
+    // Where the string table lies and its length word; 0, 0 when there is none.
+    uint32_t string_table_offset() const { return string_offset_; }
+    uint32_t string_table_length() const { return string_length_; }
+
+    // The one place where this format attaches file bytes: `length` bytes at object offset `offset`, read
+    // in the control byte order on first use. Bytes the input does not hold read as zeros and cost nothing.
+    void map_bytes(DATA_MAP& map, uint64_t offset, uint64_t length);
+    // How many whole entries of `entry_size` bytes the input holds for the object from `offset` on: the
+    // bound for every count the file claims.
+    uint32_t entries_present(uint64_t offset, uint32_t entry_size);
+    DATA_MAP& symbol_data() { return symbol_data_; }
+    DATA_MAP& string_data() { return string_data_; }
+
+private:
+    // Finds and maps the string table by the location rules; reports a length that overruns the object.
+    void read_string_table();
+    // Where the string table would start when there is no symbol table: after the last stored block.
+    uint64_t end_of_stored_blocks();
+
+    uint32_t control_endian_;
+    QXCOFF_FILE_HEADER header_;
+    QXCOFF_OPTIONAL_HEADER optional_;
+    bool symbols_valid_ = false;
+    uint32_t string_offset_ = 0;
+    uint32_t string_length_ = 0;
+    DATA_MAP symbol_data_;
+    DATA_MAP string_data_;
+    std::unique_ptr<QXCOFF_SECTION_TABLE> sections_;
+    std::unique_ptr<QXCOFF_STRING_TABLE> strings_;
+    std::unique_ptr<QXCOFF_SYMBOL_TABLE> symbols_;
 };
+
+// The QXCOFF view of an object: null, with code 3 "attempting to get QX-COFF interface for non-QX-COFF
+// file" reported on the object, when it is of another format.
+QXCOFF_FILE* as_qxcoff_file(OBJECT_FILE* object);
 
 }  // namespace OFE

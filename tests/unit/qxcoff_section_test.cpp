@@ -1,0 +1,251 @@
+// QXCOFF sections: 40- and 48-byte headers in both byte orders, names inline and from the string table,
+// the format-neutral classification, alignment bits, address units and the setters' version limits.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ofe/coff/qxcoff_defs.h"
+#include "ofe/coff/qxcoff_names.h"
+#include "qxcoff_test_support.h"
+
+using namespace OFE;
+using qxunit::opened;
+
+namespace {
+
+constexpr const char* two_sections = R"(qxcoff v2 le
+section .text data=0011223344556677 paddr=0x1000 vaddr=0x2000 page=3 align=8
+reloc .text vaddr=4 symndx=1 type=17
+reloc .text vaddr=6 symndx=1 type=17
+lnno .text addr=0 line=5
+section .data data=aabb flags=data paddr=0x3000
+)";
+
+TEST(QxcoffSectionHeaders, FortyAndFortyEightByteHeadersInBothByteOrders) {
+    for (int version : {0, 1, 2}) {
+        for (bool big : {false, true}) {
+            SCOPED_TRACE(qxunit::variant_name(version, big));
+            opened o(two_sections, qxunit::variant(version, big));
+            QXCOFF_SECTION_TABLE* t = o.file().section_table();
+            const uint32_t header = version == 2 ? 48 : 40, file_header = version == 0 ? 20 : 22;
+            EXPECT_EQ(t->header_size(), header);
+            EXPECT_EQ(t->table_offset(), file_header);
+            ASSERT_EQ(t->count(), 2u);
+            QXCOFF_SECTION* text = t->qxcoff_section_at(0);
+            QXCOFF_SECTION* data = t->qxcoff_section_at(1);
+            ASSERT_TRUE(text && data);
+            EXPECT_STREQ(text->name(), ".text");
+            EXPECT_EQ(text->run_address(), 0x1000u);
+            EXPECT_EQ(text->load_address(), 0x2000u);
+            EXPECT_EQ(text->page(), 3);
+            EXPECT_EQ(text->alignment(), 8u);
+            EXPECT_EQ(text->size(), 4u);
+            EXPECT_EQ(text->raw_data_offset(), file_header + 2 * header);
+            EXPECT_EQ(text->header().s_nreloc, 2u);
+            EXPECT_EQ(text->reloc_data().size(), version == 0 ? 20u : 24u);
+            EXPECT_EQ(text->lnno_data().size(), 6u);
+            // The second header is read at the version's stride.
+            EXPECT_STREQ(data->name(), ".data");
+            EXPECT_EQ(data->run_address(), 0x3000u);
+            EXPECT_TRUE(data->is_data());
+            EXPECT_EQ(data->raw_data_offset(), file_header + 2 * header + 8);
+        }
+    }
+}
+
+TEST(QxcoffSectionHeaders, PageAndMemoryWidthFieldsOfVersion2) {
+    opened o("qxcoff v2 be\nsection .wide data=00 page=0x1234 mwidth=8\n");
+    QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->page(), 0x1234);
+    EXPECT_EQ(s->address_unit_bits(), 8u);
+    EXPECT_EQ(s->size(), 1u);
+}
+
+TEST(QxcoffSectionNames, EightCharactersInlineInEveryVersion) {
+    for (int version : {0, 1, 2}) {
+        opened o("qxcoff v0 le\nsection abcdefgh data=00\nsection ab data=00\n", qxunit::variant(version, false));
+        EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), "abcdefgh") << version;
+        EXPECT_STREQ(o.file().section_table()->section_at(1)->name(), "ab") << version;
+    }
+}
+
+TEST(QxcoffSectionNames, OnlyVersion2TakesNamesFromTheStringTable) {
+    // The same header bytes: a zero first word and offset 4, where the symbol's long name stands.
+    for (int version : {0, 1, 2}) {
+        for (bool big : {false, true}) {
+            SCOPED_TRACE(qxunit::variant_name(version, big));
+            opened o("qxcoff v2 le\nsection x data=00 s_stroff=4\nsymbol a_long_symbol_name\n",
+                     qxunit::variant(version, big));
+            EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), version == 2 ? "a_long_symbol_name" : "");
+        }
+    }
+    opened long_name("qxcoff v2 be\nsection .a_rather_long_section_name data=00\n");
+    EXPECT_STREQ(long_name.file().section_table()->section_at(0)->name(), ".a_rather_long_section_name");
+}
+
+TEST(QxcoffSectionNames, AZeroFirstWordAndOffsetZeroReadsTheLengthBytes) {
+    for (bool big : {false, true}) {
+        opened o("qxcoff v2 le\nsection x data=00 s_name=0000000000000000\nsection .a_long_name_here data=00\n",
+                 qxunit::variant(2, big));
+        // The table holds 4 + 18 bytes: its length word starts 16 00 00 00 or 00 00 00 16.
+        EXPECT_EQ(o.file().string_table_length(), 22u);
+        EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), big ? "" : "\x16");
+        // An offset at or past the table's end gives no name.
+        opened past("qxcoff v2 le\nsection x data=00 s_stroff=22\nsection .a_long_name_here data=00\n",
+                    qxunit::variant(2, big));
+        EXPECT_EQ(past.file().section_table()->section_at(0)->name(), nullptr);
+    }
+}
+
+TEST(QxcoffSectionClassification, FlagsGiveCodeDataBssAllocationAndRawData) {
+    opened o(R"(qxcoff v2 le
+section code data=00 flags=text
+section init data=00 flags=data
+section zero size=8 flags=bss
+section other data=0011 flags=0
+section copied data=00 flags=copy
+section dummy data=00 flags=dsect
+section noload data=00 flags=noload
+section empty size=5 flags=0
+section group data=0000000000000000 flags=is_group
+)");
+    struct EXPECTED {
+        bool code, data, bss, allocated, loaded, raw;
+        uint32_t size;
+    } expected[] = {
+        {true, false, false, true, true, true, 1},   {false, true, false, true, true, true, 1},
+        {false, false, true, true, true, false, 8},  {false, false, false, true, true, true, 1},
+        {false, false, false, false, false, true, 1}, {false, false, false, false, false, false, 1},
+        {false, false, false, true, false, false, 1}, {false, false, false, true, true, false, 5},
+        {false, false, false, true, true, true, 4},
+    };
+    QXCOFF_SECTION_TABLE* t = o.file().section_table();
+    ASSERT_EQ(t->count(), std::size(expected));
+    for (uint32_t i = 0; i < t->count(); ++i) {
+        QXCOFF_SECTION* s = t->qxcoff_section_at(i);
+        SCOPED_TRACE(s->name());
+        EXPECT_EQ(s->is_code(), expected[i].code);
+        EXPECT_EQ(s->is_data(), expected[i].data);
+        EXPECT_EQ(s->is_bss(), expected[i].bss);
+        EXPECT_EQ(s->allocated(), expected[i].allocated);
+        EXPECT_EQ(s->loaded(), expected[i].loaded);
+        EXPECT_EQ(s->has_raw_data(), expected[i].raw);
+        // In units: from the raw data's length when there is raw data, else s_size.
+        EXPECT_EQ(s->size(), expected[i].size);
+    }
+    EXPECT_TRUE(t->qxcoff_section_at(8)->is_group());
+}
+
+TEST(QxcoffSectionClassification, ASectionWithoutUnitsHasNoDataOffset) {
+    opened o("qxcoff v1 be\nsection .text data=00112233 s_size=0\n");
+    QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(0);
+    EXPECT_EQ(s->raw_data_offset(), 0u);
+    EXPECT_EQ(s->raw_data().size(), 0u);
+    EXPECT_EQ(s->size(), 0u);
+}
+
+TEST(QxcoffSectionAlignment, TheLogarithmInBits8To11) {
+    opened o("qxcoff v2 le\nsection a data=00 flags=0xf20\nsection b data=00 flags=text align=1\n");
+    QXCOFF_SECTION* a = o.file().section_table()->qxcoff_section_at(0);
+    QXCOFF_SECTION* b = o.file().section_table()->qxcoff_section_at(1);
+    EXPECT_EQ(a->alignment(), 32768u);
+    EXPECT_EQ(QXCOFF_SECTION::largest_alignment(), 32768u);
+    EXPECT_TRUE(a->is_code());
+    EXPECT_EQ(b->alignment(), 1u);
+
+    a->set_alignment(1);
+    EXPECT_EQ(a->flags(), QXCOFF::STYP_TEXT);
+    a->set_alignment(64);
+    EXPECT_EQ(a->flags(), QXCOFF::STYP_TEXT | 0x600u);
+    a->set_alignment(0);
+    EXPECT_EQ(a->alignment(), 1u);
+    a->set_alignment(64);
+    a->set_alignment(3);
+    EXPECT_EQ(o.take_error(), "5: only powers of 2 are valid alignment values");
+    EXPECT_EQ(a->alignment(), 64u);
+    // Changing the kind keeps the alignment bits.
+    a->make_data();
+    EXPECT_EQ(a->flags(), QXCOFF::STYP_DATA | 0x600u);
+}
+
+TEST(QxcoffSectionAddressUnits, KiteUnitsAre16BitsUnlessTheSectionSaysOtherwise) {
+    opened kite(R"(qxcoff v2 le
+section big zeros=0x200
+section three data=001122334455
+section bytes data=001122 mwidth=8
+)");
+    QXCOFF_SECTION_TABLE* t = kite.file().section_table();
+    QXCOFF_SECTION* big = t->qxcoff_section_at(0);
+    EXPECT_EQ(big->header().s_size, 0x100u);
+    EXPECT_EQ(big->address_unit_bits(), 16u);
+    EXPECT_EQ(big->raw_data().size(), 0x200u);
+    EXPECT_EQ(big->size(), 0x100u);
+    QXCOFF_SECTION* three = t->qxcoff_section_at(1);
+    EXPECT_EQ(three->size(), 3u);
+    EXPECT_EQ(three->raw_data().size(), 6u);
+    QXCOFF_SECTION* bytes = t->qxcoff_section_at(2);
+    EXPECT_EQ(bytes->address_unit_bits(), 8u);
+    EXPECT_EQ(bytes->size(), 3u);
+
+    // Versions "0" and "1" have no s_mwidth: the target alone decides.
+    opened v1("qxcoff v1 le\nsection three data=001122334455\n");
+    EXPECT_EQ(v1.file().section_table()->section_at(0)->address_unit_bits(), 16u);
+    opened arm("qxcoff v1 le\nheader target=0x97\nsection six data=001122334455\n");
+    EXPECT_EQ(arm.file().section_table()->section_at(0)->address_unit_bits(), 8u);
+    EXPECT_EQ(arm.file().section_table()->section_at(0)->size(), 6u);
+}
+
+TEST(QxcoffSectionData, FollowTheTargetByteOrder) {
+    opened o("qxcoff v2 le\nheader f_flags=0x0200\nsection d data=12345678 flags=data\n");
+    QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(0);
+    EXPECT_EQ(s->data_swapped(), OBJECT_FILE::host_endian() == OF_ENDIAN_LITTLE);
+    s->data().set_cursor(0);
+    EXPECT_EQ(s->data().read_u32(), 0x12345678u);
+}
+
+TEST(QxcoffSectionSetters, VersionLimits) {
+    opened v1("qxcoff v1 le\nsection .text data=00\n");
+    QXCOFF_SECTION* s = v1.file().section_table()->qxcoff_section_at(0);
+    s->set_name("abcdefghij");
+    EXPECT_EQ(v1.take_error(), "6: QX-COFF Version 1 only supports section names of up to 8 characters");
+    EXPECT_STREQ(s->name(), "abcdefgh");
+    s->set_page(0x1ff);
+    EXPECT_EQ(v1.take_error(), "6: QX-COFF Version 1 supports a maximum of 255 pages");
+    EXPECT_EQ(s->page(), 0xff);
+    s->set_memory_width(8);
+    EXPECT_EQ(v1.take_error(), "5: QX-COFF Version 1 does not support the mwidth section header field");
+    EXPECT_EQ(s->address_unit_bits(), 16u);
+    s->set_flags(QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
+    EXPECT_EQ(v1.take_error(), "6: QX-COFF Version 1 only supports up to 16 flags");
+    EXPECT_EQ(s->flags(), QXCOFF::STYP_DATA);
+
+    opened v2("qxcoff v2 le\nsection .text data=00\n");
+    QXCOFF_SECTION* w = v2.file().section_table()->qxcoff_section_at(0);
+    w->set_name("abcdefghij");
+    w->set_page(0x1ff);
+    w->set_memory_width(8);
+    w->set_flags(QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
+    EXPECT_EQ(v2.take_error(), "0: ");
+    EXPECT_STREQ(w->name(), "abcdefghij");
+    EXPECT_EQ(w->page(), 0x1ff);
+    EXPECT_EQ(w->address_unit_bits(), 8u);
+    EXPECT_EQ(w->flags(), QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
+    w->set_allocated(false);
+    EXPECT_FALSE(w->allocated());
+    w->set_allocated(true);
+    EXPECT_TRUE(w->allocated());
+}
+
+TEST(QxcoffSectionNamesOfFlags, SingleBitsAndTheFallback) {
+    EXPECT_STREQ(qxcoff_section_flag_name(0), "STYP_REG");
+    EXPECT_STREQ(qxcoff_section_flag_name(0x20), "STYP_TEXT");
+    EXPECT_STREQ(qxcoff_section_flag_name(0x100000), "STYP_IN_GROUP");
+    EXPECT_STREQ(qxcoff_section_flag_name(0x100), "STYP_UNKNOWN");  // an alignment bit, not a flag
+    EXPECT_STREQ(qxcoff_section_flag_name(0x60), "STYP_UNKNOWN");
+    EXPECT_STREQ(qxcoff_file_flag_name(0), "F_VERS0");
+    EXPECT_STREQ(qxcoff_file_flag_name(0x2000), "F_ICODE");
+    EXPECT_STREQ(qxcoff_file_flag_name(0x400), "F_UNKNOWN");
+}
+
+}  // namespace

@@ -1,0 +1,296 @@
+// QXCOFF symbols: names inline and by offset, the walk over auxiliary entries, the auxiliary kind order
+// and layouts, the symbol model's kind, binding and type, and the setters' refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ofe/coff/qxcoff_defs.h"
+#include "ofe/coff/qxcoff_names.h"
+#include "ofe/coff/qxcoff_symbol.h"
+#include "qxcoff_test_support.h"
+
+using namespace OFE;
+using namespace OFE::QXCOFF;
+using qxunit::opened;
+
+namespace {
+
+const QXCOFF_SYMBOL* symbol(const opened& o, uint32_t index) {
+    return as_qxcoff_symbol(o.file().symbol_table()->symbol_at(index));
+}
+
+std::vector<uint32_t> walk(const opened& o) {
+    std::vector<uint32_t> visited;
+    OF_SYMBOL_TABLE* t = o.file().symbol_table();
+    for (uint32_t i = 0; i < t->count(); i = t->next_index(i)) visited.push_back(i);
+    return visited;
+}
+
+TEST(QxcoffSymbolNames, InlineAndByOffsetInBothByteOrders) {
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big endian" : "little endian");
+        opened o(R"(qxcoff v2 le
+symbol a_long_symbol_name
+symbol ABCDEFGH
+symbol at_four n_stroff=4
+symbol at_zero n_stroff=0
+symbol at_end n_stroff=23
+symbol far n_stroff=0x7fffffff
+)",
+                 qxunit::variant(2, big));
+        ASSERT_EQ(o.file().string_table_length(), 23u);
+        EXPECT_STREQ(symbol(o, 0)->name(), "a_long_symbol_name");
+        EXPECT_STREQ(symbol(o, 1)->name(), "ABCDEFGH");  // all 8 bytes, no terminator
+        EXPECT_STREQ(symbol(o, 2)->name(), "a_long_symbol_name");
+        // Offset 0 reads the length word's bytes: 17 00 00 00 or 00 00 00 17.
+        EXPECT_STREQ(symbol(o, 3)->name(), big ? "" : "\x17");
+        EXPECT_EQ(symbol(o, 4)->name(), nullptr);
+        EXPECT_EQ(symbol(o, 5)->name(), nullptr);
+        EXPECT_EQ(o.take_error(), "0: ");
+    }
+}
+
+TEST(QxcoffSymbolWalk, AuxiliaryEntriesAreSkipped) {
+    for (int version : {0, 1, 2}) {
+        opened o("qxcoff v1 le\nsymbol a aux=00 aux=00\nsymbol b\nsymbol c\n", qxunit::variant(version, version == 1));
+        EXPECT_EQ(o.file().symbol_table()->count(), 5u);
+        EXPECT_EQ(walk(o), (std::vector<uint32_t>{0, 3, 4})) << version;
+        EXPECT_EQ(symbol(o, 0)->aux_count(), 2u);
+        EXPECT_STREQ(o.file().symbol_table()->find_by_name("c")->name(), "c");
+        EXPECT_EQ(o.file().symbol_table()->find_by_name("c")->index(), 4u);
+    }
+}
+
+TEST(QxcoffSymbolWalk, ALabelKeepsNoAuxiliaryEntrySoTheNextEntryIsVisitedAsASymbol) {
+    opened o("qxcoff v2 le\nsection .text data=00\nsymbol lab sclass=label scnum=.text aux=41\nsymbol z\n");
+    EXPECT_EQ(walk(o), (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(symbol(o, 0)->aux_count(), 0u);
+    EXPECT_EQ(symbol(o, 0)->aux(), nullptr);
+    EXPECT_STREQ(symbol(o, 1)->name(), "A");
+    EXPECT_EQ(symbol(o, 0)->type(), OF_TYPE_NONE);
+}
+
+TEST(QxcoffAuxKind, RulesApplyInOrder) {
+    const uint32_t fcn = DT_FCN << N_TSHIFT, ary = DT_ARY << N_TSHIFT, ptr = DT_PTR << N_TSHIFT;
+    struct CASE {
+        uint32_t version, sclass, type, numaux;
+        uint8_t kind;
+    } cases[] = {
+        {VERSION_2, C_EXT, fcn | 4, 0, QXCOFF_AUX_NONE},
+        {VERSION_0, C_FILE, fcn, 1, QXCOFF_AUX_FILE},
+        {VERSION_1, C_FILE, 0, 1, QXCOFF_AUX_FILE},
+        {VERSION_2, C_FILE, 0, 1, QXCOFF_AUX_SECTION},   // version "2" has no file entries
+        {VERSION_2, C_FILE, 4, 1, QXCOFF_AUX_TYPED},
+        {VERSION_1, C_LABEL, fcn, 1, QXCOFF_AUX_NONE},
+        {VERSION_1, C_STRTAG, fcn, 1, QXCOFF_AUX_TAG},   // the class decides before the derived type
+        {VERSION_1, C_UNTAG, 0, 1, QXCOFF_AUX_TAG},
+        {VERSION_1, C_ENTAG, 0, 1, QXCOFF_AUX_TAG},
+        {VERSION_1, C_TPDEF, 0, 1, QXCOFF_AUX_TYPED},
+        {VERSION_1, C_BLOCK, 0, 1, QXCOFF_AUX_BLOCK},
+        {VERSION_1, C_FCN, ary, 1, QXCOFF_AUX_BLOCK},
+        {VERSION_1, C_EOS, ary, 1, QXCOFF_AUX_END_OF_STRUCT},
+        {VERSION_1, C_EXT, fcn | 4, 1, QXCOFF_AUX_FUNCTION},
+        {VERSION_1, C_STAT, ary | 4, 1, QXCOFF_AUX_ARRAY},
+        {VERSION_1, C_STAT, ptr | (fcn << 2), 1, QXCOFF_AUX_TYPED},  // only the first derived field counts
+        {VERSION_1, C_EXT, 4, 1, QXCOFF_AUX_TYPED},
+        {VERSION_1, C_STAT, 0, 3, QXCOFF_AUX_SECTION},
+    };
+    for (const CASE& c : cases)
+        EXPECT_EQ(qxcoff_aux_kind(c.version, c.sclass, c.type, c.numaux), c.kind)
+            << "version " << c.version << " class " << c.sclass << " type 0x" << std::hex << c.type;
+}
+
+constexpr const char* aux_layouts = R"(qxcoff v2 le
+section .text data=00112233 flags=text
+section .data data=0011 flags=data
+symbol _fn scnum=.text type=int:func auxtag=7 auxsize=0x40 auxlnnoptr=0x100 auxnext=9
+symbol .bf sclass=fcn scnum=.text auxmask=0xff00 auxline=12 auxnlines=3 auxframe=16 auxnext=5
+symbol arr scnum=.data type=int:array auxtag=2 auxsize=64 auxdim1=4 auxdim2=2 auxdim3=1 auxdim4=0xffff
+symbol tag sclass=strtag scnum=debug type=struct auxsize=32 auxnext=8
+symbol .eos sclass=eos scnum=abs auxtag=6 auxsize=32
+symbol td sclass=tpdef scnum=debug type=int auxtag=3 auxsize=16
+symbol .text sclass=stat scnum=.text auxseclen=0x10 auxnreloc=2 auxnlnno=3
+symbol .file sclass=file scnum=debug auxfile="source_file_name.c"
+)";
+
+TEST(QxcoffAuxLayouts, TheFirstAuxiliaryEntryOfEachKindInBothByteOrders) {
+    for (int version : {1, 2}) {
+        for (bool big : {false, true}) {
+            SCOPED_TRACE(qxunit::variant_name(version, big));
+            opened o(aux_layouts, qxunit::variant(version, big));
+            EXPECT_EQ(walk(o), (std::vector<uint32_t>{0, 2, 4, 6, 8, 10, 12, 14}));
+
+            const QXCOFF_AUX* fn = symbol(o, 0)->aux();
+            ASSERT_NE(fn, nullptr);
+            EXPECT_EQ(fn->kind, QXCOFF_AUX_FUNCTION);
+            EXPECT_EQ(fn->tag_index, 7u);
+            EXPECT_EQ(fn->lnno_offset, 0x100u);
+            EXPECT_EQ(fn->next_index, 9u);
+            EXPECT_EQ(symbol(o, 0)->size(), 0x40u);
+
+            const QXCOFF_AUX* bf = symbol(o, 2)->aux();
+            EXPECT_EQ(bf->kind, QXCOFF_AUX_BLOCK);
+            EXPECT_EQ(bf->register_mask, 0xff00u);
+            EXPECT_EQ(bf->line, 12u);
+            EXPECT_EQ(bf->line_entries, 3u);
+            EXPECT_EQ(bf->frame_size, 16u);
+            EXPECT_EQ(bf->next_index, 5u);
+            EXPECT_EQ(symbol(o, 2)->size(), 0u);
+
+            const QXCOFF_AUX* arr = symbol(o, 4)->aux();
+            EXPECT_EQ(arr->kind, QXCOFF_AUX_ARRAY);
+            EXPECT_EQ(arr->tag_index, 2u);
+            EXPECT_EQ(arr->dimensions[0], 4u);
+            EXPECT_EQ(arr->dimensions[1], 2u);
+            EXPECT_EQ(arr->dimensions[2], 1u);
+            EXPECT_EQ(arr->dimensions[3], 0xffffu);
+            EXPECT_EQ(symbol(o, 4)->size(), 64u);
+
+            EXPECT_EQ(symbol(o, 6)->aux_kind(), QXCOFF_AUX_TAG);
+            EXPECT_EQ(symbol(o, 6)->aux()->next_index, 8u);
+            EXPECT_EQ(symbol(o, 6)->size(), 32u);
+            EXPECT_EQ(symbol(o, 8)->aux_kind(), QXCOFF_AUX_END_OF_STRUCT);
+            EXPECT_EQ(symbol(o, 8)->aux()->tag_index, 6u);
+            EXPECT_EQ(symbol(o, 10)->aux_kind(), QXCOFF_AUX_TYPED);
+            EXPECT_EQ(symbol(o, 10)->size(), 16u);
+
+            const QXCOFF_SYMBOL* sec = symbol(o, 12);
+            EXPECT_EQ(sec->aux_kind(), QXCOFF_AUX_SECTION);
+            EXPECT_EQ(sec->size(), 0x10u);
+            EXPECT_EQ(sec->aux()->relocations, 2u);
+            EXPECT_EQ(sec->aux()->line_numbers, 3u);
+            EXPECT_EQ(sec->type(), OF_TYPE_SECTION);
+
+            const QXCOFF_SYMBOL* file = symbol(o, 14);
+            EXPECT_EQ(file->type(), OF_TYPE_FILE);
+            EXPECT_EQ(file->kind(), OF_SYM_DEBUG);
+            if (version == 2) {
+                // Read as a section entry: the length is the first four characters, in the control order.
+                EXPECT_EQ(file->aux_kind(), QXCOFF_AUX_SECTION);
+                EXPECT_EQ(file->size(), big ? 0x736f7572u : 0x72756f73u);
+            } else {
+                EXPECT_EQ(file->aux_kind(), QXCOFF_AUX_FILE);
+                EXPECT_STREQ(file->aux()->file_name, "source_file_name.c");
+                EXPECT_EQ(file->size(), 0u);
+            }
+        }
+    }
+}
+
+TEST(QxcoffSymbolModel, KindFromTheSectionNumber) {
+    opened o(R"(qxcoff v0 be
+section .text data=00 flags=text
+symbol in scnum=.text
+symbol undefined
+symbol absolute scnum=abs
+symbol debug scnum=debug sclass=stat
+symbol minus_three scnum=-3
+symbol beyond scnum=7
+)");
+    EXPECT_EQ(symbol(o, 0)->kind(), OF_SYM_DEFINED);
+    EXPECT_EQ(symbol(o, 0)->section_index(), 0u);
+    EXPECT_STREQ(symbol(o, 0)->section()->name(), ".text");
+    EXPECT_EQ(symbol(o, 1)->kind(), OF_SYM_UNDEFINED);
+    EXPECT_EQ(symbol(o, 2)->kind(), OF_SYM_ABSOLUTE);
+    EXPECT_EQ(symbol(o, 3)->kind(), OF_SYM_DEBUG);
+    EXPECT_EQ(symbol(o, 3)->binding(), OF_BIND_LOCAL);
+    for (uint32_t i : {4u, 5u}) {
+        // -3 and numbers past the table count as section references to sections that do not exist.
+        EXPECT_TRUE(symbol(o, i)->has_section());
+        EXPECT_EQ(symbol(o, i)->kind(), OF_SYM_DEFINED);
+        EXPECT_EQ(symbol(o, i)->section(), nullptr);
+    }
+    EXPECT_EQ(symbol(o, 4)->section_number(), -3);
+}
+
+TEST(QxcoffSymbolModel, BindingOfEveryStorageClass) {
+    std::string description = "qxcoff v2 be\n";
+    for (int c = 0; c < 256; ++c) description += "symbol s" + std::to_string(c) + " sclass=" + std::to_string(c) + "\n";
+    opened o(description);
+    const std::vector<uint32_t> globals = {C_EXT,    C_EXTREF,    C_UEXT,   C_EXTLAB, C_SYSTEM,
+                                           C_EXTREG, C_EXTREFREG, C_EXTDEF, C_EMOG};
+    ASSERT_EQ(o.file().symbol_table()->count(), 256u);
+    for (uint32_t c = 0; c < 256; ++c) {
+        const QXCOFF_SYMBOL* s = symbol(o, c);
+        ASSERT_EQ(s->storage_class(), c);
+        const bool global = std::find(globals.begin(), globals.end(), c) != globals.end();
+        EXPECT_EQ(s->binding(), c == C_NULL ? OF_BIND_NONE : global ? OF_BIND_GLOBAL : OF_BIND_LOCAL) << c;
+        EXPECT_EQ(s->is_label(), c == C_STATLAB || c == C_EXTLAB) << c;
+    }
+    EXPECT_EQ(symbol(o, C_EMOG)->binding(), OF_BIND_GLOBAL);
+    EXPECT_EQ(symbol(o, C_STATLAB)->binding(), OF_BIND_LOCAL);
+}
+
+TEST(QxcoffSymbolModel, TypeFromClassAuxiliaryEntryAndSection) {
+    opened o(R"(qxcoff v2 le
+section .text data=00 flags=text
+symbol obj scnum=.text sclass=stat
+symbol undef_ext
+symbol lab scnum=.text sclass=label
+symbol fn scnum=.text type=int:func auxsize=4
+symbol blocked scnum=.text type=0x8080
+)");
+    EXPECT_EQ(symbol(o, 0)->type(), OF_TYPE_OBJECT);
+    EXPECT_EQ(symbol(o, 1)->type(), OF_TYPE_NONE);
+    EXPECT_EQ(symbol(o, 2)->type(), OF_TYPE_NONE);
+    EXPECT_EQ(symbol(o, 3)->type(), OF_TYPE_OBJECT);
+    EXPECT_FALSE(symbol(o, 3)->is_blocked());
+    EXPECT_TRUE(symbol(o, 5)->is_blocked());
+    EXPECT_EQ(symbol(o, 5)->coff_type(), 0x8080u);
+}
+
+TEST(QxcoffSymbolModel, TheQxcoffViewIsOnlyForQxcoffSymbols) {
+    opened coff("qxcoff v2 le\nsymbol a sclass=stat\n");
+    const OF_SYMBOL* s = coff.file().symbol_table()->symbol_at(0);
+    ASSERT_NE(as_qxcoff_symbol(s), nullptr);
+    EXPECT_EQ(as_qxcoff_symbol(s)->storage_class(), C_STAT);
+    EXPECT_STREQ(qxcoff_storage_class_name(as_qxcoff_symbol(s)->storage_class()), "C_STAT");
+    opened elf("elf32 le rel\nsection .text data=00\nsymbol e section=.text\n");
+    EXPECT_EQ(as_qxcoff_symbol(elf.object()->symbol_table()->symbol_at(1)), nullptr);
+    EXPECT_EQ(as_qxcoff_symbol(static_cast<const OF_SYMBOL*>(nullptr)), nullptr);
+    EXPECT_EQ(elf.take_error(), "0: ");
+}
+
+TEST(QxcoffSymbolSetters, RefusedValuesAreReportedAndChangeNothing) {
+    opened o(R"(qxcoff v2 le
+section .text data=00 flags=text
+symbol plain scnum=.text
+symbol fn scnum=.text type=int:func auxsize=4
+symbol lab scnum=.text sclass=statlab
+)");
+    QXCOFF_SYMBOL* plain = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(0));
+    QXCOFF_SYMBOL* fn = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(1));
+    QXCOFF_SYMBOL* lab = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(3));
+    plain->set_binding(OF_BIND_WEAK);
+    EXPECT_EQ(o.take_error(), "5: Weak symbol binding not supported for QX-COFF");
+    plain->set_binding(7);
+    EXPECT_EQ(o.take_error(), "5: Invalid symbol binding value 0x7");
+    EXPECT_EQ(plain->storage_class(), C_EXT);
+    plain->set_binding(OF_BIND_LOCAL);
+    EXPECT_EQ(plain->storage_class(), C_STAT);
+    lab->set_binding(OF_BIND_GLOBAL);
+    EXPECT_EQ(lab->storage_class(), C_EXTLAB);
+    lab->set_binding(OF_BIND_LOCAL);
+    EXPECT_EQ(lab->storage_class(), C_STATLAB);
+
+    plain->set_kind(OF_SYM_DEFINED);
+    EXPECT_EQ(o.take_error(),
+              "5: To mark a symbol as being defined, you must use set_section() to set its section reference");
+    plain->set_kind(9);
+    EXPECT_EQ(o.take_error(), "5: Invalid symbol kind 9");
+    EXPECT_EQ(plain->kind(), OF_SYM_DEFINED);
+    plain->set_kind(OF_SYM_ABSOLUTE);
+    EXPECT_EQ(plain->section_number(), -1);
+    plain->set_section_id(0);
+    EXPECT_EQ(plain->section_number(), 1);
+
+    plain->set_size(8);
+    EXPECT_EQ(o.take_error(), "5: Cannot set size of symbols with storage class C_STAT");
+    fn->set_size(8);
+    EXPECT_EQ(fn->size(), 8u);
+    EXPECT_EQ(o.take_error(), "0: ");
+}
+
+}  // namespace
