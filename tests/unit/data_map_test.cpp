@@ -1,0 +1,201 @@
+// DATA_MAP: readers at the edges, byte orders, strings and ULEB128, hex dumps, saving and file-backed windows.
+#include "util/data_map.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "unit_support.h"
+#include "util/pfile.h"
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+DATA_MAP map_of(const bytes& b) {
+    DATA_MAP m;
+    m.assign_bytes(b.data(), b.size());
+    return m;
+}
+
+bytes bytes_of(const DATA_MAP& m) { return {m.data(), m.data() + m.size()}; }
+
+std::string dump(DATA_MAP& m, uint64_t count, int expected_result = 0) {
+    FILE* f = std::tmpfile();
+    EXPECT_EQ(m.hex_dump(f, count), expected_result);
+    std::string text = unit::read_all(f);
+    std::fclose(f);
+    return text;
+}
+
+TEST(DataMap, ReadsThatPassTheEndYieldZeroAndStillAdvance) {
+    DATA_MAP m = map_of({1, 2, 3, 4, 5, 6, 7, 8});
+    m.set_cursor(5);
+    EXPECT_EQ(m.read_u32(), 0u);
+    EXPECT_EQ(m.cursor(), 9u);
+    m.set_cursor(4);
+    EXPECT_EQ(m.read_u32(), 0x08070605u);
+    EXPECT_EQ(m.read_u8(), 0u);
+    EXPECT_EQ(m.cursor(), 9u);
+    uint8_t out[4] = {9, 9, 9, 9};
+    m.set_cursor(6);
+    m.read_bytes(out, 4);
+    EXPECT_EQ(bytes(out, out + 4), bytes(4, 0));
+    EXPECT_EQ(m.cursor(), 10u);
+    DATA_MAP empty;
+    EXPECT_EQ(empty.read_uint(8), 0u);
+    EXPECT_EQ(empty.cursor(), 8u);
+}
+
+TEST(DataMap, BothByteOrders) {
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big endian" : "little endian");
+        DATA_MAP m;
+        m.set_big_endian(big);
+        m.write_u16(0x1234);
+        m.write_u32(0xA1B2C3D4u);
+        m.write_uint(0x010203, 3);
+        m.write_uint(0x1122334455667788ull, 8);
+        const bytes want =
+            big ? bytes{0x12, 0x34, 0xA1, 0xB2, 0xC3, 0xD4, 1, 2, 3, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}
+                : bytes{0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1, 3, 2, 1, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11};
+        EXPECT_EQ(bytes_of(m), want);
+        EXPECT_TRUE(m.modified());
+        m.set_cursor(0);
+        EXPECT_EQ(m.read_u16(), 0x1234u);
+        EXPECT_EQ(m.read_u32(), 0xA1B2C3D4u);
+        EXPECT_EQ(m.read_uint(3), 0x010203u);
+        EXPECT_EQ(m.read_uint(8), 0x1122334455667788ull);
+        m.set_cursor(1);
+        EXPECT_EQ(m.read_uint(5), big ? 0x34A1B2C3D4ull : 0xA1B2C3D412ull);
+        m.reset();
+        EXPECT_EQ(m.big_endian(), big);
+    }
+    DATA_MAP gap;  // writing past the end fills the gap with zeros
+    gap.set_cursor(3);
+    gap.write_u8(9);
+    EXPECT_EQ(bytes_of(gap), (bytes{0, 0, 0, 9}));
+}
+
+TEST(DataMap, StringsAndUleb128) {
+    DATA_MAP s = map_of({'a', 'b', 0, 'c', 'd'});
+    EXPECT_STREQ(s.read_string(), "ab");
+    EXPECT_STREQ(s.read_string(), "");  // no terminator before the end
+    EXPECT_EQ(s.cursor(), 6u);
+    EXPECT_STREQ(s.read_string(), "");
+    EXPECT_EQ(s.cursor(), 7u);
+    s.set_cursor(5);
+    s.write_string("xy");
+    s.set_cursor(3);
+    EXPECT_STREQ(s.read_string(), "cdxy");
+
+    const std::pair<uint32_t, uint64_t> values[] = {{0, 1},     {127, 1},   {128, 2},        {300, 2},
+                                                    {16383, 2}, {16384, 3}, {0x0FFFFFFF, 4}, {0xFFFFFFFF, 5}};
+    DATA_MAP u;
+    for (const auto& [value, length] : values) {
+        const uint64_t before = u.cursor();
+        u.write_uleb128(value);
+        EXPECT_EQ(u.cursor() - before, length) << value;
+    }
+    EXPECT_EQ(bytes(u.data() + 4, u.data() + 6), (bytes{0xAC, 0x02}));  // 300
+    u.set_cursor(0);
+    for (const auto& [value, length] : values) EXPECT_EQ(u.read_uleb128(), value);
+    EXPECT_EQ(u.read_uleb128(), 0u);
+    EXPECT_EQ(u.cursor(), u.size() + 1);
+    DATA_MAP open_ended = map_of({0x80, 0x81});
+    EXPECT_EQ(open_ended.read_uleb128(), 0u);
+    EXPECT_EQ(open_ended.cursor(), 3u);
+}
+
+TEST(DataMap, HexDumpAndSave) {
+    unit::diag_capture cap;
+    unit::temp_dir dir;
+    DATA_MAP m =
+        map_of({'H', 'e', 'l', 'l', 'o', 0, 1, 2, 'x', 'y', 'z', 0x7f, 0x80, 0xff, ' ', '~', 'A', 0x0a, 'z', 0});
+    EXPECT_EQ(dump(m, 20),
+              "00000000:  48 65 6c 6c 6f 00 01 02 78 79 7a 7f 80 ff 20 7e Hello...xyz... ~\n"
+              "00000010:  41 0a 7a 00 " +
+                  std::string(12 * 3, ' ') + "A.z.\n");
+    // Offsets count within the dump; bytes past the data print as 00 and ".".
+    m.set_cursor(16);
+    EXPECT_EQ(dump(m, 6), "00000000:  41 0a 7a 00 00 00 " + std::string(10 * 3, ' ') + "A.z...\n");
+    EXPECT_EQ(dump(m, 0), "");
+    DIAG::settings().diag_wrap = false;
+    EXPECT_EQ(dump(m, 0x100000000ull, -1), "");
+    EXPECT_EQ(cap.take_sites(),
+              "SITE:internal error #99924: (saving a single DATA_MAP with more than 4GB; unsupported)\n");
+
+    DATA_MAP abcd = map_of({'a', 'b', 'c', 'd'});
+    PFILE* out = pfopen(dir.file("out").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(abcd.save(out, 10), 0);
+    EXPECT_EQ(abcd.save(out, 0), 0);
+    abcd.set_cursor(2);
+    EXPECT_EQ(abcd.save(out, 1), 0);
+    abcd.set_cursor(0);
+    EXPECT_EQ(abcd.save(out, 5000), 0);
+    EXPECT_EQ(pfclose(out), 0);
+    EXPECT_EQ(unit::temp_dir::read(dir.file("out")),
+              "abcd" + std::string(6, '\0') + "c" + "abcd" + std::string(4996, '\0'));
+}
+
+TEST(DataMap, FileBackedWindows) {
+    unit::temp_dir dir;
+    unit::diag_capture cap;
+    DIAG::settings().diag_wrap = false;
+    std::string content(1024, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i % 251 + 1);
+    PFILE* f = pfopen(dir.write("kib", content).c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+
+    // A region far larger than the file: the missing bytes read as zeros and are never held.
+    DATA_MAP m;
+    m.attach_file(f, 0, 0xFFFFFFFFull);
+    EXPECT_FALSE(m.loaded());
+    EXPECT_EQ(m.read_u32(), 0x04030201u);
+    m.set_cursor(1022);
+    EXPECT_EQ(m.read_u32(), 0x00001413u);  // straddles the end of the file
+    m.set_cursor(0x80000000ull);
+    EXPECT_EQ(m.read_u32(), 0u);
+    EXPECT_EQ(m.cursor(), 0x80000004ull);
+    EXPECT_STREQ(m.read_string(), "");
+    EXPECT_EQ(m.bytes_held(), 1024u);
+
+    // An unmodified window copies as another unloaded window; a modified one copies its bytes.
+    m.set_big_endian(true);
+    DATA_MAP window = m;
+    EXPECT_FALSE(window.loaded());
+    EXPECT_EQ(window.file(), f);
+    window.set_cursor(4);
+    EXPECT_EQ(window.read_u16(), 0x0506u);
+    m.set_cursor(0);
+    m.write_u8(0xEE);
+    DATA_MAP copy = m;
+    EXPECT_TRUE(copy.loaded());
+    copy.set_cursor(0);
+    EXPECT_EQ(copy.read_u16(), 0xEE02u);
+    copy.set_cursor(0);
+    copy.write_u8(0x11);
+    m.set_cursor(0);
+    EXPECT_EQ(m.read_u8(), 0xEEu);
+
+    // A load shorter than the size: a read that starts inside the loaded bytes but ends after them is reported.
+    DATA_MAP part;
+    part.attach_file(f, 0, 8);
+    part.set_size(16);
+    part.set_cursor(8);
+    EXPECT_EQ(part.read_u32(), 0u);
+    EXPECT_EQ(cap.take(), "");
+    part.set_cursor(6);
+    part.read_u32();
+    EXPECT_EQ(part.cursor(), 10u);
+    EXPECT_THAT(cap.take_sites(),
+                ::testing::MatchesRegex("SITE:internal error #99924: \\(buffer of size 10 not big "
+                                        "enough on const DATA_MAP (0x)?[0-9a-fA-F]+ of size 16\\)\n"));
+    EXPECT_EQ(pfclose(f), 0);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// Small helpers: the banner, xasprintf and allocation, case-insensitive strings, byte swapping.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "unit_support.h"
+#include "util/banner.h"
+#include "util/byte_order.h"
+#include "util/str_util.h"
+#include "util/xalloc.h"
+
+namespace {
+
+std::string printed(void (*print)(FILE*)) {
+    FILE* f = std::tmpfile();
+    print(f);
+    std::string text = unit::read_all(f);
+    std::fclose(f);
+    return text;
+}
+
+TEST(Banner, VersionBannerAndBuildNumber) {
+    EXPECT_STREQ(banner_version(), "20.12.0");
+    const std::string banner = "Kite Name Utility" + std::string(40 - 17, ' ') + "v20.12.0.STS\n";
+    EXPECT_EQ(printed(print_banner), banner);
+    const std::string id = build_identifier();
+    EXPECT_EQ(printed(print_build_number), banner + "Build Number " + id + "\n");
+    EXPECT_FALSE(id.empty());
+    EXPECT_EQ(id.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-"),
+              std::string::npos)
+        << id;
+}
+
+TEST(Xasprintf, ExactLengthOrFailure) {
+    char* s = nullptr;
+    EXPECT_EQ(xasprintf(&s, "%s-%d", "abc", 42), 6);
+    EXPECT_STREQ(s, "abc-42");
+    std::free(s);
+    // A wide character that the C locale cannot convert makes formatting fail.
+    EXPECT_LT(xasprintf(&s, "%ls", L"\x100"), 0);
+    EXPECT_EQ(s, nullptr);
+}
+
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's allocator refuses such requests itself
+TEST(XallocDeathTest, OutOfMemoryEndsTheProgram) {
+    EXPECT_EXIT(xmalloc(SIZE_MAX - 16), ::testing::ExitedWithCode(1), "^ERROR: out of memory\n$");
+    EXPECT_EXIT(xcalloc(SIZE_MAX / 2, 4), ::testing::ExitedWithCode(1), "^ERROR: out of memory\n$");
+    EXPECT_EXIT(xrealloc(nullptr, SIZE_MAX - 16), ::testing::ExitedWithCode(1), "^ERROR: out of memory\n$");
+}
+#endif
+
+TEST(CaseInsensitive, CompareAndSearch) {
+    EXPECT_EQ(str_casecmp("Symbol", "sYMBOL"), 0);
+    EXPECT_LT(str_casecmp("abc", "ABD"), 0);
+    EXPECT_GT(str_casecmp("ABD", "abc"), 0);
+    EXPECT_LT(str_casecmp("ab", "AB-"), 0);
+    EXPECT_EQ(str_ncasecmp("textX", "TEXTy", 4), 0);
+    EXPECT_NE(str_ncasecmp("textX", "TEXTy", 5), 0);
+    const char* hay = "The .Text Section";
+    EXPECT_EQ(str_casestr(hay, ".TEXT"), hay + 4);
+    EXPECT_EQ(str_casestr(hay, "section"), hay + 10);
+    EXPECT_EQ(str_casestr(hay, ""), hay);
+    EXPECT_EQ(str_casestr(hay, "sections"), nullptr);
+}
+
+TEST(ByteOrder, SwapsAndNames) {
+    uint16_t h = 0x1234;
+    swap16(h);
+    EXPECT_EQ(h, 0x3412u);
+    uint32_t w = 0x80223301u;
+    swap32(w);
+    EXPECT_EQ(w, 0x01332280u);
+    EXPECT_STREQ(endianness_name(1), "little endian");
+    EXPECT_STREQ(endianness_name(2), "big endian");
+    EXPECT_STREQ(endianness_name(0), "unknown endianness");
+    EXPECT_STREQ(endianness_name(3), "unknown endianness");
+}
+
+}  // namespace
