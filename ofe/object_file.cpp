@@ -186,7 +186,8 @@ void OBJECT_FILE::get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length)
         return;
     }
     map.attach_file(info_.handle, int64_t{info_.start_offset} + offset, length);
-    map.set_big_endian(endian() == OF_ENDIAN_BIG);
+    // Read in the byte order identification found (an ELF EI_DATA other than 1 or 2 reads as big endian).
+    map.set_big_endian(info_.endian == OF_ENDIAN_BIG);
 }
 
 }  // namespace OFE

@@ -60,6 +60,10 @@ std::unique_ptr<OF_MACHINE_DB> OF_MACHINE_DB::create(OF_TARGET target, OBJECT_FI
     return std::make_unique<OF_MACHINE_DB>(file, ident);
 }
 
-uint32_t OF_MACHINE_DB::section_data_endian() const { return file_->endian(); }
+uint32_t OF_MACHINE_DB::section_data_endian() const {
+    // The order the file is read in: a file whose header names no known order is read as identified.
+    const uint32_t endian = file_->endian();
+    return endian == OF_ENDIAN_UNKNOWN ? file_->info().endian : endian;
+}
 
 }  // namespace OFE
