@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "DIAG/diag.h"
 #include "options/opt_engine.h"
 
 // True when `id` names an option of the state's table.
