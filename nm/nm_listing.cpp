@@ -8,6 +8,7 @@
 #include "DIAG/user_msg_api.h"
 #include "nm/nm_longform.h"
 #include "nm/nm_tool.h"
+#include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_segment.h"
@@ -71,9 +72,26 @@ OF_SYMBOL_TABLE* choose_table(OBJECT_FILE* object, const NM_OPTIONS& o) {
     return nullptr;
 }
 
+// QXCOFF storage classes that only the inclusion options list.
+bool is_debug_class(uint32_t c) { return c == 100 || c == 101 || c == 103 || c == 104; }
+
+bool is_tag_class(uint32_t c) {
+    switch (c) {
+    case 8: case 10: case 11: case 12: case 13: case 15: case 16:
+    case 102: case 107: case 108: case 109: case 110: return true;
+    default: return false;
+    }
+}
+
 bool passes_filters(OF_SYMBOL* s, const NM_OPTIONS& o) {
     if (o.undefined_only && s->kind() != OF_SYM_UNDEFINED) return false;
     if (o.globals_only && s->binding() != OF_BIND_GLOBAL && s->binding() != OF_BIND_WEAK) return false;
+    if (const QXCOFF_SYMBOL* q = as_qxcoff_symbol(s)) {
+        const uint32_t c = q->storage_class();
+        if (c == 0 && !o.cnull_symbols) return false;
+        if (is_debug_class(c) && !o.debug_symbols) return false;
+        if (is_tag_class(c) && !o.tag_info_symbols) return false;
+    }
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "DIAG/user_msg_api.h"
+#include "ofe/coff/qxcoff_names.h"
+#include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/object_file.h"
 #include "ofe/of_section.h"
@@ -55,7 +57,8 @@ void dump_one_sym_longform(FILE* out, const OF_SYMBOL& s, const char* name, bool
     std::fprintf(out, "%-8s|", index.c_str());
     std::fprintf(out, "0x%08x|", s.value());
     if (qxcoff) {
-        std::fprintf(out, "%-8s|", "C_UNKNOWN");
+        const QXCOFF_SYMBOL* q = as_qxcoff_symbol(&s);
+        std::fprintf(out, "%-8s|", qxcoff_storage_class_name(q ? q->storage_class() : 0xFFFFFFFFu));
     } else {
         const auto* elf = static_cast<const ELF_SYMBOL*>(&s);
         std::fprintf(out, "%u|", s.size());
