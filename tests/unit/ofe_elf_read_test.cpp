@@ -1,0 +1,362 @@
+// Reading ELF files: string tables, section and segment searches, symbol kinds, bindings and types,
+// unusual header layouts, tables that claim more than the file holds, and the System V hash table.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "fixture.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_segment.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/elf/elf_symbol_hash.h"
+#include "ofe/object_file.h"
+#include "ofe/of_section.h"
+#include "ofe/of_symbol.h"
+#include "util/pfile.h"
+
+using namespace OFE;
+
+namespace {
+
+// Every report the library makes while a test runs, in order; each is cleared once recorded.
+std::vector<std::pair<uint32_t, std::string>> reports;
+void record(OBJECT_FILE* object, uint32_t code, const char* message) {
+    reports.emplace_back(code, message);
+    object->clear_error();
+}
+
+template <class T>
+T* found(T* p, const char* what) {
+    if (!p) throw std::runtime_error(std::string("not found: ") + what);
+    return p;
+}
+
+// The index of what a search found; ~0 for nothing.
+template <class T>
+uint32_t at(const T* p) {
+    return p ? p->index() : ~0u;
+}
+
+// The object a fixture description yields, written to a file and opened from there.
+class elf_object {
+public:
+    explicit elf_object(std::string_view description, fixture::options opts = {}, bool with_handler = true) {
+        static int serial = 0;
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("nmkite-elf-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".o"))
+                    .string();
+        bytes_ = fixture::build_to(path_, description, opts);
+        reports.clear();
+        handle_ = pfopen(path_.c_str(), "rb");
+        object_.reset(OBJECT_FILE::open(handle_, 0, "test.o", with_handler ? record : nullptr));
+    }
+    ~elf_object() {
+        object_.reset();
+        pfclose(handle_);
+        std::filesystem::remove(path_);
+    }
+    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
+    bool opened() const { return object_ != nullptr && object_->format() == OF_FORMAT_ELF; }
+    size_t file_size() const { return bytes_.size(); }
+    // The section or symbol of that name; a missing one fails the test (by an exception, not a crash).
+    ELF_SECTION* section(const char* name) const {
+        return found(static_cast<ELF_SECTION*>((*this)->section_table()->find_by_name(name)), name);
+    }
+    const OF_SYMBOL* symbol(const char* name) const { return found((*this)->symbol_table()->find_by_name(name), name); }
+
+private:
+    std::string path_;
+    std::vector<unsigned char> bytes_;
+    PFILE* handle_ = nullptr;
+    std::unique_ptr<OBJECT_FILE> object_;
+};
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
+    elf_object f("elf32 le rel\n"
+                 "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n"  // x at 1 and 6, ab at 3, abc at 8
+                 "section .cut type=strtab text=\"\\0abc\\0tail\"\n"
+                 "section .text data=00\n");
+    ASSERT_TRUE(f.opened());
+    ELF_STRING_TABLE* names = f.section(".names")->string_table();
+    ASSERT_NE(names, nullptr);
+    EXPECT_STREQ(names->table_name(), ".names");
+    EXPECT_STREQ(names->get_string(3), "ab");
+    EXPECT_EQ(names->get_string(12), nullptr);
+    uint32_t at = 0;
+    EXPECT_FALSE(names->find_string("x", at)) << "no search before the index is built";
+
+    EXPECT_EQ(names->add_string("x"), 6u) << "the later of two copies";
+    EXPECT_EQ(names->add_string("abc"), 8u);
+    EXPECT_EQ(names->data()->size(), 12u);
+    EXPECT_EQ(names->add_string("bc"), 12u) << "never the tail of a longer string";
+    EXPECT_EQ(names->data()->size(), 15u);
+    EXPECT_STREQ(names->get_string(12), "bc");
+    EXPECT_TRUE(names->find_string("ab", at));
+    EXPECT_EQ(at, 3u);
+
+    ELF_STRING_TABLE* cut = f.section(".cut")->string_table();
+    ASSERT_NE(cut, nullptr);
+    EXPECT_STREQ(cut->get_string(1), "abc");
+    EXPECT_STREQ(cut->get_string(5), "") << "the final string has no NUL";
+    EXPECT_EQ(cut->get_string(9), nullptr);
+    EXPECT_EQ(f.section(".text")->string_table(), nullptr);
+}
+
+TEST(ElfSections, FindsByNameAndAddress) {
+    // Kite sections count 16-bit units: .text holds 32 bytes, 0x10 units, and .bss 0x40 bytes, 0x20.
+    elf_object f("elf32 le exec\n"
+                 "section .text addr=0x100 data=000102030405060708090a0b0c0d0e0f000102030405060708090a0b0c0d0e0f\n"
+                 "section .data addr=0x200 data=01020304\n"
+                 "section .note.x type=note addr=0x300 data=0000000000000000\n"
+                 "section .data type=progbits flags=wa addr=0x400 data=05060708\n"
+                 "section .bss addr=0x500 size=0x40\n"
+                 "segment type=load sections=.data paddr=0x8200\n");
+    ASSERT_TRUE(f.opened());
+    OF_SECTION_TABLE* t = f->section_table();
+    ASSERT_EQ(t->count(), 7u);  // with section 0 and .shstrtab
+
+    EXPECT_EQ(at(t->find_by_name(".data")), 2u);
+    EXPECT_EQ(at(t->find_by_name(".data", 3)), 4u);
+    EXPECT_EQ(t->find_by_name(".text", 2), nullptr);
+
+    EXPECT_EQ(at(t->find_by_run_address(0x10F)), 1u);
+    EXPECT_EQ(t->find_by_run_address(0x110), nullptr);
+    EXPECT_EQ(t->find_by_run_address(0x100, 2), nullptr);
+    EXPECT_EQ(t->find_by_run_address(0x300), nullptr) << "a section that is not allocated";
+    EXPECT_EQ(t->find_by_load_address(0x300), nullptr);
+    EXPECT_EQ(at(t->find_by_run_address(0x401)), 4u);
+
+    // .bss has no raw data: its size comes from sh_size.
+    EXPECT_EQ(f.section(".bss")->size(), 0x20u);
+    EXPECT_EQ(at(t->find_by_run_address(0x51F)), 5u);
+    EXPECT_EQ(t->find_by_run_address(0x520), nullptr);
+
+    // The segment holding .data moves its load address to p_paddr.
+    EXPECT_EQ(f.section(".data")->load_address(), 0x8200u);
+    EXPECT_EQ(at(t->find_by_load_address(0x8201)), 2u);
+    EXPECT_EQ(t->find_by_load_address(0x8202), nullptr);
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST(ElfSegments, SearchesByTypeAndAddress) {
+    elf_object f("elf32 le exec\n"
+                 "layout phentsize=40\n"
+                 "section .text data=00\n"
+                 "segment type=load vaddr=0x1000 memsz=0x100\n"
+                 "segment type=dynamic vaddr=0x3000 memsz=0x10\n"
+                 "segment type=load vaddr=0x2000 memsz=0x10\n"
+                 "segment type=note vaddr=0x1000 memsz=0x10\n");
+    ASSERT_TRUE(f.opened());
+    ELF_SEGMENT_TABLE* s = f->segment_table();
+    ASSERT_EQ(s->count(), 4u);
+    EXPECT_EQ(s->entry_size(), 40u);
+    EXPECT_EQ(at(s->find_by_type(2)), 1u);
+    EXPECT_EQ(s->find_by_type(2, 2), nullptr);
+    EXPECT_EQ(at(s->find_by_type(1, 1)), 2u);
+    EXPECT_EQ(at(s->find_load_by_address(0x10FF)), 0u);
+    EXPECT_EQ(s->find_load_by_address(0x1100), nullptr);
+    EXPECT_EQ(at(s->find_load_by_address(0x2000)), 2u);
+    EXPECT_EQ(s->find_load_by_address(0x1000, 1), nullptr) << "the note segment is not PT_LOAD";
+    EXPECT_TRUE(f->has_dynamic_segment());
+}
+
+TEST(ElfSymbols, KindBindingAndTypeInEitherByteOrder) {
+    const char* description = "elf32 le rel\n"
+                              "section .text data=00112233\n"
+                              "symbol loos_binding info=0x32 value=0x12345678 section=.text\n"
+                              "symbol global_func info=0x12 section=.text\n"
+                              "symbol weak_tls info=0x26 section=.text\n"
+                              "symbol type_seven info=0x17 section=.text\n"
+                              "symbol binding_48 info=0x30 section=.text\n"
+                              "symbol absolute shndx=0xfff1\n"
+                              "symbol common shndx=0xfff2 value=8\n"
+                              "symbol undefined shndx=0\n"
+                              "symbol reserved shndx=0xff05\n"
+                              "symbol xindex_few shndx=0xffff xindex=1\n";
+    for (fixture::byte_order order : {fixture::byte_order::little, fixture::byte_order::big}) {
+        SCOPED_TRACE(order == fixture::byte_order::big ? "big endian" : "little endian");
+        fixture::options opts;
+        opts.order = order;
+        elf_object f(description, opts);
+        ASSERT_TRUE(f.opened());
+        OF_SYMBOL_TABLE* table = f->symbol_table();
+        ASSERT_EQ(table->count(), 11u);
+        EXPECT_EQ(table->symbol_at(11), nullptr);
+        const OF_SYMBOL* null_symbol = table->symbol_at(0);
+        ASSERT_NE(null_symbol, nullptr);
+        EXPECT_STREQ(null_symbol->name(), "");
+        EXPECT_EQ(null_symbol->kind(), OF_SYM_UNDEFINED);
+
+        // "kind binding type" of a symbol.
+        auto kbt = [&](const char* name) {
+            const OF_SYMBOL* s = f.symbol(name);
+            return std::to_string(s->kind()) + " " + std::to_string(s->binding()) + " " + std::to_string(s->type());
+        };
+        EXPECT_EQ(kbt("loos_binding"), "2 0 2");
+        EXPECT_EQ(f.symbol("loos_binding")->value(), 0x12345678u);
+        EXPECT_EQ(f.symbol("loos_binding")->section(), f.section(".text"));
+        EXPECT_EQ(kbt("global_func"), "2 2 2");
+        EXPECT_EQ(kbt("weak_tls"), "2 3 6");
+        EXPECT_EQ(kbt("type_seven"), "2 2 0");
+        EXPECT_EQ(kbt("binding_48"), "2 0 0");
+        EXPECT_EQ(kbt("absolute"), "3 2 0");
+        EXPECT_EQ(kbt("common"), "4 2 0");
+        EXPECT_EQ(kbt("undefined"), "1 2 0");
+        EXPECT_EQ(kbt("reserved"), "0 2 0");
+        EXPECT_EQ(f.symbol("reserved")->section(), nullptr);
+
+        // SHN_XINDEX in a file of fewer than 0xff00 sections: the index table is not consulted.
+        const OF_SYMBOL* x = f.symbol("xindex_few");
+        EXPECT_EQ(x->kind(), OF_SYM_DEFINED);
+        EXPECT_EQ(x->section_index(), 0u);
+        EXPECT_EQ(x->section(), f->section_table()->section_at(0));
+        EXPECT_TRUE(reports.empty());
+    }
+}
+
+TEST(ElfLayouts, WideHeadersAndSymbolEntrySizeZero) {
+    // 48-byte section headers whose last 8 bytes are not zero, and a .symtab with sh_entsize 0.
+    elf_object f("elf32 be rel\n"
+                 "layout shentsize=48\n"
+                 "section .text data=00112233\n"
+                 "section .data data=01020304\n"
+                 "symbol in_data value=0x208 section=.data\n"
+                 "sectionheader .symtab sh_entsize=0\n"
+                 "patch shdr:1+40 bytes ffffffffffffffff\n"
+                 "patch shdr:2+40 bytes ffffffffffffffff\n");
+    ASSERT_TRUE(f.opened());
+    EXPECT_EQ(f->section_table()->count(), 6u);
+    EXPECT_EQ(f.section(".data")->header().sh_flags, 3u);
+    auto* symbols = static_cast<ELF_SYMBOL_TABLE*>(f->symbol_table());
+    EXPECT_EQ(symbols->entry_size(), 16u);
+    EXPECT_EQ(symbols->count(), 2u);
+    EXPECT_EQ(f.symbol("in_data")->value(), 0x208u);
+    EXPECT_EQ(f.symbol("in_data")->section(), f.section(".data"));
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST(ElfLayouts, ExtendedNumberingAndNoSections) {
+    elf_object f("elf32 be rel\n"
+                 "xnum shnum shstrndx\n"
+                 "section .text data=00112233\n"
+                 "section .data data=01020304\n"
+                 "symbol main section=.text\n");
+    ASSERT_TRUE(f.opened());
+    EXPECT_EQ(f->header().e_shnum, 0u);
+    EXPECT_EQ(f->header().e_shstrndx, 0xFFFFu);
+    EXPECT_EQ(f->section_table()->count(), 6u);
+    EXPECT_EQ(at(f.section(".shstrtab")), 5u);
+    EXPECT_EQ(f.symbol("main")->section(), f.section(".text"));
+    EXPECT_TRUE(reports.empty());
+
+    elf_object none("elf32 le rel\nlayout shdrs=off\n");
+    ASSERT_TRUE(none.opened());
+    EXPECT_EQ(none->section_table()->count(), 0u);
+    EXPECT_EQ(none->error_code(), OF_ERR_NONE);
+    // No .symtab: an empty one stands in.
+    ASSERT_NE(none->symbol_table(), nullptr);
+    EXPECT_EQ(none->symbol_table()->count(), 0u);
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST(ElfLayouts, EiDataZeroIsReadBigEndianThroughout) {
+    // Identification takes any EI_DATA but 1 as big endian; the header, the section headers and the
+    // symbols must then all be read that way, not the header alone.
+    elf_object f("elf32 be rel\n"
+                 "header ei_data=0\n"
+                 "section .text data=00112233\n"
+                 "symbol main value=0x10 section=.text type=func\n");
+    ASSERT_TRUE(f.opened());
+    EXPECT_EQ(f->info().endian, OF_ENDIAN_BIG);
+    EXPECT_EQ(f->section_table()->count(), 5u);
+    EXPECT_EQ(at(f->section_table()->find_by_name(".symtab")), 2u);
+    ASSERT_EQ(f->symbol_table()->count(), 2u);
+    EXPECT_EQ(f.symbol("main")->value(), 0x10u);
+    EXPECT_EQ(f.symbol("main")->section(), f.section(".text"));
+}
+
+TEST(ElfClaims, CountsBeyondTheFileAreCutToItsBytesQuickly) {
+    const auto start = std::chrono::steady_clock::now();
+    // Extended numbering claiming 0xFFFFFFFF headers where 5 stand; no handler, so the error stays.
+    elf_object f("elf32 le rel\n"
+                 "xnum shnum\n"
+                 "section .text data=00112233\n"
+                 "symbol main section=.text\n"
+                 "sectionheader 0 sh_size=0xffffffff\n",
+                 {}, false);
+    ASSERT_TRUE(f.opened());
+    EXPECT_EQ(f->error_code(), OF_ERR_CORRUPTED);
+    EXPECT_NE(std::string(f->error_message()).find("claims 4294967295 entries"), std::string::npos)
+        << f->error_message();
+    EXPECT_EQ(f->section_table()->count(), 5u);
+    EXPECT_EQ(at(f.section(".shstrtab")), 4u);
+
+    // A symbol section of 4 GiB: every whole entry from its offset to the end of the file, not one more.
+    elf_object g("elf32 le rel\n"
+                 "section .text data=00112233\n"
+                 "symbol alpha value=1 section=.text\n"
+                 "symbol beta value=2 section=.text\n"
+                 "sectionheader .symtab sh_size=0xfffffff0\n");
+    ASSERT_TRUE(g.opened());
+    const uint32_t offset = g.section(".symtab")->header().sh_offset;
+    OF_SYMBOL_TABLE* table = g->symbol_table();
+    EXPECT_EQ(table->count(), (g.file_size() - offset) / 16);
+    EXPECT_LT(table->count(), 100u);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].first, OF_ERR_CORRUPTED);
+    EXPECT_EQ(reports[0].second, "symbol table \".symtab\" holds 268435455 entries, but the file ends after " +
+                                     std::to_string(table->count()) + " of them");
+    EXPECT_EQ(g.symbol("beta")->value(), 2u);
+    EXPECT_EQ(at(table->symbol_at(table->count() - 1)), table->count() - 1);
+    EXPECT_LT(seconds_since(start), 2.0);
+}
+
+TEST(ElfSymbolHash, SystemVHashOfNames) {
+    EXPECT_EQ(elf_hash(""), 0u);
+    EXPECT_EQ(elf_hash("printf"), 0x077905A6u);
+    EXPECT_EQ(elf_hash("exit"), 0x0006CF04u);
+    EXPECT_EQ(elf_hash("_ZN4kite5entryEv"), 0x017D7A66u);  // long enough to fold the high nibble back
+    // Bytes are taken as signed: 0xFF adds -1.
+    EXPECT_EQ(elf_hash("\xff"), 0x0FFFFF0Fu);
+}
+
+TEST(ElfSymbolHash, FindFollowsTheChainAndStopsAtAnIndexPastTheTable) {
+    // One bucket: its chain holds every symbol in table order.
+    const char* description = "elf32 le rel\n"
+                              "section .text data=00\n"
+                              "symbol first section=.text\n"
+                              "symbol second section=.text\n"
+                              "symbol third value=3 section=.text\n"
+                              "hash table=.symtab nbucket=1\n";
+    {
+        elf_object f(description);
+        ELF_SYMBOL_HASH hash(f.section(".hash"), f->symbol_table());
+        EXPECT_EQ(hash.nbucket(), 1u);
+        EXPECT_EQ(hash.nchain(), 4u);
+        EXPECT_EQ(at(hash.find("third")), 3u);
+        EXPECT_EQ(hash.find("absent"), nullptr);
+        EXPECT_TRUE(reports.empty());
+    }
+    // chain[2] (the word after "second") points at index 99 of a 4-entry table.
+    elf_object f(std::string(description) + "patch sec:.hash+20 u32 99\n");
+    ELF_SYMBOL_HASH hash(f.section(".hash"), f->symbol_table());
+    EXPECT_EQ(hash.find("third"), nullptr);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], (std::pair<uint32_t, std::string>{
+                              OF_ERR_CORRUPTED,
+                              "symbol index 99 in \".hash\" is beyond the end of symbol table \".symtab\""}));
+}
