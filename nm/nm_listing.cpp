@@ -36,9 +36,16 @@ bool by_name_reversed(const OF_SYMBOL* a, const OF_SYMBOL* b) { return by_name(b
 bool by_value(const OF_SYMBOL* a, const OF_SYMBOL* b) { return a->value() < b->value(); }
 bool by_value_reversed(const OF_SYMBOL* a, const OF_SYMBOL* b) { return b->value() < a->value(); }
 
+// The name given at open, else the input's own name, else "(unknown file)".
+const char* object_name(const OBJECT_FILE& object) {
+    if (object.name()) return object.name();
+    const char* handle_name = pfname(object.info().handle);
+    return *handle_name ? handle_name : "(unknown file)";
+}
+
 // False when a format check ends the listing (after its warning).
 bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
-    const char* name = object->name() ? object->name() : "(unknown file)";
+    const char* name = object_name(*object);
     if (object->format() == OF_FORMAT_QXCOFF) {
         if (o.dynamic_symbols) {
             user_msg_warning(user_msg_context(), "Cannot access dynamic symbol table.  \"%s\" is not an ELF file.",

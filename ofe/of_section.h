@@ -30,6 +30,9 @@ public:
     virtual bool has_raw_data() const = 0;
     virtual uint32_t alignment() const = 0;
     virtual bool allocated() const = 0;
+    virtual void set_allocated(bool on) = 0;
+    // The width of the section's memory in bits, where the format records one.
+    virtual void set_memory_width(uint32_t) {}
     bool loaded_onto_device() const { return allocated(); }
     virtual bool is_code() const = 0;
     virtual bool is_data() const = 0;

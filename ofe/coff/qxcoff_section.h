@@ -59,7 +59,7 @@ public:
     // False for STYP_COPY; otherwise true unless STYP_DSECT.
     bool allocated() const override;
     // True clears STYP_DSECT, STYP_NOLOAD and STYP_COPY; false sets STYP_COPY.
-    void set_allocated(bool on);
+    void set_allocated(bool on) override;
     // Allocated and not STYP_NOLOAD.
     bool loaded() const;
     bool is_code() const override;
@@ -74,7 +74,7 @@ public:
     // s_mwidth in version "2" when it is not 0; otherwise the target's width.
     uint32_t address_unit_bits() const override;
     // Version "2" only; the others refuse it (code 5).
-    void set_memory_width(uint32_t bits);
+    void set_memory_width(uint32_t bits) override;
     // In address units: from the raw data's length when the section has initialised raw data, else s_size.
     uint32_t size() const override;
     void set_size(uint32_t units);

@@ -124,6 +124,11 @@ void ELF_SECTION::set_alignment(uint32_t alignment) {
 
 bool ELF_SECTION::allocated() const { return (header_.sh_flags & ELF::SHF_ALLOC) != 0; }
 
+void ELF_SECTION::set_allocated(bool on) {
+    if (owner()->require_at_most_state(OF_STATE_LOCKED) != 0) return;
+    header_.sh_flags = on ? header_.sh_flags | ELF::SHF_ALLOC : header_.sh_flags & ~ELF::SHF_ALLOC;
+}
+
 bool ELF_SECTION::is_code() const { return (header_.sh_flags & ELF::SHF_EXECINSTR) != 0; }
 
 bool ELF_SECTION::is_data() const {

@@ -59,6 +59,8 @@ public:
     // Requires a power of two; anything else is reported and changes nothing.
     void set_alignment(uint32_t alignment);
     bool allocated() const override;
+    // Sets or clears SHF_ALLOC.
+    void set_allocated(bool on) override;
     bool is_code() const override;
     bool is_data() const override;
     bool is_bss() const override;

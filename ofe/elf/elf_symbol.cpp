@@ -1,6 +1,8 @@
 // ELF symbol tables: sizing, reading entries, names and extended indexes, and the setters.
 #include "ofe/elf/elf_symbol.h"
 
+#include <algorithm>
+
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_section.h"
@@ -118,7 +120,10 @@ ELF_SYMBOL_TABLE::ELF_SYMBOL_TABLE(ELF_SECTION* section)
     if (file()->info().handle && count > 0) {
         // Only the entries whose bytes the file holds are listed.
         data.load();
-        const uint64_t held = data.bytes_held();
+        // The object's own bytes only: an archive member's section must not run into the next member.
+        const uint32_t present = file()->bytes_present();
+        const uint32_t offset = section->header().sh_offset;
+        const uint64_t held = std::min<uint64_t>(data.bytes_held(), offset < present ? present - offset : 0);
         const uint64_t fit = held >= ELF::SYM::SIZE ? (held - ELF::SYM::SIZE) / entry_size_ + 1 : 0;
         if (count > fit) {
             file()->report_error(OF_ERR_CORRUPTED,
