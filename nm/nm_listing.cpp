@@ -10,6 +10,7 @@
 #include "nm/nm_tool.h"
 #include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_segment.h"
 #include "ofe/object_file.h"
@@ -75,8 +76,8 @@ OF_SYMBOL_TABLE* choose_table(OBJECT_FILE* object, const NM_OPTIONS& o) {
     if (!o.dynamic_symbols) return object->symbol_table();
     auto* elf = static_cast<ELF_FILE*>(object);
     if (!elf->segment_table()->find_by_type(ELF::PT_DYNAMIC)) return nullptr;
-    // The dynamic symbol table is reached through the dynamic section, which is not read yet.
-    return nullptr;
+    ELF_DYNAMIC_DB* db = elf->dynamic_db();
+    return db ? db->dynamic_symbol_table() : nullptr;
 }
 
 // QXCOFF storage classes that only the inclusion options list.

@@ -284,6 +284,7 @@ inline constexpr uint32_t DT_ENCODING = 32;
 inline constexpr uint32_t DT_PREINIT_ARRAY = 32;
 inline constexpr uint32_t DT_PREINIT_ARRAYSZ = 33;
 // Symbol versioning.
+inline constexpr uint32_t DT_GNU_HASH = 0x6ffffef5;  // the GNU hash table: what today's linkers write
 inline constexpr uint32_t DT_VERSYM = 0x6ffffff0;
 inline constexpr uint32_t DT_VERDEF = 0x6ffffffc;
 inline constexpr uint32_t DT_VERDEFNUM = 0x6ffffffd;

@@ -2,6 +2,7 @@
 #include "ofe/elf/elf_file.h"
 
 #include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_section.h"
 #include "ofe/elf/elf_segment.h"
 #include "ofe/elf/elf_symbol.h"
@@ -88,6 +89,26 @@ ELF_SEGMENT_TABLE* ELF_FILE::segment_table() {
 }
 
 bool ELF_FILE::has_dynamic_segment() { return segment_table()->find_by_type(ELF::PT_DYNAMIC) != nullptr; }
+
+ELF_DYNAMIC_DB* ELF_FILE::dynamic_db() {
+    if (file_type() != OF_FILE_EXECUTABLE && file_type() != OF_FILE_SHARED) {
+        report_error(OF_ERR_ILLEGAL_OPERATION,
+                     "attempt to access dynamic information in an object file that is not executable or a shared "
+                     "object");
+        return nullptr;
+    }
+    if (dynamic_db_) return dynamic_db_.get();
+    if (making_dynamic_db_) {
+        report_error(OF_ERR_INTERNAL, "recursive call detected to a method that does not support recursive calls");
+        return nullptr;
+    }
+    making_dynamic_db_ = true;
+    auto db = std::make_unique<ELF_DYNAMIC_DB>(this);
+    if (info().handle) db->fill_from_file();
+    dynamic_db_ = std::move(db);
+    making_dynamic_db_ = false;
+    return dynamic_db_.get();
+}
 
 OF_SYMBOL_TABLE* ELF_FILE::symbol_table() {
     ELF_SECTION_TABLE* sections = section_table();

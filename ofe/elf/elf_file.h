@@ -9,6 +9,7 @@
 
 namespace OFE {
 
+class ELF_DYNAMIC_DB;
 class ELF_SEGMENT_TABLE;
 class ELF_SYMBOL_TABLE;
 
@@ -54,6 +55,12 @@ public:
     // The program header table, created on first use.
     ELF_SEGMENT_TABLE* segment_table();
 
+    // The dynamic-linking sections of an executable or shared object, made on first use; null, with
+    // an illegal-operation error, for other files.
+    ELF_DYNAMIC_DB* dynamic_db();
+    // The database if it has been made, without making it.
+    const ELF_DYNAMIC_DB* existing_dynamic_db() const { return dynamic_db_.get(); }
+
     const ELF_HEADER& header() const { return header_; }
     // Whether the file carries symbol version information (executables and shared objects).
     bool carries_version_info() const;
@@ -62,6 +69,8 @@ private:
     ELF_HEADER header_;
     std::unique_ptr<ELF_SECTION_TABLE> sections_;
     std::unique_ptr<ELF_SEGMENT_TABLE> segments_;
+    std::unique_ptr<ELF_DYNAMIC_DB> dynamic_db_;
+    bool making_dynamic_db_ = false;
     uint32_t symtab_index_ = 0;
 };
 

@@ -463,6 +463,11 @@ constexpr DT_INFO VERSION_DT_INFOS[] = {
     {"DT_VERNEEDNUM", DT_VERNEEDNUM, DT_UN_VAL, DT_REQ_OPTIONAL, DT_REQ_OPTIONAL},
 };
 
+// The GNU hash table's tag, known in every file: most shared objects carry only this hash table.
+constexpr DT_INFO GNU_DT_INFOS[] = {
+    {"DT_GNU_HASH", DT_GNU_HASH, DT_UN_PTR, DT_REQ_OPTIONAL, DT_REQ_OPTIONAL},
+};
+
 // Tags of the OS-specific range that no table lists have a d_un of unknown use.
 constexpr uint32_t UNSPECIFIED_OS_TAGS_LOW = 0x6ffff001;
 constexpr uint32_t UNSPECIFIED_OS_TAGS_HIGH = 0x6fffffff;
@@ -604,6 +609,8 @@ std::span<const DT_INFO> elf_generic_dt_infos() { return GENERIC_DT_INFOS; }
 
 std::span<const DT_INFO> elf_version_dt_infos() { return VERSION_DT_INFOS; }
 
+std::span<const DT_INFO> elf_gnu_dt_infos() { return GNU_DT_INFOS; }
+
 const DT_INFO* find_dt_info(std::span<const DT_INFO> table, uint32_t tag) {
     for (auto row = table.rbegin(); row != table.rend(); ++row)
         if (row->tag == tag) return &*row;
@@ -619,6 +626,7 @@ DT_UN_USE elf_unlisted_dt_un_use(uint32_t tag) {
 const char* elf_dynamic_tag_name(uint32_t tag, bool versions) {
     const DT_INFO* info = find_dt_info(GENERIC_DT_INFOS, tag);
     if (!info && versions) info = find_dt_info(VERSION_DT_INFOS, tag);
+    if (!info) info = find_dt_info(GNU_DT_INFOS, tag);
     if (info) return info->name;
     char* text = next_ring_buffer();
     std::snprintf(text, RING_TEXT, "DT_0x%x", static_cast<unsigned>(tag));

@@ -102,6 +102,8 @@ struct DT_INFO {
 std::span<const DT_INFO> elf_generic_dt_infos();
 // The 5 symbol-versioning tags, all optional; they count only for files that carry version information.
 std::span<const DT_INFO> elf_version_dt_infos();
+// DT_GNU_HASH, known in every file.
+std::span<const DT_INFO> elf_gnu_dt_infos();
 // The last row of `table` with `tag` (a later row replaces an earlier one), or null.
 const DT_INFO* find_dt_info(std::span<const DT_INFO> table, uint32_t tag);
 // d_un use of a tag that no table lists: unspecified below 32 and from 0x6ffff001 to 0x6fffffff,

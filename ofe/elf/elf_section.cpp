@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_segment.h"
 #include "ofe/elf/elf_symbol.h"
@@ -173,6 +174,26 @@ uint32_t ELF_SECTION::ext_flags() const {
 
 int32_t ELF_SECTION::page() const {
     return static_cast<int32_t>(static_cast<ELF_SECTION_TABLE*>(table())->extended_value(1, index()));
+}
+
+ELF_DYNAMIC_TABLE* ELF_SECTION::dynamic_table() {
+    if (header_.sh_type != ELF::SHT_DYNAMIC) return nullptr;
+    if (!dynamic_table_) dynamic_table_ = std::make_unique<ELF_DYNAMIC_TABLE>(this);
+    return dynamic_table_.get();
+}
+
+uint32_t ELF_SECTION::entries_held(uint32_t entry_size, uint32_t min_entry, uint32_t claimed, const char* what) {
+    if (!owner()->info().handle || claimed == 0 || !has_raw_data()) return claimed;
+    raw_data_.load();
+    // The object's own bytes only: an archive member's section must not run into the next member.
+    const uint32_t present = owner()->bytes_present();
+    const uint32_t offset = header_.sh_offset;
+    const uint64_t held = std::min<uint64_t>(raw_data_.bytes_held(), offset < present ? present - offset : 0);
+    const uint64_t fit = held >= min_entry ? (held - min_entry) / entry_size + 1 : 0;
+    if (claimed <= fit) return claimed;
+    owner()->report_error(OF_ERR_CORRUPTED, "%s \"%s\" holds %u entries, but the file ends after %u of them", what,
+                          name() ? name() : "", claimed, static_cast<uint32_t>(fit));
+    return static_cast<uint32_t>(fit);
 }
 
 // ---- ELF_SECTION_TABLE ----

@@ -14,6 +14,7 @@ namespace OFE {
 class ELF_FILE;
 class ELF_SECTION;
 class ELF_SYMBOL_TABLE;
+class ELF_DYNAMIC_TABLE;
 
 // One section header, field for field, in host byte order.
 struct ELF_SECTION_HEADER {
@@ -77,8 +78,16 @@ public:
     ELF_STRING_TABLE* string_table();
     // The symbol table this section holds; null unless its type is SHT_SYMTAB or SHT_DYNSYM.
     ELF_SYMBOL_TABLE* symbol_table();
+    // The dynamic table this section holds; null unless its type is SHT_DYNAMIC.
+    ELF_DYNAMIC_TABLE* dynamic_table();
     // Takes the address unit from the standard templates or the target.
     void compute_address_unit();
+    // How many entries of `entry_size` bytes (each needing `min_entry` of them) the object holds of the
+    // `claimed` ones; a shortfall is reported once as a corrupted `what`.
+    uint32_t entries_held(uint32_t entry_size, uint32_t min_entry, uint32_t claimed, const char* what);
+    // Made by the library (for a dynamic-linking role) rather than read from a section header.
+    bool created_by_library() const { return created_by_library_; }
+    void set_created_by_library(bool on) { created_by_library_ = on; }
 
 private:
     ELF_SECTION_HEADER header_;
@@ -86,6 +95,8 @@ private:
     uint32_t address_unit_bits_ = 8;
     std::unique_ptr<ELF_STRING_TABLE> string_table_;
     std::unique_ptr<ELF_SYMBOL_TABLE> symbol_table_;
+    std::unique_ptr<ELF_DYNAMIC_TABLE> dynamic_table_;
+    bool created_by_library_ = false;
 };
 
 class ELF_SECTION_TABLE : public OF_SECTION_TABLE {

@@ -1,8 +1,6 @@
 // ELF symbol tables: sizing, reading entries, names and extended indexes, and the setters.
 #include "ofe/elf/elf_symbol.h"
 
-#include <algorithm>
-
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_section.h"
@@ -115,24 +113,8 @@ ELF_SYMBOL_TABLE::ELF_SYMBOL_TABLE(ELF_SECTION* section)
     : OF_SYMBOL_TABLE(section->owner()),
       section_(section),
       entry_size_(section->header().sh_entsize ? section->header().sh_entsize : ELF::SYM::SIZE) {
-    DATA_MAP& data = section->raw_data();
-    uint32_t count = section->size() / entry_size_;
-    if (file()->info().handle && count > 0) {
-        // Only the entries whose bytes the file holds are listed.
-        data.load();
-        // The object's own bytes only: an archive member's section must not run into the next member.
-        const uint32_t present = file()->bytes_present();
-        const uint32_t offset = section->header().sh_offset;
-        const uint64_t held = std::min<uint64_t>(data.bytes_held(), offset < present ? present - offset : 0);
-        const uint64_t fit = held >= ELF::SYM::SIZE ? (held - ELF::SYM::SIZE) / entry_size_ + 1 : 0;
-        if (count > fit) {
-            file()->report_error(OF_ERR_CORRUPTED,
-                                 "symbol table \"%s\" holds %u entries, but the file ends after %u of them",
-                                 table_name(), count, static_cast<uint32_t>(fit));
-            count = static_cast<uint32_t>(fit);
-        }
-    }
-    set_count(count);
+    (void)section->raw_data();  // warns when the section's bytes are uninitialised
+    set_count(section->entries_held(entry_size_, ELF::SYM::SIZE, section->size() / entry_size_, "symbol table"));
 }
 
 ELF_SYMBOL_TABLE::~ELF_SYMBOL_TABLE() = default;

@@ -1,0 +1,326 @@
+// The ELF dynamic section, its tag vocabulary and the database of dynamic-linking sections.
+#include "ofe/elf/elf_dynamic.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_segment.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/machine/of_machine_db.h"
+
+namespace OFE {
+
+namespace {
+
+bool is_string_tag(uint32_t tag) {
+    return tag == ELF::DT_NEEDED || tag == ELF::DT_SONAME || tag == ELF::DT_RPATH || tag == ELF::DT_RUNPATH;
+}
+
+}  // namespace
+
+// ---- ELF_DYNAMIC ----
+
+ELF_DYNAMIC::ELF_DYNAMIC(ELF_DYNAMIC_TABLE* table, uint32_t index, uint32_t tag, uint32_t d_un, const DT_INFO* info)
+    : table_(table), index_(index), tag_(tag), d_un_(d_un), info_(info) {}
+
+bool ELF_DYNAMIC::uses(DT_UN_USE use, const char* what, const char* field) const {
+    if (info_->d_un_use == use) return true;
+    table_->owner()->report_error(OF_ERR_ILLEGAL_OPERATION, "invalid attempt to %s the %s field of a %s dynamic entry",
+                                  what, field, info_->name);
+    return false;
+}
+
+uint32_t ELF_DYNAMIC::get_val() const { return uses(DT_UN_VAL, "access", "val") ? d_un_ : 0; }
+
+uint32_t ELF_DYNAMIC::get_ptr() const { return uses(DT_UN_PTR, "access", "ptr") ? d_un_ : 0; }
+
+void ELF_DYNAMIC::set_val(uint32_t value) {
+    if (!uses(DT_UN_VAL, "set", "val")) return;
+    d_un_ = value;
+    write_back();
+}
+
+void ELF_DYNAMIC::set_ptr(uint32_t value) {
+    if (!uses(DT_UN_PTR, "set", "ptr")) return;
+    d_un_ = value;
+    write_back();
+}
+
+void ELF_DYNAMIC::write_back() {
+    DATA_MAP& data = table_->section()->data();
+    data.set_cursor(uint64_t{index_} * table_->entry_size() + ELF::DYN::d_un);
+    data.write_u32(d_un_);
+}
+
+// ---- ELF_DYNAMIC_TABLE ----
+
+ELF_DYNAMIC_TABLE::ELF_DYNAMIC_TABLE(ELF_SECTION* section)
+    : OF_STATE_MACHINE(section->owner()),
+      section_(section),
+      entry_size_(section->header().sh_entsize ? section->header().sh_entsize : ELF::DYN::SIZE) {
+    count_ = section->entries_held(entry_size_, ELF::DYN::SIZE, section->size() / entry_size_, "dynamic section");
+}
+
+ELF_DYNAMIC_TABLE::~ELF_DYNAMIC_TABLE() {
+    for (ELF_DYNAMIC* e : entries_) delete e;
+}
+
+ELF_FILE* ELF_DYNAMIC_TABLE::elf_file() const { return static_cast<ELF_FILE*>(owner()); }
+
+const DT_INFO* ELF_DYNAMIC_TABLE::tag_info(uint32_t tag) {
+    if (tags_.empty()) {
+        for (const DT_INFO& row : elf_generic_dt_infos()) tags_[row.tag] = &row;
+        if (elf_file()->carries_version_info())
+            for (const DT_INFO& row : elf_version_dt_infos()) tags_[row.tag] = &row;
+        for (const DT_INFO& row : elf_gnu_dt_infos()) tags_[row.tag] = &row;
+    }
+    const auto it = tags_.find(tag);
+    if (it != tags_.end()) return it->second;
+    made_names_.push_back("DT_0x" + [&] {
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%x", tag);
+        return std::string(hex);
+    }());
+    made_rows_.push_back({made_names_.back().c_str(), tag, elf_unlisted_dt_un_use(tag), DT_REQ_OPTIONAL,
+                          DT_REQ_OPTIONAL});
+    return tags_[tag] = &made_rows_.back();
+}
+
+ELF_STRING_TABLE* ELF_DYNAMIC_TABLE::string_table() {
+    if (strings_looked_up_) return strings_;
+    strings_looked_up_ = true;
+    ELF_SECTION_TABLE* sections = elf_file()->section_table();
+    ELF_SECTION* s = nullptr;
+    if (const ELF_DYNAMIC_DB* db = elf_file()->existing_dynamic_db(); db && db->role(DYN_ROLE_STRINGS))
+        s = sections->elf_section_at(db->role(DYN_ROLE_STRINGS));
+    if (!s) s = static_cast<ELF_SECTION*>(sections->find_by_name(".dynstr"));
+    strings_ = s ? s->string_table() : nullptr;
+    return strings_;
+}
+
+ELF_DYNAMIC* ELF_DYNAMIC_TABLE::entry(uint32_t index) {
+    if (index >= count_) return nullptr;
+    if (index >= entries_.size()) entries_.resize(static_cast<size_t>(index) + 1, nullptr);
+    if (!entries_[index]) {
+        DATA_MAP& data = section_->data();
+        data.set_cursor(uint64_t{index} * entry_size_);
+        const uint32_t tag = data.read_u32();
+        const uint32_t d_un = data.read_u32();
+        auto* e = new ELF_DYNAMIC(this, index, tag, d_un, tag_info(tag));
+        if (is_string_tag(tag))
+            if (ELF_STRING_TABLE* strings = string_table())
+                if (const char* text = strings->get_string(d_un)) e->set_string(text);
+        entries_[index] = e;
+    }
+    return entries_[index];
+}
+
+void ELF_DYNAMIC_TABLE::dump(FILE* out) {
+    if (count_ == 0) return;
+    std::fprintf(out, "\n Dynamic Information in \"%s\"\n\n", elf_file()->name() ? elf_file()->name() : "");
+    std::vector<std::array<std::string, 3>> rows = {{"id", "tag", "value"}, {"--", "---", "-----"}};
+    for (uint32_t i = 0; i < count_; ++i) {
+        ELF_DYNAMIC* e = entry(i);
+        std::string value;
+        if (is_string_tag(e->tag())) {
+            value = e->get_string();
+        } else if (e->info().d_un_use == DT_UN_PTR) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%08x", e->get_ptr());
+            value = text;
+        } else if (e->info().d_un_use == DT_UN_VAL) {
+            value = std::to_string(e->get_val());
+        }
+        rows.push_back({std::to_string(i), e->info().name, value});
+    }
+    size_t width[2] = {0, 0};
+    for (const auto& r : rows)
+        for (int c = 0; c < 2; ++c) width[c] = std::max(width[c], r[c].size());
+    for (const auto& r : rows)
+        std::fprintf(out, "    %-*s %-*s %s\n", static_cast<int>(width[0]), r[0].c_str(), static_cast<int>(width[1]),
+                     r[1].c_str(), r[2].c_str());
+}
+
+// ---- ELF_DYNAMIC_DB ----
+
+ELF_DYNAMIC_DB::ELF_DYNAMIC_DB(ELF_FILE* file) : OF_STATE_MACHINE(file), file_(file) {}
+
+bool ELF_DYNAMIC_DB::to_offset(uint32_t address, uint32_t& offset) const {
+    if (!virtual_addresses_) {
+        offset = address;
+        return true;
+    }
+    const ELF_SEGMENT* load = file_->segment_table()->find_load_by_address(address);
+    if (!load) return false;
+    offset = address - load->header().p_vaddr + load->header().p_offset;
+    return true;
+}
+
+ELF_SECTION* ELF_DYNAMIC_DB::make_role_section(uint32_t r, const char* name, uint32_t offset, uint32_t size,
+                                               uint32_t type) {
+    auto* s = static_cast<ELF_SECTION*>(file_->section_table()->add_section(name));
+    if (!s) return nullptr;
+    ELF_SECTION_HEADER& h = s->header();
+    if (type) h.sh_type = type;
+    h.sh_offset = offset;
+    h.sh_size = size;
+    s->set_created_by_library(true);
+    if (s->has_raw_data()) {
+        file_->get_file_data(s->data(), offset, size);
+        s->data().set_big_endian(file_->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    }
+    roles_[r] = s->index();
+    return s;
+}
+
+bool ELF_DYNAMIC_DB::use_section_headers() {
+    if (std::strcmp(file_->machine_db()->abi_vendor_name(), "QX") != 0) return false;
+    ELF_SECTION_TABLE* sections = file_->section_table();
+    uint32_t dynamic = 0, symbols = 0, hash = 0;
+    for (uint32_t i = 1; i < sections->count(); ++i) {
+        const ELF_SECTION* s = sections->elf_section_at(i);
+        if (!s) continue;
+        const uint32_t type = s->header().sh_type;
+        if (type == ELF::SHT_DYNAMIC && !dynamic) dynamic = i;
+        if (type == ELF::SHT_DYNSYM && !symbols) symbols = i;
+        if (type == ELF::SHT_HASH && !hash) hash = i;
+    }
+    if (!dynamic || !symbols) return false;
+    roles_[DYN_ROLE_DYNAMIC] = dynamic;
+    roles_[DYN_ROLE_SYMBOLS] = symbols;
+    roles_[DYN_ROLE_STRINGS] = sections->elf_section_at(symbols)->header().sh_link;
+    roles_[DYN_ROLE_HASH] = hash;
+    return true;
+}
+
+bool ELF_DYNAMIC_DB::gnu_hash_symbol_count(uint32_t offset, uint32_t& count) const {
+    const uint32_t present = file_->bytes_present();
+    if (offset >= present) return false;
+    DATA_MAP map;
+    file_->get_file_data(map, offset, present - offset);
+    map.load();
+    const uint64_t held = map.bytes_held();
+    auto word = [&](uint64_t at, uint32_t& value) {
+        if (at + 4 > held) return false;
+        map.set_cursor(at);
+        value = map.read_u32();
+        return true;
+    };
+    uint32_t nbuckets = 0, symoffset = 0, bloom_size = 0;
+    if (!word(0, nbuckets) || !word(4, symoffset) || !word(8, bloom_size)) return false;
+    const uint64_t buckets = 16 + uint64_t{bloom_size} * 4;  // bloom words are 32-bit in a 32-bit file
+    const uint64_t chains = buckets + uint64_t{nbuckets} * 4;
+    if (chains > held) return false;
+    uint32_t highest = 0;
+    for (uint32_t b = 0; b < nbuckets; ++b) {
+        uint32_t start = 0;
+        (void)word(buckets + uint64_t{b} * 4, start);
+        highest = std::max(highest, start);
+    }
+    if (highest < symoffset) {
+        count = symoffset;  // every bucket empty
+        return true;
+    }
+    // The chain that starts highest ends at the last symbol: at an entry with bit 0 set.
+    for (uint64_t i = highest;; ++i) {
+        uint32_t link = 0;
+        if (!word(chains + (i - symoffset) * 4, link)) return false;
+        if (link & 1) {
+            count = static_cast<uint32_t>(std::min<uint64_t>(i + 1, 0xFFFFFFFFu));
+            return true;
+        }
+    }
+}
+
+void ELF_DYNAMIC_DB::fill_from_file() {
+    ELF_SEGMENT_TABLE* segments = file_->segment_table();
+    ELF_SEGMENT* dynamic = segments->find_by_type(ELF::PT_DYNAMIC);
+    if (!dynamic) return;
+    const ELF_PROGRAM_HEADER& dh = dynamic->header();
+    virtual_addresses_ = segments->find_by_offset(dh.p_offset, ELF::PT_LOAD) != nullptr;
+    if (use_section_headers()) return;
+
+    ELF_SECTION* dynamic_section = make_role_section(DYN_ROLE_DYNAMIC, ".dynamic", dh.p_offset, dh.p_filesz);
+    if (dynamic_section) dynamic_section->header().sh_addr = virtual_addresses_ ? dh.p_vaddr : dh.p_offset;
+
+    // The entries that locate the tables; a later entry of the same tag replaces an earlier one.
+    std::map<uint32_t, uint32_t> tags;
+    DATA_MAP& raw = dynamic->data();
+    raw.load();
+    const uint64_t entries = std::min<uint64_t>(raw.bytes_held(), dh.p_filesz) / ELF::DYN::SIZE;
+    for (uint64_t i = 0; i < entries; ++i) {
+        raw.set_cursor(i * ELF::DYN::SIZE);
+        const uint32_t tag = raw.read_u32();
+        const uint32_t value = raw.read_u32();
+        if (tag == ELF::DT_NULL) break;
+        tags[tag] = value;
+    }
+    auto has = [&](uint32_t tag) { return tags.count(tag) != 0; };
+    uint32_t offset = 0;
+
+    if (has(ELF::DT_STRTAB) && has(ELF::DT_STRSZ) && to_offset(tags[ELF::DT_STRTAB], offset)) {
+        make_role_section(DYN_ROLE_STRINGS, ".dynstr", offset, tags[ELF::DT_STRSZ]);
+        if (dynamic_section) dynamic_section->header().sh_link = roles_[DYN_ROLE_STRINGS];
+    }
+
+    // How many dynamic symbols there are: from the SysV hash table, else the GNU one, else the section headers.
+    uint32_t symbols = 0;
+    ELF_SECTION* hash = nullptr;
+    if (has(ELF::DT_HASH) && to_offset(tags[ELF::DT_HASH], offset)) {
+        DATA_MAP words;
+        file_->get_file_data(words, offset, 8);
+        words.set_big_endian(file_->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+        const uint32_t nbucket = words.read_u32();
+        symbols = words.read_u32();
+        const uint64_t size = 8 + 4 * (uint64_t{nbucket} + symbols);
+        hash = make_role_section(DYN_ROLE_HASH, ".hash", offset,
+                                 static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu)));
+    } else if (has(ELF::DT_GNU_HASH) && to_offset(tags[ELF::DT_GNU_HASH], offset)) {
+        if (!gnu_hash_symbol_count(offset, symbols)) symbols = 0;
+    } else {
+        ELF_SECTION_TABLE* sections = file_->section_table();
+        for (uint32_t i = 1; i < sections->count(); ++i) {
+            const ELF_SECTION* s = sections->elf_section_at(i);
+            if (s && s->header().sh_type == ELF::SHT_DYNSYM && !s->created_by_library()) {
+                const uint32_t entsize = s->header().sh_entsize ? s->header().sh_entsize : ELF::SYM::SIZE;
+                symbols = s->header().sh_size / entsize;
+                break;
+            }
+        }
+    }
+
+    if (has(ELF::DT_SYMTAB) && to_offset(tags[ELF::DT_SYMTAB], offset)) {
+        const uint32_t entsize = has(ELF::DT_SYMENT) && tags[ELF::DT_SYMENT] ? tags[ELF::DT_SYMENT] : ELF::SYM::SIZE;
+        const uint64_t size = uint64_t{symbols} * entsize;
+        if (ELF_SECTION* s = make_role_section(DYN_ROLE_SYMBOLS, ".dynsym", offset,
+                                               static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu)))) {
+            s->header().sh_link = roles_[DYN_ROLE_STRINGS];
+            s->header().sh_entsize = entsize;
+            if (hash) hash->header().sh_link = s->index();
+        }
+    }
+
+    // Relocations: the prefix follows DT_PLTREL; ".dyn" ones from DT_REL or DT_RELA, ".plt" ones from DT_JMPREL.
+    const bool rel = has(ELF::DT_PLTREL) && tags[ELF::DT_PLTREL] == ELF::DT_REL;
+    const std::string prefix = rel ? ".rel" : ".rela";
+    const uint32_t rel_tag = has(ELF::DT_REL) ? ELF::DT_REL : ELF::DT_RELA;
+    const uint32_t rel_size_tag = rel_tag == ELF::DT_REL ? ELF::DT_RELSZ : ELF::DT_RELASZ;
+    if (has(rel_tag) && to_offset(tags[rel_tag], offset))
+        make_role_section(DYN_ROLE_RELOCS, (prefix + ".dyn").c_str(), offset, tags[rel_size_tag],
+                          rel_tag == ELF::DT_REL ? ELF::SHT_REL : ELF::SHT_RELA);
+    if (has(ELF::DT_JMPREL) && to_offset(tags[ELF::DT_JMPREL], offset))
+        make_role_section(DYN_ROLE_PLT_RELOCS, (prefix + ".plt").c_str(), offset, tags[ELF::DT_PLTRELSZ],
+                          rel ? ELF::SHT_REL : ELF::SHT_RELA);
+}
+
+OF_SYMBOL_TABLE* ELF_DYNAMIC_DB::dynamic_symbol_table() {
+    if (!roles_[DYN_ROLE_SYMBOLS]) return nullptr;
+    ELF_SECTION* s = file_->section_table()->elf_section_at(roles_[DYN_ROLE_SYMBOLS]);
+    return s ? s->symbol_table() : nullptr;
+}
+
+}  // namespace OFE
