@@ -1,0 +1,2 @@
+/* A static executable without a dynamic segment. */
+void _start(void) { for (;;) {} }
