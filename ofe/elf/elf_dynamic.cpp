@@ -50,6 +50,11 @@ void ELF_DYNAMIC::set_ptr(uint32_t value) {
     write_back();
 }
 
+void ELF_DYNAMIC::clear_unused() {
+    if (info_->d_un_use == DT_UN_IGNORED || info_->d_un_use == DT_UN_UNSPECIFIED) d_un_ = 0;
+    write_back();
+}
+
 void ELF_DYNAMIC::write_back() {
     DATA_MAP& data = table_->section()->data();
     data.set_cursor(uint64_t{index_} * table_->entry_size() + ELF::DYN::d_un);
@@ -67,6 +72,29 @@ ELF_DYNAMIC_TABLE::ELF_DYNAMIC_TABLE(ELF_SECTION* section)
 
 ELF_DYNAMIC_TABLE::~ELF_DYNAMIC_TABLE() {
     for (ELF_DYNAMIC* e : entries_) delete e;
+}
+
+int32_t ELF_DYNAMIC_TABLE::on_progress(int32_t new_state) {
+    if (new_state != OF_STATE_LOCKED) return 0;
+    const uint32_t kind = elf_file()->file_type();
+    bool present[34] = {};
+    for (uint32_t i = 0; i < count_; ++i) {
+        ELF_DYNAMIC* e = entry(i);
+        e->clear_unused();
+        if (e->tag() < 34) present[e->tag()] = true;
+        if (e->tag() == ELF::DT_NULL) break;  // the meaningful part of the table ends here
+    }
+    if (kind != OF_FILE_EXECUTABLE && kind != OF_FILE_SHARED) return 0;
+    const char* kind_name = kind == OF_FILE_EXECUTABLE ? "executable" : "shared object";
+    for (uint32_t tag = 0; tag < 34; ++tag) {
+        const DT_INFO* info = tag_info(tag);
+        const DT_REQUIREMENT need = kind == OF_FILE_EXECUTABLE ? info->exec_requirement : info->so_requirement;
+        if (need == DT_REQ_MANDATORY && !present[tag])
+            owner()->report_error(OF_ERR_CORRUPTED,
+                                  "a \"%s\" tag does not exist in the \"%s\" section; this tag is mandatory for %s files",
+                                  info->name, section_->name() ? section_->name() : "", kind_name);
+    }
+    return 0;
 }
 
 ELF_FILE* ELF_DYNAMIC_TABLE::elf_file() const { return static_cast<ELF_FILE*>(owner()); }

@@ -39,6 +39,8 @@ public:
     // The string of DT_NEEDED, DT_SONAME, DT_RPATH and DT_RUNPATH entries ("" for others).
     const char* get_string() const { return string_.c_str(); }
     void set_string(std::string text) { string_ = std::move(text); }
+    // Clears d_un of an entry whose tag does not use it (when the table is finalised).
+    void clear_unused();
 
 private:
     bool uses(DT_UN_USE use, const char* what, const char* field) const;
@@ -57,6 +59,9 @@ public:
     // The table a SHT_DYNAMIC section holds.
     explicit ELF_DYNAMIC_TABLE(ELF_SECTION* section);
     ~ELF_DYNAMIC_TABLE() override;
+
+    // Entering "locked" finalises the table for writing: unused fields cleared, mandatory tags checked.
+    int32_t on_progress(int32_t new_state) override;
 
     uint32_t count() const { return count_; }
     uint32_t entry_size() const { return entry_size_; }
