@@ -177,6 +177,13 @@ uint32_t OBJECT_FILE::bytes_present() {
     return static_cast<uint32_t>(bytes_present_);
 }
 
+uint32_t OBJECT_FILE::entries_present(uint64_t offset, uint32_t entry_size, uint32_t record_size) {
+    const uint64_t present = bytes_present();
+    if (offset >= present || present - offset < record_size) return 0;
+    if (entry_size == 0) return 1;
+    return static_cast<uint32_t>(std::min<uint64_t>((present - offset - record_size) / entry_size + 1, UINT32_MAX));
+}
+
 void OBJECT_FILE::get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length) {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return;
     if (!info_.handle) {

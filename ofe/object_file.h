@@ -89,6 +89,9 @@ public:
     virtual OF_SYMBOL_TABLE* symbol_table() = 0;
     // How many of the object's bytes the input really holds (its size, or less for a cut file).
     uint32_t bytes_present();
+    // How many entries spaced `entry_size` bytes apart from `offset` on, each `record_size` bytes long,
+    // the object's bytes hold: what a table may list whatever count it claims.
+    uint32_t entries_present(uint64_t offset, uint32_t entry_size, uint32_t record_size);
     // Reads the object described by `info`; -1 on failure (the error status says why).
     virtual int read(const OF_FILE_INFO& info) = 0;
 

@@ -57,12 +57,6 @@ void QXCOFF_FILE::map_bytes(DATA_MAP& map, uint64_t offset, uint64_t length) {
     map.set_big_endian(control_endian_ == OF_ENDIAN_BIG);
 }
 
-uint32_t QXCOFF_FILE::entries_present(uint64_t offset, uint32_t entry_size) {
-    const uint64_t present = bytes_present();
-    if (entry_size == 0 || offset >= present) return 0;
-    return static_cast<uint32_t>(std::min<uint64_t>((present - offset) / entry_size, UINT32_MAX));
-}
-
 int QXCOFF_FILE::read(const OF_FILE_INFO& info) {
     set_info(info);
     control_endian_ = info.endian == OF_ENDIAN_BIG ? OF_ENDIAN_BIG : OF_ENDIAN_LITTLE;

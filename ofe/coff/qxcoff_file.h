@@ -113,7 +113,7 @@ public:
     void map_bytes(DATA_MAP& map, uint64_t offset, uint64_t length);
     // How many whole entries of `entry_size` bytes the input holds for the object from `offset` on: the
     // bound for every count the file claims.
-    uint32_t entries_present(uint64_t offset, uint32_t entry_size);
+
     DATA_MAP& symbol_data() { return symbol_data_; }
     DATA_MAP& string_data() { return string_data_; }
 

@@ -181,7 +181,7 @@ int QXCOFF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t count) {
     set_entry_size(size);
     offset_ = offset;
     // Only as many headers as the object's bytes hold: the claimed count never sizes the work.
-    const uint32_t fit = qxcoff_file()->entries_present(offset, size);
+    const uint32_t fit = qxcoff_file()->entries_present(offset, size, size);
     if (count > fit) {
         file()->report_error(OF_ERR_CORRUPTED,
                              "section header table at offset 0x%x claims %u entries of %u bytes, but the object "

@@ -184,16 +184,12 @@ ELF_DYNAMIC_TABLE* ELF_SECTION::dynamic_table() {
 
 uint32_t ELF_SECTION::entries_held(uint32_t entry_size, uint32_t min_entry, uint32_t claimed, const char* what) {
     if (!owner()->info().handle || claimed == 0 || !has_raw_data()) return claimed;
-    raw_data_.load();
     // The object's own bytes only: an archive member's section must not run into the next member.
-    const uint32_t present = owner()->bytes_present();
-    const uint32_t offset = header_.sh_offset;
-    const uint64_t held = std::min<uint64_t>(raw_data_.bytes_held(), offset < present ? present - offset : 0);
-    const uint64_t fit = held >= min_entry ? (held - min_entry) / entry_size + 1 : 0;
+    const uint32_t fit = owner()->entries_present(header_.sh_offset, entry_size, min_entry);
     if (claimed <= fit) return claimed;
     owner()->report_error(OF_ERR_CORRUPTED, "%s \"%s\" holds %u entries, but the file ends after %u of them", what,
-                          name() ? name() : "", claimed, static_cast<uint32_t>(fit));
-    return static_cast<uint32_t>(fit);
+                          name() ? name() : "", claimed, fit);
+    return fit;
 }
 
 // ---- ELF_SECTION_TABLE ----
@@ -208,14 +204,11 @@ int ELF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t entry_size, uint32
     reset_sections(0);
     if (count == 0) return 0;
     // Only as many headers as the object's bytes hold: a count from the file never sizes the work.
-    const uint32_t present = elf_file()->bytes_present();
-    const uint32_t room = offset < present ? present - offset : 0;
-    uint32_t fit = 0;
-    if (room >= ELF::SHDR::SIZE) fit = entry_size == 0 ? 1 : (room - ELF::SHDR::SIZE) / entry_size + 1;
+    const uint32_t fit = file()->entries_present(offset, entry_size, ELF::SHDR::SIZE);
     if (count > fit) {
         file()->report_error(OF_ERR_CORRUPTED,
-                             "section header table at offset 0x%x claims %u entries of %u bytes, but the file holds "
-                             "only %u",
+                             "section header table at offset 0x%x claims %u entries of %u bytes, but the object "
+                             "holds only %u",
                              offset, count, entry_size, fit);
         count = fit;
     }
