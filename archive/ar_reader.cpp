@@ -143,6 +143,9 @@ ar_member* ar_read_member_header(ar_reader* reader, uint64_t offset) {
     const bool date_ok = parse_field(header + 16, 12, date);
     const bool uid_ok = parse_field(header + 28, 6, uid);
     const char* name = ar_member_name(reader, header, uid_ok ? uid : 0);
+    // The resolved name chooses the style too: a long name read as "<filenames>/" switches it like the field.
+    // ("//" cannot come out of a table entry, since "||" reads as "|".)
+    if (std::strcmp(name, "<filenames>/") == 0) reader->name_mode = filenames_style;
     const bool special = std::strcmp(name, "/") == 0 || std::strcmp(name, "//") == 0 ||
                          std::strcmp(name, "<filenames>/") == 0;
     if (!special && (!date_ok || !uid_ok)) {
