@@ -15,9 +15,12 @@ class DATA_MAP;
 
 namespace OFE {
 
+class OF_BUILD_ATTR_TABLE;
 class OF_MACHINE_DB;
 class OF_SECTION_TABLE;
 class OF_SYMBOL_TABLE;
+class OFBA_ATTR;
+class OFBA_VENDOR_SCN;
 
 // Where an object lies. Passed by value and copied into the object.
 struct OF_FILE_INFO {
@@ -94,6 +97,34 @@ public:
     uint32_t entries_present(uint64_t offset, uint32_t entry_size, uint32_t record_size);
     // Reads the object described by `info`; -1 on failure (the error status says why).
     virtual int read(const OF_FILE_INFO& info) = 0;
+
+    // ---- Build attributes (the tables: ofe/of_build_attr.h) ----
+    // Whether the target's database supports build attributes; without it every query below answers none.
+    bool build_attributes_supported() const;
+    // The table of the file's attributes section, made and parsed on first use; null when there is none.
+    // Here the ELF form: the first section of type 0x70000003.
+    virtual OF_BUILD_ATTR_TABLE* build_attribute_table();
+    bool has_build_attributes() { return build_attribute_table() != nullptr; }
+    // The subsection of vendor "QX", and that of the target's ABI vendor; null when absent.
+    OFBA_VENDOR_SCN* qx_vendor_section();
+    OFBA_VENDOR_SCN* abi_vendor_section();
+    // The file-scope attribute of a vendor's first subsection with that name; null when absent.
+    OFBA_ATTR* find_build_attribute(const char* vendor, uint32_t tag);
+    // As find_build_attribute, making the subsection, a file-scope list and the attribute when absent
+    // (which requires "open"); null when the file has no build attributes.
+    OFBA_ATTR* get_or_add_build_attribute(const char* vendor, uint32_t tag);
+    // The vendor: "QX" when its subsection is present, else the first subsection's vendor; "" when none.
+    virtual std::string vendor_name();
+    // The producer name: "QX" tag 5; "" when none.
+    virtual std::string producer_name();
+    // The producer version from "QX" tags 8, 10 and 12, each stored plus 1; there is one when tag 8 holds
+    // a value other than 0.
+    virtual bool has_producer_version();
+    virtual uint32_t producer_major();
+    virtual uint32_t producer_minor();
+    virtual uint32_t producer_patch();
+    // "major.minor.patch", or "" without a producer version.
+    virtual std::string producer_version();
 
 protected:
     explicit OBJECT_FILE(const OF_FILE_INFO& info);

@@ -9,6 +9,7 @@
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/machine/of_machine_db.h"
+#include "ofe/of_build_attr.h"
 
 namespace OFE {
 
@@ -63,6 +64,7 @@ int QXCOFF_FILE::read(const OF_FILE_INFO& info) {
     header_ = QXCOFF_FILE_HEADER{};
     optional_ = QXCOFF_OPTIONAL_HEADER{};
     symbols_valid_ = false;
+    build_attr_section_ = 0;
     string_offset_ = string_length_ = 0;
     const uint32_t header_size = file_header_size();
     if (header_size == 0) return -1;
@@ -208,23 +210,39 @@ void QXCOFF_FILE::set_endian(uint32_t endian) {
         report_error(OF_ERR_ILLEGAL_OPERATION, "invalid endian setting");
 }
 
-uint32_t QXCOFF_FILE::producer_major() const {
-    if (!has_producer_version()) return 0;
+bool QXCOFF_FILE::has_producer_version() { return OBJECT_FILE::has_producer_version() || has_optional_header(); }
+
+uint32_t QXCOFF_FILE::producer_major() {
+    if (OBJECT_FILE::has_producer_version()) return OBJECT_FILE::producer_major();
+    if (!has_optional_header()) return 0;
     const uint32_t stamp = optional_.o_vstamp;
     return stamp >= 1000 ? stamp / 1000 : stamp / 100;
 }
 
-uint32_t QXCOFF_FILE::producer_minor() const {
-    if (!has_producer_version()) return 0;
+uint32_t QXCOFF_FILE::producer_minor() {
+    if (OBJECT_FILE::has_producer_version()) return OBJECT_FILE::producer_minor();
+    if (!has_optional_header()) return 0;
     const uint32_t stamp = optional_.o_vstamp;
     return stamp >= 1000 ? stamp % 1000 : stamp % 100;
 }
 
-std::string QXCOFF_FILE::producer_version() const {
-    if (!has_producer_version()) return "";
+std::string QXCOFF_FILE::producer_version() {
+    if (OBJECT_FILE::has_producer_version()) return OBJECT_FILE::producer_version();
+    if (!has_optional_header()) return "";
     char text[24];
     std::snprintf(text, sizeof text, "%u.%u", producer_major(), producer_minor());
     return text;
+}
+
+OF_BUILD_ATTR_TABLE* QXCOFF_FILE::build_attribute_table() {
+    if (!build_attributes_supported()) return nullptr;
+    if (build_attr_section_ == 0) {
+        const OF_SECTION* s = section_table()->find_by_name("$build.attributes");
+        if (!s) return nullptr;
+        build_attr_section_ = s->index() + 1;
+    }
+    QXCOFF_SECTION* s = section_table()->qxcoff_section_at(build_attr_section_ - 1);
+    return s ? s->build_attribute_table() : nullptr;
 }
 
 void QXCOFF_FILE::set_producer_version(uint32_t major, uint32_t minor) {

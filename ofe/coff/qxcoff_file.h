@@ -78,13 +78,16 @@ public:
     // The string table, created on first use; its data are empty when the file has none.
     QXCOFF_STRING_TABLE* string_table();
 
-    // Producer version from o_vstamp (only with the optional header): from 1000 on, major = o_vstamp / 1000
-    // and minor = o_vstamp % 1000; below, major = o_vstamp / 100 and minor = o_vstamp % 100.
-    bool has_producer_version() const { return has_optional_header(); }
-    uint32_t producer_major() const;
-    uint32_t producer_minor() const;
-    // "major.minor", or "" without a producer version.
-    std::string producer_version() const;
+    // The producer version of the build attributes; without one, that of o_vstamp (only with the optional
+    // header): from 1000 on, major = o_vstamp / 1000 and minor = o_vstamp % 1000; below, major =
+    // o_vstamp / 100 and minor = o_vstamp % 100.
+    bool has_producer_version() override;
+    uint32_t producer_major() override;
+    uint32_t producer_minor() override;
+    // The build attributes' version, else "major.minor" of o_vstamp, or "" without a producer version.
+    std::string producer_version() override;
+    // The table of the section "$build.attributes", whose number is remembered once found.
+    OF_BUILD_ATTR_TABLE* build_attribute_table() override;
     // Stores o_vstamp = minor % 1000 + major * 1000. Requires at most "locked".
     void set_producer_version(uint32_t major, uint32_t minor);
     // The name of one f_flags value (see qxcoff_file_flag_name).
@@ -127,6 +130,7 @@ private:
     QXCOFF_FILE_HEADER header_;
     QXCOFF_OPTIONAL_HEADER optional_;
     bool symbols_valid_ = false;
+    uint32_t build_attr_section_ = 0;  // the section's number + 1; 0 until found
     uint32_t string_offset_ = 0;
     uint32_t string_length_ = 0;
     DATA_MAP symbol_data_;

@@ -8,6 +8,7 @@
 #include "ofe/coff/qxcoff_file.h"
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/machine/of_machine_db.h"
+#include "ofe/of_build_attr.h"
 
 namespace OFE {
 
@@ -33,6 +34,20 @@ QXCOFF_SECTION::QXCOFF_SECTION(OF_SECTION_TABLE* table, uint32_t index) : OF_SEC
 QXCOFF_SECTION::~QXCOFF_SECTION() = default;
 
 QXCOFF_FILE* QXCOFF_SECTION::qxcoff_file() const { return static_cast<QXCOFF_FILE*>(owner()); }
+
+bool QXCOFF_SECTION::is_build_attribute_section() const {
+    return name() && std::strcmp(name(), "$build.attributes") == 0;
+}
+
+QXCOFF_BUILD_ATTR_TABLE* QXCOFF_SECTION::build_attribute_table() {
+    if (!is_build_attribute_section()) return nullptr;
+    if (!build_attribute_table_) {
+        build_attribute_table_ = std::make_unique<QXCOFF_BUILD_ATTR_TABLE>(this);
+        // A part that fails to parse only leaves the table with less in it.
+        (void)build_attribute_table_->parse();
+    }
+    return build_attribute_table_.get();
+}
 
 bool QXCOFF_SECTION::may_change() const { return owner()->require_at_most_state(OF_STATE_LOCKED) == 0; }
 

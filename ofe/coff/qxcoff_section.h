@@ -10,6 +10,7 @@
 namespace OFE {
 
 class QXCOFF_FILE;
+class QXCOFF_BUILD_ATTR_TABLE;
 
 // One section header, field for field, in host byte order (16-bit fields of versions "0" and "1" widened).
 struct QXCOFF_SECTION_HEADER {
@@ -87,6 +88,10 @@ public:
     // The relocation entries and line-number entries, mapped when the header is read.
     DATA_MAP& reloc_data() { return relocs_; }
     DATA_MAP& lnno_data() { return lnnos_; }
+    // Whether this is the build-attributes section, named "$build.attributes".
+    bool is_build_attribute_section() const;
+    // Its build-attribute table, made and parsed on first request; null for any other section.
+    QXCOFF_BUILD_ATTR_TABLE* build_attribute_table();
 
 private:
     friend class QXCOFF_SECTION_TABLE;
@@ -96,6 +101,7 @@ private:
     QXCOFF_SECTION_HEADER header_;
     DATA_MAP relocs_;
     DATA_MAP lnnos_;
+    std::unique_ptr<QXCOFF_BUILD_ATTR_TABLE> build_attribute_table_;
     bool data_swapped_ = false;
 };
 

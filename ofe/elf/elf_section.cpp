@@ -10,6 +10,7 @@
 #include "ofe/elf/elf_segment.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/machine/of_machine_db.h"
+#include "ofe/of_build_attr.h"
 
 namespace OFE {
 
@@ -182,6 +183,16 @@ ELF_DYNAMIC_TABLE* ELF_SECTION::dynamic_table() {
     return dynamic_table_.get();
 }
 
+ELF_BUILD_ATTR_TABLE* ELF_SECTION::build_attribute_table() {
+    if (header_.sh_type != ELF::SHT_ATTRIBUTES || !owner()->build_attributes_supported()) return nullptr;
+    if (!build_attribute_table_) {
+        build_attribute_table_ = std::make_unique<ELF_BUILD_ATTR_TABLE>(this);
+        // A part that fails to parse only leaves the table with less in it.
+        (void)build_attribute_table_->parse();
+    }
+    return build_attribute_table_.get();
+}
+
 uint32_t ELF_SECTION::entries_held(uint32_t entry_size, uint32_t min_entry, uint32_t claimed, const char* what) {
     if (!owner()->info().handle || claimed == 0 || !has_raw_data()) return claimed;
     // The object's own bytes only: an archive member's section must not run into the next member.
@@ -202,6 +213,7 @@ ELF_FILE* ELF_SECTION_TABLE::elf_file() const { return static_cast<ELF_FILE*>(fi
 
 int ELF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t entry_size, uint32_t count) {
     reset_sections(0);
+    attributes_looked_up_ = false;
     if (count == 0) return 0;
     // Only as many headers as the object's bytes hold: a count from the file never sizes the work.
     const uint32_t fit = file()->entries_present(offset, entry_size, ELF::SHDR::SIZE);
@@ -249,6 +261,7 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
 
 OF_SECTION* ELF_SECTION_TABLE::add_section(const char* name) {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    attributes_looked_up_ = false;
     if (count() == 0) static_cast<ELF_SECTION*>(OF_SECTION_TABLE::add_section(nullptr))->compute_address_unit();
     auto* s = static_cast<ELF_SECTION*>(OF_SECTION_TABLE::add_section(name));
     if (!s) return nullptr;
@@ -259,6 +272,18 @@ OF_SECTION* ELF_SECTION_TABLE::add_section(const char* name) {
     }
     s->compute_address_unit();
     return s;
+}
+
+ELF_SECTION* ELF_SECTION_TABLE::build_attribute_section() {
+    if (!attributes_looked_up_) {
+        attributes_looked_up_ = true;
+        attributes_index_ = 0;
+        for (uint32_t i = 0; i < count() && attributes_index_ == 0; ++i) {
+            const ELF_SECTION* s = elf_section_at(i);
+            if (s && s->header().sh_type == ELF::SHT_ATTRIBUTES) attributes_index_ = i + 1;
+        }
+    }
+    return attributes_index_ != 0 ? elf_section_at(attributes_index_ - 1) : nullptr;
 }
 
 ELF_STRING_TABLE* ELF_SECTION_TABLE::section_name_table() {

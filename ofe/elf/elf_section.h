@@ -15,6 +15,7 @@ class ELF_FILE;
 class ELF_SECTION;
 class ELF_SYMBOL_TABLE;
 class ELF_DYNAMIC_TABLE;
+class ELF_BUILD_ATTR_TABLE;
 
 // One section header, field for field, in host byte order.
 struct ELF_SECTION_HEADER {
@@ -80,6 +81,9 @@ public:
     ELF_SYMBOL_TABLE* symbol_table();
     // The dynamic table this section holds; null unless its type is SHT_DYNAMIC.
     ELF_DYNAMIC_TABLE* dynamic_table();
+    // The build-attribute table this section holds, parsed when made; null unless its type is
+    // SHT_ATTRIBUTES and the target supports build attributes.
+    ELF_BUILD_ATTR_TABLE* build_attribute_table();
     // Takes the address unit from the standard templates or the target.
     void compute_address_unit();
     // How many entries of `entry_size` bytes (each needing `min_entry` of them) the object holds of the
@@ -96,6 +100,7 @@ private:
     std::unique_ptr<ELF_STRING_TABLE> string_table_;
     std::unique_ptr<ELF_SYMBOL_TABLE> symbol_table_;
     std::unique_ptr<ELF_DYNAMIC_TABLE> dynamic_table_;
+    std::unique_ptr<ELF_BUILD_ATTR_TABLE> build_attribute_table_;
     bool created_by_library_ = false;
 };
 
@@ -113,6 +118,8 @@ public:
     // The section-name string table, or null when there is none.
     ELF_STRING_TABLE* section_name_table();
     ELF_FILE* elf_file() const;
+    // The first section of type SHT_ATTRIBUTES, looked up once; null when there is none.
+    ELF_SECTION* build_attribute_section();
     // The extended attribute of `kind` (0 flags, 1 page) of a section, read on first use.
     uint32_t extended_value(uint32_t kind, uint32_t section_index);
 
@@ -126,6 +133,8 @@ private:
 
     DATA_MAP headers_;
     uint32_t offset_ = 0;
+    uint32_t attributes_index_ = 0;  // the index of the attributes section + 1; 0 until looked up
+    bool attributes_looked_up_ = false;
     bool extended_read_ = false;
     std::map<uint32_t, uint32_t> extended_[2];  // by section index; only values other than 0
 };

@@ -2,13 +2,112 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "ofe/of_types.h"
+
+class DATA_MAP;
 
 namespace OFE {
 
 class OBJECT_FILE;
+class OF_SECTION;
+class OFBA_ATTR;
+class OFBA_VOCABULARY;
+class OF_RELOC_VOCABULARY;
+
+// One label/value row that a database adds to the information dump of a file.
+struct OF_DUMP_ROW {
+    std::string label;
+    std::string value;
+};
+using OF_DUMP_ROWS = std::vector<OF_DUMP_ROW>;
+
+// A special ELF section of a target: its name, section type and flags.
+struct OF_SPECIAL_SECTION {
+    const char* name;
+    uint32_t sh_type;
+    uint32_t sh_flags;
+};
+
+// How a relocation's field is laid out and checked. The tables keep one row per template id.
+struct OF_RELOC_TEMPLATE {
+    uint32_t id;
+    const char* name;
+    uint32_t flags;            // bit 0 set exactly in the PC-relative templates
+    int32_t reserved;          // -1 in every table
+    uint32_t check;            // 0 none, 1 signed, 2 unsigned, 3 signed or unsigned
+    uint32_t field_width;      // bits
+    uint32_t bit_offset;       // of the field in its container
+    uint32_t container_width;  // bits
+    uint32_t right_shift;      // applied to the value
+};
+inline constexpr uint32_t OF_RELOC_PC_RELATIVE = 0x1;
+
+// Templates by id, while a vocabulary is being made; a target's row replaces a generic one of the same id.
+using OF_RELOC_TEMPLATE_MAP = std::map<uint32_t, const OF_RELOC_TEMPLATE*>;
+
+// One row of a relocation name table: ids below 256 are not looked up.
+struct OF_RELOC_NAME {
+    const char* name;
+    uint32_t type;
+    uint32_t template_id;
+};
+// A type number that ends a name table.
+inline constexpr uint32_t OF_RELOC_END = 0xFFFFFFFF;
+
+// A relocation type of one format and target: its name, number and template (null when it has none).
+struct OF_RELOC_ENTRY {
+    const char* name;
+    uint32_t type;
+    const OF_RELOC_TEMPLATE* templ;
+};
+
+// The relocation names and templates of one (format, target) pair, made once and shared by every file of
+// the pair until the process ends.
+class OF_RELOC_VOCABULARY {
+public:
+    OF_RELOC_VOCABULARY(uint32_t format, OF_TARGET target) : format_(format), target_(target) {}
+    uint32_t format() const { return format_; }
+    OF_TARGET target() const { return target_; }
+    // The entry of a type number or a name; null when the vocabulary has none.
+    const OF_RELOC_ENTRY* find_type(uint32_t type) const;
+    const OF_RELOC_ENTRY* find_name(const char* name) const;
+    size_t size() const { return by_type_.size(); }
+    // Adds each row up to the end of the table or a row of type OF_RELOC_END. A template id from 256 on
+    // that `templates` lacks is reported on `file` (code 4) and the entry is kept without a template.
+    void register_names(std::span<const OF_RELOC_NAME> table, const OF_RELOC_TEMPLATE_MAP& templates,
+                        OBJECT_FILE* file);
+
+private:
+    uint32_t format_;
+    OF_TARGET target_;
+    std::map<uint32_t, OF_RELOC_ENTRY> by_type_;
+    std::map<std::string, OF_RELOC_ENTRY, std::less<>> by_name_;
+};
+
+// The generic templates (ids 256 to 290) and the generic QXCOFF relocation names.
+std::span<const OF_RELOC_TEMPLATE> generic_reloc_templates();
+std::span<const OF_RELOC_NAME> generic_qxcoff_reloc_names();
+// The vocabulary of the file's format and target: found in the process-wide list, or made through the
+// file's database (`register_relocations`) and added to it. Problems are reported on the file that makes it.
+const OF_RELOC_VOCABULARY& relocation_vocabulary(OBJECT_FILE* file);
+
+// Parameter kinds of build-attribute tags.
+enum OFBA_PARAM_KIND : uint32_t {
+    OFBA_KIND_UNKNOWN = 0,  // the form cannot be told: the attribute cannot be skipped
+    OFBA_KIND_STRING = 2,   // an NTBS
+    OFBA_KIND_NUMBER = 3,   // a ULEB128
+    OFBA_KIND_NUMBER_STRING = 4,  // a ULEB128, then an NTBS
+};
+// Whether a vendor is one of the ABI vendors whose unknown tags follow the even/odd rule.
+bool is_abi_attribute_vendor(const char* vendor);
+// The generic rule: for the ABI vendors 3 for an even tag and 2 for an odd one; 0 for any other vendor.
+uint32_t generic_attribute_parameter_kind(const char* vendor, uint32_t tag);
 
 // The identification of a target: its numbers in both formats, address unit and ABI vendor.
 struct MACHINE_IDENT {
@@ -45,6 +144,42 @@ public:
     virtual uint32_t section_data_endian() const;
     // Set-up after the file has been created and read.
     virtual void file_created() {}
+
+    // ---- Build attributes ----
+    // True for every target database; false for the plain one.
+    virtual bool build_attributes_supported() const { return ident_.target != OF_TARGET_NONE; }
+    // Adds the tag names of a vendor to its vocabulary: "QX" gets the run-time vendor, producer and
+    // exception tags; other vendors nothing.
+    virtual void register_attribute_tags(const char* vendor, OFBA_VOCABULARY& vocabulary);
+    // The parameter kind of a vendor's tag (an OFBA_PARAM_KIND): the generic rule.
+    virtual uint32_t attribute_parameter_kind(const char* vendor, uint32_t tag) const;
+    // A target's own parser for an attribute's parameter; true, with `result` set, when it parsed it.
+    virtual bool parse_attribute_parameter(OFBA_ATTR& attribute, DATA_MAP& data, int32_t& result);
+    // The text of an attribute's value, by tag number whatever the vendor (run-time vendor, exceptions,
+    // producer versions); null when there is none.
+    virtual const char* attribute_value_text(const OFBA_ATTR& attribute);
+    // The value of "QX" tag 4 when the file has build attributes, else 0.
+    virtual uint32_t rts_vendor();
+
+    // ---- Dumps and names ----
+    // Adds the target's rows to the QXCOFF information dump: "CPU Generation:" with the CPU flags in hex.
+    // False, adding nothing, for a file of another format.
+    virtual bool add_coff_dump_rows(OF_DUMP_ROWS& rows);
+    // A target's name of an ELF section type or of one section flag bit; null when it has none.
+    virtual const char* section_type_name(uint32_t) const { return nullptr; }
+    virtual const char* section_flag_name(uint32_t) const { return nullptr; }
+    // Adds the target's special ELF sections.
+    virtual void register_special_sections(std::vector<OF_SPECIAL_SECTION>&) const {}
+    // Whether an ELF section is blocked, and marking it so; targets without blocking answer false.
+    virtual bool block(OF_SECTION*) { return false; }
+    virtual void set_block(OF_SECTION*) {}
+
+    // ---- Relocations and symbols ----
+    // Fills a vocabulary being made: a QXCOFF file gets the generic QXCOFF names, other formats nothing.
+    // Targets add their templates to `templates` first, then register their names.
+    virtual void register_relocations(OF_RELOC_TEMPLATE_MAP& templates, OF_RELOC_VOCABULARY& vocabulary);
+    // The number of code-marker symbols; 0 for targets without them.
+    virtual uint32_t count_code_markers() { return 0; }
 
     OBJECT_FILE* file() const { return file_; }
 
