@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,31 @@ public:
     virtual uint32_t binding() const = 0;
     virtual uint32_t type() const = 0;
     virtual bool is_label() const { return false; }
+
+    // Symbol metadata, where the format keeps it (ELF). The base holds none: its tests answer false,
+    // its getters 0 or "", and its setters change nothing.
+    virtual bool metadata_mark_a() const { return false; }
+    virtual void set_metadata_mark_a(bool) {}
+    virtual bool metadata_mark_b() const { return false; }
+    virtual void set_metadata_mark_b(bool) {}
+    virtual bool metadata_mark_c() const { return false; }
+    virtual void set_metadata_mark_c(bool) {}
+    virtual bool metadata_mark_d() const { return false; }
+    virtual void set_metadata_mark_d(bool) {}
+    virtual bool has_metadata_location() const { return false; }
+    virtual uint32_t metadata_location() const { return 0; }
+    virtual void set_metadata_location(uint32_t) {}
+    virtual bool has_metadata_text() const { return false; }
+    virtual const char* metadata_text() const { return ""; }
+    virtual void set_metadata_text(const char*) {}
+    // A copy of the set of strings; empty when the symbol has no metadata.
+    virtual std::set<std::string> metadata_strings() const { return {}; }
+    virtual void add_metadata_string(const char*) {}
+    // Whether the symbol has a metadata record.
+    virtual bool has_metadata() const { return false; }
+    // Copies every attribute `other` has into this symbol's metadata; false, after a warning, when both
+    // carry locations that differ. True when `other` is null or has none (and always in the base).
+    virtual bool merge_metadata(const OF_SYMBOL*) { return true; }
 
     OF_SYMBOL* alias_link() const { return alias_link_; }
     // The last symbol of the alias ring reached from this one.

@@ -232,6 +232,81 @@ inline constexpr uint16_t VER_NDX_LORESERVE = 0xff00;
 inline constexpr uint16_t VER_NDX_ELIMINATE = 0xff01;
 inline constexpr uint16_t VERSYM_HIDDEN = 0x8000;  // below VER_NDX_LORESERVE: the symbol is hidden
 
+// ---- Symbol versioning records (SHT_GNU_verdef, SHT_GNU_verneed) ----
+//
+// Each record and auxiliary entry names the next by an offset from its own start; 0 ends a chain.
+
+namespace VERDEF {
+inline constexpr uint32_t vd_version = 0;  // 16-bit
+inline constexpr uint32_t vd_flags = 2;    // 16-bit, VER_FLG_* bits
+inline constexpr uint32_t vd_ndx = 4;      // 16-bit, the version index symbols carry
+inline constexpr uint32_t vd_cnt = 6;      // 16-bit, number of auxiliary entries
+inline constexpr uint32_t vd_hash = 8;     // 32-bit, ELF hash of the first name
+inline constexpr uint32_t vd_aux = 12;     // 32-bit, first auxiliary entry from this record
+inline constexpr uint32_t vd_next = 16;    // 32-bit, next record from this one
+inline constexpr uint32_t SIZE = 20;
+}  // namespace VERDEF
+
+namespace VERDAUX {
+inline constexpr uint32_t vda_name = 0;  // 32-bit offset in the dynamic string table
+inline constexpr uint32_t vda_next = 4;  // 32-bit
+inline constexpr uint32_t SIZE = 8;
+}  // namespace VERDAUX
+
+namespace VERNEED {
+inline constexpr uint32_t vn_version = 0;  // 16-bit
+inline constexpr uint32_t vn_cnt = 2;      // 16-bit, number of auxiliary entries
+inline constexpr uint32_t vn_file = 4;     // 32-bit offset in the dynamic string table
+inline constexpr uint32_t vn_aux = 8;      // 32-bit
+inline constexpr uint32_t vn_next = 12;    // 32-bit
+inline constexpr uint32_t SIZE = 16;
+}  // namespace VERNEED
+
+namespace VERNAUX {
+inline constexpr uint32_t vna_hash = 0;   // 32-bit
+inline constexpr uint32_t vna_flags = 4;  // 16-bit
+inline constexpr uint32_t vna_other = 6;  // 16-bit, the version index symbols carry
+inline constexpr uint32_t vna_name = 8;   // 32-bit
+inline constexpr uint32_t vna_next = 12;  // 32-bit
+inline constexpr uint32_t SIZE = 16;
+}  // namespace VERNAUX
+
+// vd_version and vn_version.
+inline constexpr uint16_t VER_DEF_NONE = 0;
+inline constexpr uint16_t VER_DEF_CURRENT = 1;
+// vd_flags and vna_flags bits.
+inline constexpr uint16_t VER_FLG_BASE = 0x1;
+inline constexpr uint16_t VER_FLG_WEAK = 0x2;
+// The highest version index a requirement may carry; from VER_NDX_LORESERVE up the values are reserved.
+inline constexpr uint16_t VER_NDX_HIGHEST = 0xfeff;
+
+// ---- The maker's symbol alias section (SHT_QX_SYMBOL_ALIAS, ".QX.symbol.alias") ----
+
+namespace QX_ALIAS {
+inline constexpr uint32_t version_major = 0;   // 8-bit; 1 is the format read, 0 obsolete, 2 and up newer
+inline constexpr uint32_t version_minor = 1;   // 8-bit; must be 0
+inline constexpr uint32_t version_update = 2;  // 8-bit; not 0 when newer optional data may follow
+inline constexpr uint32_t version_size = 4;    // byte 3 is reserved
+inline constexpr uint32_t count = 4;           // 16-bit pair count
+inline constexpr uint32_t vendor = 6;          // NUL-terminated vendor name; the pairs follow it
+inline constexpr uint32_t PAIR_SIZE = 8;       // two 32-bit symbol indexes
+}  // namespace QX_ALIAS
+
+// ---- The maker's symbol metadata section (".symtab_meta") ----
+//
+// A format byte, then entries to the end of the data: kind (ULEB128), value (a NUL-terminated string
+// for the two text kinds, else ULEB128), symbol index (ULEB128).
+
+inline constexpr uint32_t SHT_QX_SYMTAB_META = 0x6fff4c09;
+inline constexpr uint8_t QX_SYMTAB_META_VERSION = 1;
+inline constexpr uint32_t QX_META_MARK_A = 1;
+inline constexpr uint32_t QX_META_LOCATION = 2;
+inline constexpr uint32_t QX_META_MARK_D = 3;
+inline constexpr uint32_t QX_META_TEXT = 4;
+inline constexpr uint32_t QX_META_STRING = 5;
+inline constexpr uint32_t QX_META_MARK_B = 6;
+inline constexpr uint32_t QX_META_MARK_C = 7;
+
 // ---- Symbol hash table (SHT_HASH): 32-bit words ----
 
 namespace HASH {

@@ -10,6 +10,7 @@
 #include "ofe/elf/elf_section.h"
 #include "ofe/elf/elf_segment.h"
 #include "ofe/elf/elf_symbol.h"
+#include "ofe/elf/elf_version.h"
 #include "ofe/machine/of_machine_db.h"
 
 namespace OFE {
@@ -209,6 +210,8 @@ bool ELF_DYNAMIC_DB::use_section_headers() {
     if (std::strcmp(file_->machine_db()->abi_vendor_name(), "QX") != 0) return false;
     ELF_SECTION_TABLE* sections = file_->section_table();
     uint32_t dynamic = 0, symbols = 0, hash = 0;
+    uint32_t versions[3] = {};  // SHT_GNU_versym, SHT_GNU_verdef, SHT_GNU_verneed
+    const bool versioned = file_->carries_version_info();
     for (uint32_t i = 1; i < sections->count(); ++i) {
         const ELF_SECTION* s = sections->elf_section_at(i);
         if (!s) continue;
@@ -216,12 +219,18 @@ bool ELF_DYNAMIC_DB::use_section_headers() {
         if (type == ELF::SHT_DYNAMIC && !dynamic) dynamic = i;
         if (type == ELF::SHT_DYNSYM && !symbols) symbols = i;
         if (type == ELF::SHT_HASH && !hash) hash = i;
+        if (versioned && type == ELF::SHT_GNU_versym && !versions[0]) versions[0] = i;
+        if (versioned && type == ELF::SHT_GNU_verdef && !versions[1]) versions[1] = i;
+        if (versioned && type == ELF::SHT_GNU_verneed && !versions[2]) versions[2] = i;
     }
     if (!dynamic || !symbols) return false;
     roles_[DYN_ROLE_DYNAMIC] = dynamic;
     roles_[DYN_ROLE_SYMBOLS] = symbols;
     roles_[DYN_ROLE_STRINGS] = sections->elf_section_at(symbols)->header().sh_link;
     roles_[DYN_ROLE_HASH] = hash;
+    roles_[DYN_ROLE_VERSYM] = versions[0];
+    roles_[DYN_ROLE_VERDEF] = versions[1];
+    roles_[DYN_ROLE_VERNEED] = versions[2];
     return true;
 }
 
@@ -329,6 +338,29 @@ void ELF_DYNAMIC_DB::fill_from_file() {
             s->header().sh_link = roles_[DYN_ROLE_STRINGS];
             s->header().sh_entsize = entsize;
             if (hash) hash->header().sh_link = s->index();
+        }
+    }
+
+    // Symbol versions, in files that know the versioning tags: one version word per dynamic symbol, and
+    // the definition and requirement records as far as their chains reach (all of a chain without a count).
+    if (file_->carries_version_info()) {
+        if (has(ELF::DT_VERSYM) && to_offset(tags[ELF::DT_VERSYM], offset))
+            if (ELF_SECTION* s = make_role_section(DYN_ROLE_VERSYM, ".gnu.version", offset,
+                                                   static_cast<uint32_t>(std::min<uint64_t>(uint64_t{symbols} * 2,
+                                                                                            0xFFFFFFFFu))))
+                s->header().sh_link = roles_[DYN_ROLE_SYMBOLS];
+        const struct {
+            uint32_t role, tag, count_tag;
+            const char* name;
+            bool needs;
+        } records[] = {{DYN_ROLE_VERDEF, ELF::DT_VERDEF, ELF::DT_VERDEFNUM, ".gnu.version_d", false},
+                       {DYN_ROLE_VERNEED, ELF::DT_VERNEED, ELF::DT_VERNEEDNUM, ".gnu.version_r", true}};
+        for (const auto& r : records) {
+            if (!has(r.tag) || !to_offset(tags[r.tag], offset)) continue;
+            const uint32_t count = has(r.count_tag) ? tags[r.count_tag] : 0xFFFFFFFFu;
+            if (ELF_SECTION* s = make_role_section(r.role, r.name, offset,
+                                                   elf_version_records_size(file_, offset, count, r.needs)))
+                s->header().sh_link = roles_[DYN_ROLE_STRINGS];
         }
     }
 

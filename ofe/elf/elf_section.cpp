@@ -8,7 +8,9 @@
 #include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_segment.h"
+#include "ofe/elf/elf_symalias.h"
 #include "ofe/elf/elf_symbol.h"
+#include "ofe/elf/elf_version.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/of_build_attr.h"
 
@@ -181,6 +183,24 @@ ELF_DYNAMIC_TABLE* ELF_SECTION::dynamic_table() {
     if (header_.sh_type != ELF::SHT_DYNAMIC) return nullptr;
     if (!dynamic_table_) dynamic_table_ = std::make_unique<ELF_DYNAMIC_TABLE>(this);
     return dynamic_table_.get();
+}
+
+ELF_VERDEF_TABLE* ELF_SECTION::verdef_table() {
+    if (header_.sh_type != ELF::SHT_GNU_verdef || !elf_file()->carries_version_info()) return nullptr;
+    if (!verdef_table_) verdef_table_ = std::make_unique<ELF_VERDEF_TABLE>(this);
+    return verdef_table_.get();
+}
+
+ELF_VERNEED_TABLE* ELF_SECTION::verneed_table() {
+    if (header_.sh_type != ELF::SHT_GNU_verneed || !elf_file()->carries_version_info()) return nullptr;
+    if (!verneed_table_) verneed_table_ = std::make_unique<ELF_VERNEED_TABLE>(this);
+    return verneed_table_.get();
+}
+
+ELF_SYMALIAS_TABLE* ELF_SECTION::symalias_table() {
+    if (!is_symalias_section(*this)) return nullptr;
+    if (!symalias_table_) symalias_table_ = std::make_unique<ELF_SYMALIAS_TABLE>(this);
+    return symalias_table_.get();
 }
 
 ELF_BUILD_ATTR_TABLE* ELF_SECTION::build_attribute_table() {

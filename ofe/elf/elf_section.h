@@ -16,6 +16,9 @@ class ELF_SECTION;
 class ELF_SYMBOL_TABLE;
 class ELF_DYNAMIC_TABLE;
 class ELF_BUILD_ATTR_TABLE;
+class ELF_SYMALIAS_TABLE;
+class ELF_VERDEF_TABLE;
+class ELF_VERNEED_TABLE;
 
 // One section header, field for field, in host byte order.
 struct ELF_SECTION_HEADER {
@@ -84,6 +87,13 @@ public:
     // The build-attribute table this section holds, parsed when made; null unless its type is
     // SHT_ATTRIBUTES and the target supports build attributes.
     ELF_BUILD_ATTR_TABLE* build_attribute_table();
+    // The version definitions or requirements this section holds; null unless its type is
+    // SHT_GNU_verdef or SHT_GNU_verneed and the file carries version information.
+    ELF_VERDEF_TABLE* verdef_table();
+    ELF_VERNEED_TABLE* verneed_table();
+    // The symbol alias table this section holds, read when first asked for; null unless this is the
+    // symbol alias section.
+    ELF_SYMALIAS_TABLE* symalias_table();
     // Takes the address unit from the standard templates or the target.
     void compute_address_unit();
     // How many entries of `entry_size` bytes (each needing `min_entry` of them) the object holds of the
@@ -101,6 +111,9 @@ private:
     std::unique_ptr<ELF_SYMBOL_TABLE> symbol_table_;
     std::unique_ptr<ELF_DYNAMIC_TABLE> dynamic_table_;
     std::unique_ptr<ELF_BUILD_ATTR_TABLE> build_attribute_table_;
+    std::unique_ptr<ELF_VERDEF_TABLE> verdef_table_;
+    std::unique_ptr<ELF_VERNEED_TABLE> verneed_table_;
+    std::unique_ptr<ELF_SYMALIAS_TABLE> symalias_table_;
     bool created_by_library_ = false;
 };
 

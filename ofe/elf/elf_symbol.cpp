@@ -145,6 +145,18 @@ ELF_STRING_TABLE* ELF_SYMBOL_TABLE::string_table() {
     return strings_;
 }
 
+ELF_SECTION* ELF_SYMBOL_TABLE::versym_section() {
+    if (versym_looked_up_) return versym_;
+    versym_looked_up_ = true;
+    if (section_->header().sh_type != ELF::SHT_DYNSYM || !elf_file()->carries_version_info()) return nullptr;
+    ELF_SECTION_TABLE* sections = elf_file()->section_table();
+    for (uint32_t i = 1; i < sections->count() && !versym_; ++i) {
+        ELF_SECTION* s = sections->elf_section_at(i);
+        if (s && s->header().sh_type == ELF::SHT_GNU_versym && s->header().sh_link == section_->index()) versym_ = s;
+    }
+    return versym_;
+}
+
 ELF_SECTION* ELF_SYMBOL_TABLE::shndx_section() {
     if (shndx_looked_up_) return shndx_;
     shndx_looked_up_ = true;
@@ -178,8 +190,23 @@ void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
             symbol->set_extended_index(shndx->data().read_u32());
         }
     }
+    if (ELF_SECTION* versym = versym_section()) {
+        versym->data().set_cursor(uint64_t{index} * 2);
+        symbol->set_version_index(versym->data().read_u16());
+    }
     if (ELF_STRING_TABLE* strings = string_table()) symbol->set_name_copy(strings->get_string(e.st_name));
+    if (!metadata_read_) {
+        metadata_read_ = true;
+        read_symbol_metadata(elf_file(), section_->index(), metadata_);
+    }
+    if (const auto it = metadata_.find(index); it != metadata_.end()) symbol->attach_metadata(it->second.get());
     store(index, symbol);
+}
+
+ELF_SYMBOL_METADATA* ELF_SYMBOL_TABLE::metadata_record(uint32_t index) {
+    std::unique_ptr<ELF_SYMBOL_METADATA>& record = metadata_[index];
+    if (!record) record = std::make_unique<ELF_SYMBOL_METADATA>();
+    return record.get();
 }
 
 OF_SYMBOL* ELF_SYMBOL_TABLE::make_symbol(uint32_t index) { return new ELF_SYMBOL(this, index); }

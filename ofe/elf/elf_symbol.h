@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "ofe/elf/elf_symmeta.h"
 #include "ofe/oalloc.h"
 #include "ofe/of_symbol.h"
 
@@ -53,15 +54,48 @@ public:
     const ELF_SYMBOL_ENTRY& entry() const { return entry_; }
     uint32_t extended_index() const { return extended_index_; }
     void set_extended_index(uint32_t index) { extended_index_ = index; }
+    // The version word of a dynamic symbol, read from its table's version symbol section.
+    bool has_version_index() const { return has_version_index_; }
+    uint16_t version_index() const { return version_index_; }
+    void set_version_index(uint16_t index) {
+        version_index_ = index;
+        has_version_index_ = true;
+    }
+
+    // Metadata: the record lives in the symbol table; every setter makes it when the symbol has none.
+    bool metadata_mark_a() const override { return metadata_ && metadata_->mark_a; }
+    void set_metadata_mark_a(bool on) override;
+    bool metadata_mark_b() const override { return metadata_ && metadata_->mark_b; }
+    void set_metadata_mark_b(bool on) override;
+    bool metadata_mark_c() const override { return metadata_ && metadata_->mark_c; }
+    void set_metadata_mark_c(bool on) override;
+    bool metadata_mark_d() const override { return metadata_ && metadata_->mark_d; }
+    void set_metadata_mark_d(bool on) override;
+    bool has_metadata_location() const override { return metadata_ && metadata_->has_location; }
+    uint32_t metadata_location() const override { return metadata_ ? metadata_->location : 0; }
+    void set_metadata_location(uint32_t address) override;
+    bool has_metadata_text() const override { return metadata_ && metadata_->has_text; }
+    const char* metadata_text() const override { return metadata_ ? metadata_->text.c_str() : ""; }
+    void set_metadata_text(const char* text) override;
+    std::set<std::string> metadata_strings() const override;
+    void add_metadata_string(const char* text) override;
+    bool has_metadata() const override { return metadata_ != nullptr; }
+    bool merge_metadata(const OF_SYMBOL* other) override;
+    void attach_metadata(ELF_SYMBOL_METADATA* record) { metadata_ = record; }
 
 private:
     ELF_SYMBOL_TABLE* elf_table() const;
     // The checks every setter makes; false when the change must not happen.
     bool may_change() const;
     void changed();
+    // The symbol's metadata record, made in the table when it has none; null when no change may be made.
+    ELF_SYMBOL_METADATA* metadata_for_change();
 
     ELF_SYMBOL_ENTRY entry_;
     uint32_t extended_index_ = 0;
+    uint16_t version_index_ = 0;
+    bool has_version_index_ = false;
+    ELF_SYMBOL_METADATA* metadata_ = nullptr;
 };
 
 class ELF_SYMBOL_TABLE : public OF_SYMBOL_TABLE {
@@ -79,6 +113,8 @@ public:
     void set_default_visibility(uint8_t visibility) { default_visibility_ = visibility & 3u; }
     // Writes a symbol's entry back to the section's bytes.
     void write_back(const ELF_SYMBOL& symbol);
+    // The metadata record of the symbol at `index`, made when there is none.
+    ELF_SYMBOL_METADATA* metadata_record(uint32_t index);
 
 protected:
     void build_symbol(uint32_t index) override;
@@ -90,6 +126,8 @@ private:
     ELF_STRING_TABLE* string_table();
     // The SHT_SYMTAB_SHNDX section linked to this table, looked for in files of 0xff00 sections and more.
     ELF_SECTION* shndx_section();
+    // The SHT_GNU_versym section linked to a SHT_DYNSYM table of a file that carries version information.
+    ELF_SECTION* versym_section();
 
     ELF_SECTION* section_;
     uint32_t entry_size_;
@@ -98,6 +136,10 @@ private:
     ELF_SECTION* shndx_ = nullptr;
     bool shndx_looked_up_ = false;
     uint8_t default_visibility_ = 0;
+    ELF_SECTION* versym_ = nullptr;
+    bool versym_looked_up_ = false;
+    ELF_SYMBOL_METADATA_MAP metadata_;
+    bool metadata_read_ = false;
 };
 
 }  // namespace OFE

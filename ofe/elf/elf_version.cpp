@@ -1,0 +1,451 @@
+// ELF symbol versioning: reading the record chains, rewriting them, dumping them, and naming the
+// versions of dynamic symbols.
+#include "ofe/elf/elf_version.h"
+
+#include <algorithm>
+#include <cstdarg>
+
+#include "ofe/elf/elf_defs.h"
+#include "ofe/elf/elf_dynamic.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/elf/elf_symbol_hash.h"
+#include "ofe/machine/of_machine_db.h"
+#include "util/data_map.h"
+
+namespace OFE {
+
+namespace {
+
+std::string text_of(const char* format, ...) DIAG_PRINTF(1, 2);
+std::string text_of(const char* format, ...) {
+    char text[64];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+// Rows of cells printed in aligned columns, one blank apart, under the record they belong to.
+class CELL_TABLE {
+public:
+    // Label and value pairs flow two to a row.
+    void add_pair(std::string label, std::string value) {
+        if (rows_.empty() || rows_.back().size() >= 4) rows_.emplace_back();
+        rows_.back().push_back(std::move(label));
+        rows_.back().push_back(std::move(value));
+    }
+    void add_row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+
+    void print(FILE* out) const {
+        std::vector<size_t> width;
+        for (const auto& row : rows_) {
+            width.resize(std::max(width.size(), row.size()), 0);
+            for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+        }
+        for (const auto& row : rows_) {
+            size_t used = row.size();
+            while (used > 0 && row[used - 1].empty()) --used;  // no trailing blanks
+            std::fputs("        ", out);
+            for (size_t c = 0; c < used; ++c) {
+                if (c + 1 < used)
+                    std::fprintf(out, "%-*s ", static_cast<int>(width[c]), row[c].c_str());
+                else
+                    std::fputs(row[c].c_str(), out);
+            }
+            std::fputc('\n', out);
+        }
+    }
+
+private:
+    std::vector<std::vector<std::string>> rows_;
+};
+
+void add_flag_pairs(CELL_TABLE& table, uint16_t flags) {
+    table.add_pair("Flags:", text_of("0x%04hx", flags));
+    for (unsigned bit = 0; bit < 16; ++bit)
+        if (flags & (1u << bit)) table.add_pair("Flag:", elf_version_flag_name(static_cast<uint16_t>(1u << bit)));
+}
+
+const char* name_of(const ELF_FILE* file) { return file->name() ? file->name() : ""; }
+
+// The first section of `type` in a file that carries version information.
+ELF_SECTION* first_section_of_type(ELF_FILE* file, uint32_t type) {
+    if (!file->carries_version_info()) return nullptr;
+    ELF_SECTION_TABLE* sections = file->section_table();
+    for (uint32_t i = 1; i < sections->count(); ++i)
+        if (ELF_SECTION* s = sections->elf_section_at(i); s && s->header().sh_type == type) return s;
+    return nullptr;
+}
+
+// The index a symbol's version word refers to, or 0 when it can name no record.
+uint16_t record_index(ELF_SYMBOL& symbol) {
+    if (!symbol.has_version_index() || symbol.version_index() >= ELF::VER_NDX_LORESERVE) return 0;
+    const uint16_t index = symbol.version_index() & static_cast<uint16_t>(~ELF::VERSYM_HIDDEN);
+    return index < 2 ? 0 : index;
+}
+
+}  // namespace
+
+std::string elf_version_revision_name(uint16_t version) {
+    if (version == ELF::VER_DEF_NONE) return "VER_DEF_NONE";
+    if (version == ELF::VER_DEF_CURRENT) return "VER_DEF_CURRENT";
+    return text_of("VER_DEF_0x%04hx", version);
+}
+
+std::string elf_version_flag_name(uint16_t bit) {
+    if (bit == ELF::VER_FLG_BASE) return "VER_FLG_BASE";
+    if (bit == ELF::VER_FLG_WEAK) return "VER_FLG_WEAK";
+    return text_of("VER_FLG_0x%04hx", bit);
+}
+
+void ELF_VERDEF::add_name(const char* name) {
+    if (names.empty()) hash = elf_hash(name);
+    names.emplace_back(name);
+}
+
+ELF_VNDEP& ELF_VERNEED::add_dependency(const char* name, uint16_t other, uint16_t flags) {
+    dependencies.push_back({elf_hash(name), flags, other, name});
+    return dependencies.back();
+}
+
+// ---- ELF_VERSION_TABLE ----
+
+ELF_VERSION_TABLE::ELF_VERSION_TABLE(ELF_SECTION* section) : OF_STATE_MACHINE(section->owner()), section_(section) {}
+
+ELF_VERSION_TABLE::~ELF_VERSION_TABLE() = default;
+
+ELF_FILE* ELF_VERSION_TABLE::elf_file() const { return static_cast<ELF_FILE*>(owner()); }
+
+void ELF_VERSION_TABLE::ensure_read() {
+    if (read_) return;
+    read_ = true;
+    if (!owner()->info().handle) return;
+    // Honest records, their auxiliary entries and the names they copy never add up to more than the
+    // object holds; chains that overlap or revisit strings to grow the work stop there.
+    budget_ = 2 * uint64_t{owner()->bytes_present()} + 4096;
+    read_records(section_->data());
+}
+
+bool ELF_VERSION_TABLE::spend(uint64_t cost) {
+    if (cost > budget_) {
+        budget_ = 0;
+        return false;
+    }
+    budget_ -= cost;
+    return true;
+}
+
+ELF_STRING_TABLE* ELF_VERSION_TABLE::string_table() {
+    if (strings_looked_up_) return strings_;
+    strings_looked_up_ = true;
+    ELF_SECTION_TABLE* sections = elf_file()->section_table();
+    ELF_SECTION* s = nullptr;
+    if (const ELF_DYNAMIC_DB* db = elf_file()->existing_dynamic_db(); db && db->role(DYN_ROLE_STRINGS))
+        s = sections->elf_section_at(db->role(DYN_ROLE_STRINGS));
+    if (!s) s = static_cast<ELF_SECTION*>(sections->find_by_name(".dynstr"));
+    strings_ = s ? s->string_table() : nullptr;
+    return strings_;
+}
+
+std::string ELF_VERSION_TABLE::name_at(uint32_t offset) {
+    const char* text = string_table() ? strings_->get_string(offset) : nullptr;
+    return text ? text : "(null)";
+}
+
+uint32_t ELF_VERSION_TABLE::string_offset(const std::string& text) {
+    return string_table() ? strings_->add_string(text.c_str()) : 0;
+}
+
+int32_t ELF_VERSION_TABLE::on_progress(int32_t new_state) {
+    if (new_state != OF_STATE_LOCKED || effective_state() >= new_state) return 0;
+    ensure_read();
+    DATA_MAP& data = section_->data();
+    data.reset();
+    write_records(data);
+    section_->header().sh_size = static_cast<uint32_t>(data.size());
+    return 0;
+}
+
+// ---- ELF_VERDEF_TABLE ----
+
+void ELF_VERDEF_TABLE::read_records(DATA_MAP& data) {
+    const uint64_t size = data.size();
+    // Offsets only grow (the sums are 64-bit and a 0 ends each chain), so every chain ends inside the data.
+    for (uint64_t at = 0; at < size && spend(ELF::VERDEF::SIZE);) {
+        auto record = std::make_unique<ELF_VERDEF>();
+        ELF_VERDEF& d = *record;
+        data.set_cursor(at);
+        d.version = data.read_u16();
+        d.flags = data.read_u16();
+        d.index = data.read_u16();
+        d.count = data.read_u16();
+        d.hash = data.read_u32();
+        d.aux = data.read_u32();
+        d.next = data.read_u32();
+        d.number = static_cast<uint32_t>(records_.size());
+        highest_index_ = std::max<uint32_t>(highest_index_, d.index + 1u);
+        bool stop = false;
+        if (d.count != 0) {
+            for (uint64_t aux = at + d.aux; aux < size;) {
+                data.set_cursor(aux);
+                const uint32_t name = data.read_u32();
+                const uint32_t next = data.read_u32();
+                const std::string text = name_at(name);
+                if ((stop = !spend(ELF::VERDAUX::SIZE + text.size()))) break;
+                d.add_name(text.c_str());
+                if (next == 0) break;
+                aux += next;
+            }
+        }
+        records_.push_back(std::move(record));
+        if (stop || d.next == 0) break;
+        at += d.next;
+    }
+}
+
+void ELF_VERDEF_TABLE::write_records(DATA_MAP& data) {
+    for (size_t r = 0; r < records_.size(); ++r) {
+        ELF_VERDEF& d = *records_[r];
+        const auto names = static_cast<uint32_t>(d.names.size());
+        d.count = static_cast<uint16_t>(names);
+        d.aux = names ? ELF::VERDEF::SIZE : 0;
+        d.next = r + 1 < records_.size() ? ELF::VERDEF::SIZE + ELF::VERDAUX::SIZE * names : 0;
+        data.write_u16(d.version);
+        data.write_u16(d.flags);
+        data.write_u16(d.index);
+        data.write_u16(d.count);
+        data.write_u32(d.hash);
+        data.write_u32(d.aux);
+        data.write_u32(d.next);
+        for (uint32_t n = 0; n < names; ++n) {
+            data.write_u32(string_offset(d.names[n]));
+            data.write_u32(n + 1 < names ? ELF::VERDAUX::SIZE : 0);
+        }
+    }
+}
+
+uint32_t ELF_VERDEF_TABLE::count() {
+    ensure_read();
+    return static_cast<uint32_t>(records_.size());
+}
+
+ELF_VERDEF* ELF_VERDEF_TABLE::record(uint32_t i) { return i < count() ? records_[i].get() : nullptr; }
+
+ELF_VERDEF* ELF_VERDEF_TABLE::find_index(uint16_t index) {
+    for (uint32_t i = 0; i < count(); ++i)
+        if (records_[i]->index == index) return records_[i].get();
+    return nullptr;
+}
+
+ELF_VERDEF* ELF_VERDEF_TABLE::add_record() {
+    ensure_read();
+    if (owner()->require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    records_.push_back(std::make_unique<ELF_VERDEF>());
+    records_.back()->number = static_cast<uint32_t>(records_.size() - 1);
+    return records_.back().get();
+}
+
+uint32_t ELF_VERDEF_TABLE::highest_version_index() {
+    ensure_read();
+    return highest_index_;
+}
+
+void ELF_VERDEF_TABLE::dump(FILE* out) {
+    if (count() == 0) return;
+    std::fprintf(out, "\n Version Definition Records in \"%s\"\n\n", name_of(elf_file()));
+    for (const auto& record : records_) {
+        const ELF_VERDEF& d = *record;
+        std::fprintf(out, "    <%d>\n", static_cast<int>(d.number));
+        CELL_TABLE fields;
+        fields.add_pair("Version:", elf_version_revision_name(d.version));
+        fields.add_pair("Index:", text_of("%hd", static_cast<short>(d.index)));
+        fields.add_pair("Hash Value:", text_of("%u", d.hash));
+        fields.add_pair("# Aux Entries:", text_of("%u", static_cast<unsigned>(d.names.size())));
+        add_flag_pairs(fields, d.flags);
+        fields.print(out);
+        std::fputc('\n', out);
+        CELL_TABLE names;
+        for (size_t n = 0; n < d.names.size(); ++n)
+            names.add_row({text_of("Version Name %u:", static_cast<unsigned>(n + 1)), d.names[n],
+                           n == 0 ? "(default)" : ""});
+        names.print(out);
+    }
+}
+
+// ---- ELF_VERNEED_TABLE ----
+
+void ELF_VERNEED_TABLE::read_records(DATA_MAP& data) {
+    const uint64_t size = data.size();
+    for (uint64_t at = 0; at < size;) {
+        auto record = std::make_unique<ELF_VERNEED>();
+        ELF_VERNEED& n = *record;
+        data.set_cursor(at);
+        n.version = data.read_u16();
+        n.count = data.read_u16();
+        const uint32_t file = data.read_u32();
+        n.aux = data.read_u32();
+        n.next = data.read_u32();
+        n.file = name_at(file);
+        if (!spend(ELF::VERNEED::SIZE + n.file.size())) break;
+        n.number = static_cast<uint32_t>(records_.size());
+        bool stop = false;
+        if (n.count != 0) {
+            for (uint64_t aux = at + n.aux; aux < size;) {
+                data.set_cursor(aux);
+                ELF_VNDEP dep;
+                dep.hash = data.read_u32();
+                dep.flags = data.read_u16();
+                dep.other = data.read_u16();
+                const uint32_t name = data.read_u32();
+                const uint32_t next = data.read_u32();
+                dep.name = name_at(name);
+                if ((stop = !spend(ELF::VERNAUX::SIZE + dep.name.size()))) break;
+                n.dependencies.push_back(std::move(dep));
+                if (next == 0) break;
+                aux += next;
+            }
+        }
+        records_.push_back(std::move(record));
+        if (stop || n.next == 0) break;
+        at += n.next;
+    }
+}
+
+void ELF_VERNEED_TABLE::write_records(DATA_MAP& data) {
+    for (size_t r = 0; r < records_.size(); ++r) {
+        ELF_VERNEED& n = *records_[r];
+        const auto deps = static_cast<uint32_t>(n.dependencies.size());
+        n.count = static_cast<uint16_t>(deps);
+        n.aux = deps ? ELF::VERNEED::SIZE : 0;
+        n.next = r + 1 < records_.size() ? ELF::VERNEED::SIZE + ELF::VERNAUX::SIZE * deps : 0;
+        data.write_u16(n.version);
+        data.write_u16(n.count);
+        data.write_u32(string_offset(n.file));
+        data.write_u32(n.aux);
+        data.write_u32(n.next);
+        for (uint32_t i = 0; i < deps; ++i) {
+            const ELF_VNDEP& dep = n.dependencies[i];
+            data.write_u32(dep.hash);
+            data.write_u16(dep.flags);
+            data.write_u16(dep.other);
+            data.write_u32(string_offset(dep.name));
+            data.write_u32(i + 1 < deps ? ELF::VERNAUX::SIZE : 0);
+        }
+    }
+}
+
+uint32_t ELF_VERNEED_TABLE::count() {
+    ensure_read();
+    return static_cast<uint32_t>(records_.size());
+}
+
+ELF_VERNEED* ELF_VERNEED_TABLE::record(uint32_t i) { return i < count() ? records_[i].get() : nullptr; }
+
+ELF_VERNEED* ELF_VERNEED_TABLE::add_record(const char* file_name) {
+    ensure_read();
+    if (owner()->require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    records_.push_back(std::make_unique<ELF_VERNEED>());
+    records_.back()->file = file_name ? file_name : "";
+    records_.back()->number = static_cast<uint32_t>(records_.size() - 1);
+    return records_.back().get();
+}
+
+const ELF_VNDEP* ELF_VERNEED_TABLE::find_dependency(uint16_t index) {
+    if (index < 2 || index > ELF::VER_NDX_HIGHEST) return nullptr;
+    const uint16_t wanted = index & static_cast<uint16_t>(~ELF::VERSYM_HIDDEN);
+    for (uint32_t i = 0; i < count(); ++i)
+        for (const ELF_VNDEP& dep : records_[i]->dependencies)
+            if (dep.other == wanted) return &dep;
+    return nullptr;
+}
+
+void ELF_VERNEED_TABLE::dump(FILE* out) {
+    std::fprintf(out, "\n Version Needed Records in \"%s\"\n\n", name_of(elf_file()));
+    for (uint32_t i = 0; i < count(); ++i) {
+        const ELF_VERNEED& n = *records_[i];
+        std::fprintf(out, "    <%d>\n", static_cast<int>(n.number));
+        CELL_TABLE fields;
+        fields.add_pair("Version:", elf_version_revision_name(n.version));
+        fields.add_pair("File:", n.file);
+        fields.add_pair("# Aux Entries:", text_of("%u", static_cast<unsigned>(n.dependencies.size())));
+        fields.print(out);
+        for (size_t d = 0; d < n.dependencies.size(); ++d) {
+            const ELF_VNDEP& dep = n.dependencies[d];
+            std::fprintf(out, "Dependency #%d\n", static_cast<int>(d + 1));
+            CELL_TABLE dep_fields;
+            dep_fields.add_pair("Hash Value:", text_of("%u", dep.hash));
+            dep_fields.add_pair("Name:", dep.name);
+            dep_fields.add_pair("Other (Index):", text_of("%hu", dep.other));
+            add_flag_pairs(dep_fields, dep.flags);
+            dep_fields.print(out);
+        }
+    }
+}
+
+// ---- Lookups of a file ----
+
+ELF_VERDEF_TABLE* elf_verdef_table(ELF_FILE* file) {
+    ELF_SECTION* s = first_section_of_type(file, ELF::SHT_GNU_verdef);
+    return s ? s->verdef_table() : nullptr;
+}
+
+ELF_VERNEED_TABLE* elf_verneed_table(ELF_FILE* file) {
+    ELF_SECTION* s = first_section_of_type(file, ELF::SHT_GNU_verneed);
+    return s ? s->verneed_table() : nullptr;
+}
+
+const char* elf_symbol_version_defined(ELF_SYMBOL& symbol) {
+    const uint16_t index = record_index(symbol);
+    ELF_VERDEF_TABLE* table = index ? elf_verdef_table(static_cast<ELF_FILE*>(symbol.table()->file())) : nullptr;
+    const ELF_VERDEF* d = table ? table->find_index(index) : nullptr;
+    return d && !d->names.empty() ? d->names.front().c_str() : nullptr;
+}
+
+const char* elf_symbol_version_needed(ELF_SYMBOL& symbol) {
+    const uint16_t index = record_index(symbol);
+    ELF_VERNEED_TABLE* table = index ? elf_verneed_table(static_cast<ELF_FILE*>(symbol.table()->file())) : nullptr;
+    const ELF_VNDEP* dep = table ? table->find_dependency(index) : nullptr;
+    return dep ? dep->name.c_str() : nullptr;
+}
+
+uint32_t elf_version_records_size(ELF_FILE* file, uint32_t offset, uint32_t records, bool needs) {
+    const uint32_t present = file->bytes_present();
+    if (offset >= present || records == 0) return 0;
+    DATA_MAP map;
+    file->get_file_data(map, offset, present - offset);
+    map.set_big_endian(file->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    map.load();
+    const uint64_t held = map.bytes_held();
+    const uint32_t record_size = needs ? ELF::VERNEED::SIZE : ELF::VERDEF::SIZE;
+    const uint32_t aux_size = needs ? ELF::VERNAUX::SIZE : ELF::VERDAUX::SIZE;
+    const uint32_t aux_field = needs ? ELF::VERNEED::vn_aux : ELF::VERDEF::vd_aux;
+    const uint32_t next_field = needs ? ELF::VERNEED::vn_next : ELF::VERDEF::vd_next;
+    const uint32_t aux_next_field = needs ? ELF::VERNAUX::vna_next : ELF::VERDAUX::vda_next;
+    auto word = [&](uint64_t at) {
+        map.set_cursor(at);
+        return map.read_u32();
+    };
+    // The walk never takes more steps than the bytes could hold entries, whatever the chains say.
+    uint64_t steps = held / ELF::VERDAUX::SIZE + 2;
+    uint64_t end = 0;
+    uint64_t at = 0;
+    for (uint32_t r = 0; r < records && at + record_size <= held && steps-- > 0; ++r) {
+        end = std::max(end, at + record_size);
+        const uint32_t aux = word(at + aux_field);
+        for (uint64_t a = at + aux; aux != 0 && a + aux_size <= held && steps-- > 0;) {
+            end = std::max(end, a + aux_size);
+            const uint32_t next = word(a + aux_next_field);
+            if (next == 0) break;
+            a += next;
+        }
+        const uint32_t next = word(at + next_field);
+        if (next == 0) break;
+        at += next;
+    }
+    return static_cast<uint32_t>(end);
+}
+
+}  // namespace OFE

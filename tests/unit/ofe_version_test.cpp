@@ -1,0 +1,341 @@
+// ELF version records: reading definition and requirement chains (broken ones included), the rewrite on
+// entering "locked", the dumps, dynamic symbols' version indexes, and real linker output.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fixture.h"
+#include "ofe/elf/elf_dynamic.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_names.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/elf/elf_version.h"
+#include "unit_support.h"
+#include "util/data_map.h"
+#include "util/pfile.h"
+
+using namespace OFE;
+
+namespace {
+
+std::vector<std::pair<uint32_t, std::string>> reports;
+void record(OBJECT_FILE* object, uint32_t code, const char* message) {
+    reports.emplace_back(code, message);
+    object->clear_error();
+}
+
+// An ELF object opened from a file: built from a fixture description, or an existing file.
+class elf_object {
+public:
+    explicit elf_object(std::string_view description) {
+        static int serial = 0;
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("nmkite-version-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
+                    .string();
+        fixture::build_to(path_, description);
+        remove_ = true;
+        open();
+    }
+    struct existing {
+        std::filesystem::path path;
+    };
+    explicit elf_object(const existing& file) : path_(file.path.string()) { open(); }
+    ~elf_object() {
+        object_.reset();
+        if (handle_) pfclose(handle_);
+        if (remove_) std::filesystem::remove(path_);
+    }
+    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
+    ELF_FILE* get() const { return static_cast<ELF_FILE*>(object_.get()); }
+    ELF_SECTION* section(const char* name) const {
+        auto* s = static_cast<ELF_SECTION*>(object_->section_table()->find_by_name(name));
+        if (!s) throw std::runtime_error(std::string("no section ") + name);
+        return s;
+    }
+
+private:
+    void open() {
+        reports.clear();
+        handle_ = pfopen(path_.c_str(), "rb");
+        if (!handle_) throw std::runtime_error("cannot open " + path_);
+        object_.reset(OBJECT_FILE::open(handle_, 0, "v.so", record));
+        if (!object_ || object_->format() != OF_FORMAT_ELF) throw std::runtime_error("not ELF: " + path_);
+    }
+    std::string path_;
+    bool remove_ = false;
+    PFILE* handle_ = nullptr;
+    std::unique_ptr<OBJECT_FILE> object_;
+};
+
+template <class T>
+std::string dump_of(T* table) {
+    FILE* out = std::tmpfile();
+    table->dump(out);
+    std::string text = unit::read_all(out);
+    std::fclose(out);
+    return text;
+}
+
+// The source tree, as the build tree's cache names it; the test program lives below the build tree.
+std::filesystem::path source_dir() {
+    const std::string key = "CMAKE_HOME_DIRECTORY:INTERNAL=";
+    std::error_code ec;
+    for (auto dir = std::filesystem::canonical("/proc/self/exe", ec).parent_path();
+         !ec && dir.has_relative_path(); dir = dir.parent_path()) {
+        std::ifstream cache(dir / "CMakeCache.txt");
+        for (std::string line; std::getline(cache, line);)
+            if (line.rfind(key, 0) == 0) return line.substr(key.size());
+    }
+    return {};
+}
+
+// Strings at: 1 "libv.so", 9 "V1", 12 "V2".
+const char* const definitions = R"(elf32 le dyn
+section .dynstr type=strtab text="\0libv.so\0V1\0V2\0"
+# <0> the base definition; its stored hash is replaced by the hash of its first name.
+# <1> V2 then a name past the string table; its next record lies past the section.
+section .gnu.version_d type=0x6ffffffd link=.dynstr halves=1,1,1,1 words=0x1234,20,28 words=1,0 halves=1,0,2,2 words=0,20,0x1000 words=12,8 words=999,0
+# Chains that would loop in 32-bit arithmetic: a record and an auxiliary entry that point back.
+section .loops type=0x6ffffffd link=.dynstr halves=1,0,7,2 words=0,20,36 words=9,8 words=12,0xfffffff8 halves=1,2,5,1 words=0,20,0xffffffdc words=9,0
+)";
+
+}  // namespace
+
+TEST(ElfVersions, DefinitionChainsEndAtTheSectionAndNeverLoop) {
+    elf_object f(definitions);
+    ELF_VERDEF_TABLE* table = f.section(".gnu.version_d")->verdef_table();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->count(), 2u) << "the second record's next offset leaves the section";
+    const ELF_VERDEF* base = table->record(0);
+    EXPECT_EQ(base->flags, 1u);
+    EXPECT_EQ(base->index, 1u);
+    EXPECT_EQ(base->hash, 0x2f995efu) << "the ELF hash of \"libv.so\"";
+    EXPECT_EQ(base->names, std::vector<std::string>{"libv.so"});
+    const ELF_VERDEF* v2 = table->record(1);
+    EXPECT_EQ(v2->number, 1u);
+    EXPECT_EQ(v2->hash, 0x592u);
+    EXPECT_EQ(v2->names, (std::vector<std::string>{"V2", "(null)"}));
+    EXPECT_EQ(table->record(2), nullptr);
+    EXPECT_EQ(table->highest_version_index(), 3u);
+    EXPECT_EQ(table->find_index(2), v2);
+    EXPECT_EQ(table->find_index(3), nullptr);
+    EXPECT_EQ(elf_verdef_table(f.get()), table) << "the first section of its type is the file's";
+
+    ELF_VERDEF_TABLE* loops = f.section(".loops")->verdef_table();
+    ASSERT_EQ(loops->count(), 2u);
+    EXPECT_EQ(loops->record(0)->names, (std::vector<std::string>{"V1", "V2"}));
+    EXPECT_EQ(loops->record(1)->names, std::vector<std::string>{"V1"});
+    EXPECT_EQ(loops->highest_version_index(), 8u);
+    EXPECT_TRUE(reports.empty());
+
+    // Only executables and shared objects carry version information.
+    std::string relocatable = definitions;
+    relocatable.replace(relocatable.find(" dyn"), 4, " rel");
+    elf_object r(relocatable);
+    EXPECT_EQ(r.section(".gnu.version_d")->verdef_table(), nullptr);
+    EXPECT_EQ(elf_verdef_table(r.get()), nullptr);
+}
+
+TEST(ElfVersions, RequirementsAreRewrittenFromTheirRecords) {
+    // Strings at: 1 "libc.so.6", 11 "libm.so.6", 21 "G1", 24 "G2", 27 "G3", 30 "M1". The records as read
+    // are laid out loosely: gaps before the auxiliary entries, and a first record whose chain ends late.
+    elf_object f(R"(elf32 le dyn
+section .dynstr type=strtab text="\0libc.so.6\0libm.so.6\0G1\0G2\0G3\0M1\0"
+section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=11,20,40 words=0xdead words=0x501 halves=0,5 words=30,0 words=0xbeef halves=1,3 words=1,16,0 words=0x4a1 halves=0,2 words=21,16 words=0x4a2 halves=2,3 words=24,16 words=0x4a3 halves=0,4 words=27,0
+)");
+    ELF_SECTION* s = f.section(".gnu.version_r");
+    ELF_VERNEED_TABLE* table = s->verneed_table();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->count(), 2u);
+    EXPECT_EQ(table->record(0)->file, "libm.so.6");
+    ASSERT_EQ(table->record(1)->dependencies.size(), 3u);
+    EXPECT_EQ(table->record(1)->dependencies[1].name, "G2");
+    EXPECT_EQ(table->record(1)->dependencies[1].flags, 2u);
+
+    // Version indexes: the hidden bit is ignored; 0, 1 and the reserved ones name no dependency.
+    ASSERT_NE(table->find_dependency(0x8003), nullptr);
+    EXPECT_EQ(table->find_dependency(0x8003)->name, "G2");
+    EXPECT_EQ(table->find_dependency(5)->name, "M1");
+    EXPECT_EQ(table->find_dependency(1), nullptr);
+    EXPECT_EQ(table->find_dependency(0xff00), nullptr);
+    EXPECT_EQ(table->find_dependency(6), nullptr);
+
+    table->record(0)->add_dependency("NEW", 6);
+    ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
+    DATA_MAP& data = s->data();
+    ASSERT_EQ(data.size(), 16u + 2 * 16 + 16 + 3 * 16);
+    EXPECT_EQ(s->header().sh_size, data.size());
+    auto u16 = [&](uint64_t at) { return (data.set_cursor(at), data.read_u16()); };
+    auto u32 = [&](uint64_t at) { return (data.set_cursor(at), data.read_u32()); };
+    // First record: two dependencies now, directly after it; the next record 16 + 2 * 16 on.
+    EXPECT_EQ(u16(2), 2u);
+    EXPECT_EQ(u32(4), 11u) << "file names already in the string table are found there";
+    EXPECT_EQ(u32(8), 16u);
+    EXPECT_EQ(u32(12), 48u);
+    EXPECT_EQ(u32(16 + 12), 16u);
+    EXPECT_EQ(u32(32 + 8), 33u) << "a new name is appended to the string table";
+    EXPECT_EQ(u16(32 + 6), 6u);
+    EXPECT_EQ(u32(32 + 12), 0u);
+    // Second record: three dependencies, the last in the chain.
+    EXPECT_EQ(u16(48 + 2), 3u);
+    EXPECT_EQ(u32(48 + 4), 1u);
+    EXPECT_EQ(u32(48 + 12), 0u);
+    EXPECT_EQ(u32(64 + 12), 16u);
+    EXPECT_EQ(u32(80 + 12), 16u);
+    EXPECT_EQ(u32(96 + 12), 0u);
+    EXPECT_EQ(u32(80), 0x4a2u);
+    EXPECT_EQ(u16(80 + 4), 2u);
+    EXPECT_STREQ(f.section(".dynstr")->string_table()->get_string(33), "NEW");
+
+    // With only the rewritten section: the same records read back from it.
+    ELF_VERNEED_TABLE again(s);
+    ASSERT_EQ(again.count(), 2u);
+    EXPECT_EQ(again.record(0)->dependencies.size(), 2u);
+    EXPECT_EQ(again.record(1)->dependencies[2].name, "G3");
+}
+
+TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
+    elf_object f(definitions);
+    ELF_SECTION* s = f.section(".gnu.version_d");
+    ELF_VERDEF_TABLE* table = s->verdef_table();
+    ELF_VERDEF* added = table->add_record();
+    ASSERT_NE(added, nullptr);
+    added->index = 3;
+    added->add_name("V1");
+    ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
+    DATA_MAP& data = s->data();
+    ASSERT_EQ(data.size(), (20u + 8) + (20 + 2 * 8) + (20 + 8));
+    auto u32 = [&](uint64_t at) { return (data.set_cursor(at), data.read_u32()); };
+    EXPECT_EQ(u32(8), 0x2f995efu);
+    EXPECT_EQ(u32(12), 20u);
+    EXPECT_EQ(u32(16), 28u);
+    EXPECT_EQ(u32(28 + 16), 36u);
+    EXPECT_EQ(u32(48), 12u) << "V2";
+    EXPECT_EQ(u32(52), 8u);
+    EXPECT_EQ(u32(56), 15u) << "\"(null)\" was added to the string table";
+    EXPECT_EQ(u32(60), 0u);
+    EXPECT_EQ(u32(64 + 8), 0x591u) << "the hash of the first name added";
+    EXPECT_EQ(u32(64 + 16), 0u);
+}
+
+TEST(ElfVersions, Dumps) {
+    elf_object f(definitions);
+    EXPECT_EQ(dump_of(f.section(".gnu.version_d")->verdef_table()),
+              "\n Version Definition Records in \"v.so\"\n\n"
+              "    <0>\n"
+              "        Version:    VER_DEF_CURRENT Index:         1\n"
+              "        Hash Value: 49911279        # Aux Entries: 1\n"
+              "        Flags:      0x0001          Flag:          VER_FLG_BASE\n"
+              "\n"
+              "        Version Name 1: libv.so (default)\n"
+              "    <1>\n"
+              "        Version:    VER_DEF_CURRENT Index:         2\n"
+              "        Hash Value: 1426            # Aux Entries: 2\n"
+              "        Flags:      0x0000\n"
+              "\n"
+              "        Version Name 1: V2     (default)\n"
+              "        Version Name 2: (null)\n");
+    // Every flag bit has a pair, two pairs to a row; unnamed bits and revisions by their values.
+    elf_object g(R"(elf32 le dyn
+section .dynstr type=strtab text="\0libc.so.6\0G1\0"
+section .gnu.version_r type=0x6ffffffe link=.dynstr halves=2,1 words=1,16,0 words=0x4a1 halves=0x13,2 words=11,0
+section .empty type=0x6ffffffd
+)");
+    EXPECT_EQ(dump_of(g.section(".gnu.version_r")->verneed_table()),
+              "\n Version Needed Records in \"v.so\"\n\n"
+              "    <0>\n"
+              "        Version:       VER_DEF_0x0002 File: libc.so.6\n"
+              "        # Aux Entries: 1\n"
+              "Dependency #1\n"
+              "        Hash Value:    1185           Name:  G1\n"
+              "        Other (Index): 2              Flags: 0x0013\n"
+              "        Flag:          VER_FLG_BASE   Flag:  VER_FLG_WEAK\n"
+              "        Flag:          VER_FLG_0x0010\n");
+    EXPECT_EQ(dump_of(g.section(".empty")->verdef_table()), "");
+}
+
+TEST(ElfVersions, DynamicSymbolsCarryTheirVersionIndexes) {
+    // Symbols 1 to 4: global, defined in V1, needed from G1 and hidden, and reserved.
+    elf_object f(R"(elf32 le dyn
+section .dynstr type=strtab text="\0f\0g\0h\0i\0libv.so\0V1\0libc.so.6\0G1\0"
+section .dynsym type=dynsym link=.dynstr words=0,0,0,0 words=1,0,0,0x10012 words=3,0,0,0x10012 words=5,0,0,0x12 words=7,0,0,0x12
+section .gnu.version type=0x6fffffff link=.dynsym halves=0,1,2,0x8003,0xff01
+section .gnu.version_d type=0x6ffffffd link=.dynstr halves=1,1,1,1 words=0,20,28 words=9,0 halves=1,0,2,1 words=0,20,0 words=17,0
+section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=20,16,0 words=0 halves=0,3 words=30,0
+)");
+    ELF_SYMBOL_TABLE* symbols = f.section(".dynsym")->symbol_table();
+    ASSERT_EQ(symbols->count(), 5u);
+    auto symbol = [&](uint32_t i) { return static_cast<ELF_SYMBOL*>(symbols->symbol_at(i)); };
+    const char* const texts[] = {"VER_NDX_LOCAL", "VER_NDX_GLOBAL", "2", "3 (deprecated)", "VER_NDX_ELIMINATE"};
+    for (uint32_t i = 0; i < 5; ++i) {
+        ASSERT_TRUE(symbol(i)->has_version_index()) << i;
+        EXPECT_STREQ(elf_version_index_text(symbol(i)->version_index()), texts[i]) << i;
+    }
+    EXPECT_EQ(elf_symbol_version_defined(*symbol(1)), nullptr) << "index 1 is the file, not a version";
+    EXPECT_STREQ(elf_symbol_version_defined(*symbol(2)), "V1");
+    EXPECT_EQ(elf_symbol_version_needed(*symbol(2)), nullptr);
+    EXPECT_STREQ(elf_symbol_version_needed(*symbol(3)), "G1");
+    EXPECT_EQ(elf_symbol_version_defined(*symbol(4)), nullptr);
+}
+
+TEST(ElfVersions, RealLinkerOutputReadsAsOtherToolsReadIt) {
+    const std::filesystem::path dir = source_dir() / "tests/unit/inputs/versions";
+    ASSERT_TRUE(std::filesystem::exists(dir / "libversioned.so")) << dir;
+
+    // readelf -V: definitions libversioned.so (base), VERS_1, VERS_2 with parent VERS_1; one requirement of
+    // libc.so.6.
+    elf_object lib(elf_object::existing{dir / "libversioned.so"});
+    ELF_VERDEF_TABLE* defs = elf_verdef_table(lib.get());
+    ASSERT_NE(defs, nullptr);
+    ASSERT_EQ(defs->count(), 3u);
+    EXPECT_EQ(defs->record(0)->names, std::vector<std::string>{"libversioned.so"});
+    EXPECT_EQ(defs->record(0)->flags, 1u) << "VER_FLG_BASE";
+    EXPECT_EQ(defs->record(1)->names, std::vector<std::string>{"VERS_1"});
+    EXPECT_EQ(defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
+    EXPECT_EQ(defs->record(2)->index, 3u);
+    ELF_VERNEED_TABLE* needs = elf_verneed_table(lib.get());
+    ASSERT_NE(needs, nullptr);
+    ASSERT_EQ(needs->count(), 1u);
+    EXPECT_EQ(needs->record(0)->file, "libc.so.6");
+
+    // Every dynamic symbol's version, in table order, as llvm-nm -D names it (recorded beside the library);
+    // symbols of index 0 and 1 name none.
+    ELF_DYNAMIC_DB* db = lib->dynamic_db();
+    ASSERT_NE(db, nullptr);
+    OF_SYMBOL_TABLE* dynsym = db->dynamic_symbol_table();
+    ASSERT_NE(dynsym, nullptr);
+    std::string read_versions;
+    for (uint32_t i = 0; i < dynsym->count(); ++i) {
+        auto* s = static_cast<ELF_SYMBOL*>(dynsym->symbol_at(i));
+        const char* defined = elf_symbol_version_defined(*s);
+        const char* needed = elf_symbol_version_needed(*s);
+        if (defined || needed) read_versions += std::string(s->name()) + " " + (defined ? defined : needed) + "\n";
+    }
+    std::ifstream listed(dir / "dynsym_versions.txt");
+    EXPECT_EQ(read_versions, std::string(std::istreambuf_iterator<char>(listed), {}));
+
+    // The same library without section headers: the records are found through the dynamic entries.
+    elf_object bare(elf_object::existing{dir / "libversioned_stripped.so"});
+    ELF_DYNAMIC_DB* bare_db = bare->dynamic_db();
+    ASSERT_NE(bare_db, nullptr);
+    ASSERT_NE(bare_db->role(DYN_ROLE_VERSYM), 0u);
+    ELF_VERDEF_TABLE* bare_defs = bare->section_table()->elf_section_at(bare_db->role(DYN_ROLE_VERDEF))->verdef_table();
+    ASSERT_NE(bare_defs, nullptr);
+    EXPECT_EQ(bare_defs->count(), 3u);
+    EXPECT_EQ(bare_defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
+    EXPECT_EQ(bare_defs->section()->header().sh_size, defs->section()->header().sh_size);
+    ELF_VERNEED_TABLE* bare_needs =
+        bare->section_table()->elf_section_at(bare_db->role(DYN_ROLE_VERNEED))->verneed_table();
+    ASSERT_NE(bare_needs, nullptr);
+    EXPECT_EQ(bare_needs->section()->header().sh_size, needs->section()->header().sh_size);
+    EXPECT_EQ(bare_needs->record(0)->dependencies.size(), needs->record(0)->dependencies.size());
+}
