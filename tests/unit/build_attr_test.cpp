@@ -1,0 +1,282 @@
+// Build-attribute sections of both formats: the parse and its result rules, vendor and producer queries,
+// one-based QXCOFF indexes, wrong-scope index access, the dump text and the table written back when locked.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ofe/machine/of_machine_db.h"
+#include "ofe/object_file.h"
+#include "ofe/of_build_attr.h"
+#include "ofe/of_section.h"
+#include "qxcoff_test_support.h"
+#include "unit_support.h"
+
+using namespace OFE;
+using qxunit::opened;
+
+namespace {
+
+// Section bytes in the attribute encoding, written here without the library's writer.
+struct encoder {
+    bool big = false;
+    std::string u32(uint32_t v) const {
+        std::string b(4, '\0');
+        for (int i = 0; i < 4; ++i) b[big ? 3 - i : i] = static_cast<char>(v >> (8 * i));
+        return b;
+    }
+    static std::string uleb(uint32_t v) {
+        std::string b;
+        do {
+            b += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+            v >>= 7;
+        } while (v != 0);
+        return b;
+    }
+    std::string list(uint32_t tag, const std::string& body) const {
+        const std::string t = uleb(tag);
+        return t + u32(static_cast<uint32_t>(t.size() + 4 + body.size())) + body;
+    }
+    std::string vendor(const std::string& name, const std::string& lists) const {
+        return u32(static_cast<uint32_t>(4 + name.size() + 1 + lists.size())) + name + '\0' + lists;
+    }
+};
+
+std::string num(uint32_t tag, uint32_t value) { return encoder::uleb(tag) + encoder::uleb(value); }
+std::string str(uint32_t tag, const std::string& text) { return encoder::uleb(tag) + text + '\0'; }
+
+std::string hex(const std::string& bytes) {
+    std::string out;
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        out += two;
+    }
+    return out;
+}
+
+std::string elf_with(const std::string& attributes) {
+    return "elf32 le rel\nsection .text data=00000000\nsection __QX_build_attributes type=0x70000003 data=" +
+           hex(attributes) + "\nsymbol main section=.text\nsymbol data section=.text\n";
+}
+
+std::string qxcoff_with(const std::string& attributes, const std::string& order = "le") {
+    return "qxcoff v2 " + order +
+           "\nsection .text data=0000\nsection .data data=0000 flags=data\nsection .cinit data=0000 "
+           "flags=data\nsection $build.attributes mwidth=8 flags=copy data=" +
+           hex(attributes) + "\nsymbol _main scnum=.text\n";
+}
+
+std::string dump_of(OF_BUILD_ATTR_TABLE* table) {
+    FILE* out = std::tmpfile();
+    table->dump(out);
+    std::string text = unit::read_all(out);
+    std::fclose(out);
+    return text;
+}
+
+std::string bytes_of(DATA_MAP& data) {
+    data.load();
+    return std::string(reinterpret_cast<const char*>(data.data()), static_cast<size_t>(data.size()));
+}
+
+const encoder le;
+
+TEST(BuildAttributes, ElfTableParsedQueriedAndDumped) {
+    const std::string kite = le.list(1, num(4, 1) + num(6, 2) + num(70, 5) + num(8, 0) + num(14, 1) + num(18, 3));
+    const std::string qx = le.list(1, str(5, "asm") + num(8, 3) + num(10, 5) + num(12, 1) + num(4, 1)) +
+                           le.list(2, encoder::uleb(1) + '\0' + num(256, 2)) +
+                           le.list(3, encoder::uleb(1) + encoder::uleb(2) + '\0' + num(262, 0));
+    opened o(elf_with("A" + le.vendor("kiteabi", kite) + le.vendor("QX", qx)));
+    OBJECT_FILE* f = o.object();
+    ASSERT_TRUE(f->has_build_attributes());
+    OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
+    // Tag 70 is unknown, but bit 6 lets it be ignored: the parse still succeeds.
+    EXPECT_EQ(t->parse_result(), 0);
+    EXPECT_EQ(t->parse(), 0);  // parsed once only
+    EXPECT_EQ(t->vendor_count(), 2u);
+    EXPECT_STREQ(f->abi_vendor_section()->name(), "kiteabi");
+    EXPECT_EQ(f->qx_vendor_section()->index(), 1u);
+    EXPECT_EQ(f->find_build_attribute("kiteabi", 6)->numeric_value(), 2u);
+    EXPECT_EQ(f->find_build_attribute("kiteabi", 99), nullptr);
+    EXPECT_EQ(f->vendor_name(), "QX");
+    EXPECT_EQ(f->producer_name(), "asm");
+    EXPECT_TRUE(f->has_producer_version());
+    EXPECT_EQ(f->producer_version(), "2.4.0");
+    EXPECT_EQ(f->machine_db()->rts_vendor(), 1u);
+    EXPECT_EQ(dump_of(t), R"(
+ Build Attributes in "__QX_build_attributes"
+
+    Format Version:  'A'
+
+    <0>  Vendor Name:  "kiteabi" (ABI for the Norvane Kite Architecture)
+
+         Tag_File:
+            Attributes:
+                Tag_Kite        Kite code present
+                Tag_FPU         FPU64 code present
+                Tag_0x46        5
+                Tag_WISP        none
+                Tag_float_args  1
+                Tag_IDIV        none
+
+    <1>  Vendor Name:  "QX" (Norvane, Inc.)
+
+         Tag_File:
+            Attributes:
+                Tag_Producer_Name    asm
+                Tag_Producer_VMajor  Producer Major Version + 1
+                Tag_Producer_VMinor  Producer Minor Version + 1
+                Tag_Producer_VPatch  Producer Patch Version + 1
+                Tag_RTS_Vendor       QX
+
+         Tag_Section:
+            Sections:
+                1  (.text)
+
+            Attributes:
+                Tag_ISA  KiteGen2
+
+         Tag_Symbol:
+            Symbols:
+                1  (main)
+                2  (data)
+
+            Attributes:
+                Tag_VANE  none
+)");
+}
+
+TEST(BuildAttributes, OnlyTheFormatByteInBothFormats) {
+    opened elf(elf_with("B"));
+    opened coff(qxcoff_with("A"));
+    for (OBJECT_FILE* f : {elf.object(), coff.object()}) {
+        OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->vendor_count(), 0u);
+        EXPECT_EQ(t->parse_result(), 0);
+        EXPECT_EQ(dump_of(t), "");
+        EXPECT_EQ(f->vendor_name(), "");
+        EXPECT_FALSE(f->has_producer_version());
+    }
+    // Any format byte is kept as read.
+    EXPECT_EQ(elf.object()->build_attribute_table()->format_version(), 'B');
+}
+
+TEST(BuildAttributes, OversizedSubsectionEndsTheParse) {
+    const std::string before = le.vendor("QX", le.list(1, str(5, "cc")));
+    opened o(elf_with("A" + before + le.u32(100) + "kiteabi" + '\0' + le.list(1, num(4, 1))));
+    OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
+    EXPECT_EQ(t->parse_result(), -1);
+    ASSERT_EQ(t->vendor_count(), 2u);
+    // The subsection read before stays; the oversized one keeps its provisional name and nothing else.
+    EXPECT_EQ(o.object()->producer_name(), "cc");
+    EXPECT_STREQ(t->vendor_at(1)->name(), "anon");
+    EXPECT_EQ(t->vendor_at(1)->list_count(), 0u);
+    const std::string dump = dump_of(t);
+    EXPECT_NE(dump.find(R"(
+    <1>  Vendor Name:  "anon" (unregistered vendor)
+
+            (empty)
+)"),
+              std::string::npos)
+        << dump;
+}
+
+TEST(BuildAttributes, UnknownTagOfAnUnlistedVendorEndsItsList) {
+    // Every tag of "acme" has a form that cannot be told, even the scope names it knows.
+    const std::string acme = le.list(1, num(0x20, 1) + num(0x21, 2)) + le.list(1, num(1, 0));
+    opened o(elf_with("A" + le.vendor("acme", acme) + le.vendor("kiteabi", le.list(1, num(4, 1)))));
+    OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
+    EXPECT_EQ(t->parse_result(), -1);
+    const OFBA_VENDOR_SCN* v = t->vendor_at(0);
+    ASSERT_EQ(v->list_count(), 2u);  // the first list ended at its size, not the subsection
+    EXPECT_EQ(v->list_at(0)->attribute_count(), 1u);
+    EXPECT_STREQ(v->list_at(0)->attribute_at(0)->tag_name(), "Tag_0x20");
+    EXPECT_EQ(o.object()->vendor_name(), "acme");
+    EXPECT_EQ(o.object()->find_build_attribute("kiteabi", 4)->numeric_value(), 1u);
+}
+
+TEST(BuildAttributes, QxcoffListsHoldOneBasedIndexes) {
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big endian" : "little endian");
+        const encoder e{big};
+        const std::string qx = e.vendor("QX", e.list(2, encoder::uleb(3) + '\0' + num(256, 1)));
+        opened o(qxcoff_with("A" + qx, big ? "be" : "le"));
+        OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
+        ASSERT_NE(t, nullptr);
+        OFBA_ATTR_LIST* list = t->vendor_at(0)->list_at(0);
+        EXPECT_EQ(list->stored_indexes(), std::vector<uint32_t>{3});
+        EXPECT_EQ(list->section_index(0), 2u);
+        EXPECT_TRUE(OFBA_ATTR_LIST::index_valid());
+        EXPECT_EQ(list->index_entry(1), 0xFFFFFFFFu);
+        EXPECT_FALSE(OFBA_ATTR_LIST::index_valid());
+        EXPECT_EQ(dump_of(t), R"(
+    Format Version:  'A'
+
+    <0>  Vendor Name:  "QX" (Norvane, Inc.)
+
+         Tag_Section:
+            Sections:
+                3  (.cinit)
+
+            Attributes:
+                Tag_ISA  KiteGen1
+)");
+    }
+}
+
+TEST(BuildAttributes, WrongScopeIndexAccessIsRefused) {
+    const std::string qx = le.vendor("QX", le.list(2, encoder::uleb(3) + '\0'));
+    opened elf(elf_with("A" + qx));
+    opened coff(qxcoff_with("A" + qx));
+    std::vector<uint32_t> indexes;
+    for (auto* o : {&elf, &coff}) {
+        OFBA_ATTR_LIST* list = o->object()->build_attribute_table()->vendor_at(0)->list_at(0);
+        const uint32_t missing = o == &elf ? 0u : 0xFFFFFFFFu;
+        EXPECT_EQ(list->symbol_index(0), missing);
+        EXPECT_EQ(o->take_error(), "5: cannot access symbol index in a Tag_Section attribute list");
+        EXPECT_FALSE(list->symbol_indexes(indexes));
+        EXPECT_EQ(o->take_error(), "5: cannot access symbol indexes in a Tag_Section attribute list");
+        EXPECT_EQ(list->index_entry(7), missing);
+        EXPECT_FALSE(OFBA_ATTR_LIST::index_valid());
+        EXPECT_TRUE(list->section_indexes(indexes));
+        EXPECT_EQ(indexes, std::vector<uint32_t>{o == &elf ? 3u : 2u});
+    }
+}
+
+TEST(BuildAttributes, ModifiedTableIsWrittenBackWhenLocked) {
+    const std::string kite = le.vendor("kiteabi", le.list(1, num(4, 1)));
+    opened o(qxcoff_with("A" + kite + le.vendor("QX", le.list(2, encoder::uleb(3) + '\0'))));
+    OBJECT_FILE* f = o.object();
+    OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
+    OFBA_ATTR_LIST* sections = f->qx_vendor_section()->list_at(0);
+    EXPECT_EQ(sections->append_index_entry(0), 1u);  // stored as 1
+    EXPECT_EQ(sections->set_index_entry(5, 9), 2u);  // past the end: nothing changes
+    OFBA_ATTR* model = f->get_or_add_build_attribute("QX", 258);
+    ASSERT_NE(model, nullptr);
+    model->set_numeric_value(1);
+    f->get_or_add_build_attribute("QX", 5)->set_string_value("lnk");
+    EXPECT_EQ(f->get_or_add_build_attribute("QX", 258), model);
+    EXPECT_TRUE(t->modified());
+    ASSERT_EQ(t->progress_to_state(OF_STATE_LOCKED), 0);
+    EXPECT_FALSE(t->modified());
+    const std::string qx =
+        le.list(2, encoder::uleb(3) + encoder::uleb(1) + '\0') + le.list(1, num(258, 1) + str(5, "lnk"));
+    EXPECT_EQ(hex(bytes_of(t->section()->data())), hex("A" + kite + le.vendor("QX", qx)));
+    // Once locked, the table no longer changes.
+    EXPECT_EQ(t->add_vendor("gnu"), nullptr);
+    EXPECT_EQ(o.take_error().substr(0, 44), "5: this OBJECT_FILE object is currently in t");
+}
+
+TEST(BuildAttributes, QxcoffProducerVersionFallsBackToTheVersionStamp) {
+    const std::string stamped = "opthdr o_vstamp=7012\n";
+    opened plain(qxcoff_with("A") + stamped);
+    EXPECT_EQ(plain.file().producer_version(), "7.12");
+    opened recorded(qxcoff_with("A" + le.vendor("QX", le.list(1, num(8, 1) + num(12, 4)))) + stamped);
+    EXPECT_EQ(recorded.file().producer_version(), "0.0.3");
+    EXPECT_EQ(recorded.file().producer_patch(), 3u);
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The Kite database: identification, CPU flags, attribute value texts with their zero-value lookups, ELF
+// names and blocking, the relocation vocabularies of both formats, and code markers; the plain database.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ofe/elf/elf_section.h"
+#include "ofe/machine/kite_machine_db.h"
+#include "ofe/object_file.h"
+#include "ofe/of_build_attr.h"
+#include "ofe/of_section.h"
+#include "ofe/of_symbol.h"
+#include "qxcoff_test_support.h"
+#include "unit_support.h"
+
+using namespace OFE;
+using qxunit::opened;
+
+namespace {
+
+// Little-endian attribute bytes, written here without the library's writer.
+std::string u32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string uleb(uint32_t v) {
+    std::string b;
+    do {
+        b += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+        v >>= 7;
+    } while (v != 0);
+    return b;
+}
+std::string num(uint32_t tag, uint32_t value) { return uleb(tag) + uleb(value); }
+std::string file_list(const std::string& body) { return uleb(1) + u32(static_cast<uint32_t>(5 + body.size())) + body; }
+std::string vendor(const std::string& name, const std::string& body) {
+    const std::string list = file_list(body);
+    return u32(static_cast<uint32_t>(4 + name.size() + 1 + list.size())) + name + '\0' + list;
+}
+std::string hex(const std::string& bytes) {
+    std::string out;
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        out += two;
+    }
+    return out;
+}
+
+// The value text of every attribute, subsection after subsection.
+std::vector<std::string> texts_of(OBJECT_FILE* f) {
+    std::vector<std::string> texts;
+    OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
+    for (uint32_t v = 0; t && v < t->vendor_count(); ++v)
+        for (uint32_t l = 0; l < t->vendor_at(v)->list_count(); ++l) {
+            const OFBA_ATTR_LIST* list = t->vendor_at(v)->list_at(l);
+            for (uint32_t a = 0; a < list->attribute_count(); ++a) {
+                const char* text = f->machine_db()->attribute_value_text(*list->attribute_at(a));
+                texts.push_back(text ? text : "(no text)");
+            }
+        }
+    return texts;
+}
+
+const char* const kite_qxcoff_0160 = "qxcoff v2 le\nheader f_flags=0x0160\nsection .text data=0000\n";
+
+TEST(KiteDatabase, CpuFlagsOfAQxcoffFile) {
+    const std::string qx = vendor("QX", num(258, 0) + num(260, 0) + num(258, 7));
+    opened o(std::string(kite_qxcoff_0160) + "section $build.attributes mwidth=8 flags=copy data=" + hex("A" + qx) +
+             "\n");
+    OF_MACHINE_DB* db = o.object()->machine_db();
+    OF_DUMP_ROWS rows;
+    EXPECT_TRUE(db->add_coff_dump_rows(rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].label, "CPU Generation:");
+    EXPECT_EQ(rows[0].value, "KiteGen2");
+    // Zero memory model and addressing mode come from the CPU flags: F_VERS3 small, F_VERS2 Amode.
+    EXPECT_EQ(texts_of(o.object()), (std::vector<std::string>{"small", "Amode", "(unknown)"}));
+    for (uint32_t unknown : {0x30u, 0x70u}) {
+        const KITE_CPU_FLAGS& c = kite_cpu_flags(unknown);
+        EXPECT_STREQ(c.generation, "(unknown)");
+        EXPECT_STREQ(c.memory_model, "(unknown)");
+        EXPECT_STREQ(c.addressing_mode, "(unknown)");
+    }
+    EXPECT_STREQ(kite_cpu_flags(0xF0).generation, "KiteFPU64");
+}
+
+TEST(KiteDatabase, ZeroValuesOfAnElfFileLookElsewhere) {
+    const std::string kite = num(12, 4) + num(10, 7) + num(8, 0) + num(18, 0) + num(6, 9) + num(14, 1);
+    const std::string qx = num(262, 0) + num(266, 0) + num(258, 0) + num(260, 0) + num(320, 0) + num(320, 4) +
+                           num(8, 3) + num(4, 2) + num(6, 0);
+    const std::string data = hex("A" + vendor("kiteabi", kite) + vendor("QX", qx));
+    opened o("elf32 le rel\nsection .attr type=0x70000003 data=" + data + "\n");
+    EXPECT_EQ(texts_of(o.object()),
+              (std::vector<std::string>{"Vane 2.1", "none", "none", "none", "(unknown)", "(no text)",  // kiteabi
+                                        "Vane 2.1", "none", "large", "No Amode", "both", "both",
+                                        "Producer Major Version + 1", "Dinkumware",
+                                        "C++ Exception Support Not Needed"}));
+}
+
+TEST(KiteDatabase, ZeroValuesOfAQxcoffFileLookAtQxTags) {
+    const std::string kite = num(12, 0) + num(8, 0) + num(18, 0) + num(4, 7);
+    const std::string qx = num(262, 3) + num(320, 3) + num(266, 1) + num(256, 9) + num(264, 0);
+    opened o(std::string(kite_qxcoff_0160) + "section $build.attributes mwidth=8 flags=copy data=" +
+             hex("A" + vendor("kiteabi", kite) + vendor("QX", qx)) + "\n");
+    // Wisp is "none" when "Tag_WISP_Mix" says only Kite or neither, whatever the Wisp tag holds.
+    EXPECT_EQ(texts_of(o.object()),
+              (std::vector<std::string>{"Vane CRC", "none", "none", "(unknown)",  // kiteabi
+                                        "Vane CRC", "neither", "Wisp 0", "(unknown)", "none"}));
+}
+
+TEST(KiteDatabase, IdentificationNamesAndBlocking) {
+    opened elf("elf32 le rel\nsection .text data=00\n");
+    opened coff(kite_qxcoff_0160);
+    OF_MACHINE_DB* db = elf.object()->machine_db();
+    EXPECT_EQ(db->target(), OF_TARGET_KITE);
+    EXPECT_EQ(db->coff_target_id(), 157u);
+    EXPECT_EQ(db->elf_machine(), 141u);
+    EXPECT_EQ(db->address_unit_bits(), 16u);
+    EXPECT_STREQ(db->abi_vendor_name(), "kiteabi");
+    EXPECT_TRUE(elf.object()->build_attributes_supported());
+    EXPECT_STREQ(db->section_type_name(0x70000001), "SHT_KITE_UNWIND");
+    EXPECT_EQ(db->section_type_name(0x70000002), nullptr);
+    EXPECT_STREQ(db->section_flag_name(0x10000000), "SHF_KITE_BLOCKED");
+    std::vector<OF_SPECIAL_SECTION> specials;
+    db->register_special_sections(specials);
+    ASSERT_EQ(specials.size(), 3u);
+    EXPECT_STREQ(specials[0].name, ".kiteabi.exidx");
+    EXPECT_EQ(specials[0].sh_flags, 0x82u);
+
+    OF_SECTION* text = elf.object()->section_table()->find_by_name(".text");
+    EXPECT_FALSE(db->block(text));
+    db->set_block(text);
+    EXPECT_TRUE(db->block(text));
+    EXPECT_EQ(static_cast<ELF_SECTION*>(text)->header().sh_flags & 0x10000000u, 0x10000000u);
+
+    unit::diag_capture diags;
+    EXPECT_FALSE(coff.object()->machine_db()->block(coff.object()->section_table()->section_at(0)));
+    EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
+    EXPECT_EQ(diags.take_sites(), "SITE:internal error #99924: (KITE_MACHINE_DB::block: Not an\n   ELF section)\n");
+}
+
+TEST(KiteDatabase, RelocationVocabulariesOfBothFormats) {
+    opened coff(kite_qxcoff_0160);
+    opened elf("elf32 le rel\nsection .text data=00\n");
+    const OF_RELOC_VOCABULARY& q = relocation_vocabulary(coff.object());
+    const OF_RELOC_VOCABULARY& e = relocation_vocabulary(elf.object());
+    EXPECT_EQ(q.size(), generic_qxcoff_reloc_names().size() + KITE_MACHINE_DB::qxcoff_reloc_names().size());
+    EXPECT_EQ(e.size(), 21u);
+    // An ELF type 16 and a QXCOFF type 107 share one template.
+    ASSERT_NE(e.find_type(16), nullptr);
+    EXPECT_STREQ(e.find_type(16)->name, "R_WISP_ABS16");
+    EXPECT_EQ(e.find_type(16)->templ, q.find_type(107)->templ);
+    EXPECT_STREQ(q.find_name("R_ABS16_OC")->templ->name, "OFR_ABS16_OC");
+    // The Kite word template replaces the generic one of the same id.
+    EXPECT_EQ(q.find_name("R_RELWORD")->templ->flags, 0x4004u);
+    EXPECT_EQ(q.find_type(0x400D)->templ->flags, 0x120u);
+    EXPECT_EQ(q.find_type(12345), nullptr);
+    EXPECT_EQ(coff.object()->error_code(), 0u);
+    // A second file of the same format and target shares the record.
+    opened again("elf32 be rel\n");
+    EXPECT_EQ(&relocation_vocabulary(again.object()), &e);
+}
+
+TEST(KiteDatabase, MissingTemplateIsReportedAndTheEntryKept) {
+    opened o(kite_qxcoff_0160);
+    OF_RELOC_VOCABULARY vocabulary(OF_FORMAT_QXCOFF, OF_TARGET_KITE);
+    const OF_RELOC_NAME rows[] = {{"R_LOST", 7, 999}, {"R_LOW", 8, 12}, {"R_AFTER_END", OF_RELOC_END, 256}};
+    vocabulary.register_names(rows, {}, o.object());
+    EXPECT_EQ(o.take_error(), "4: cannot find relocation template 999 for QX Kite relocation type R_LOST (7)");
+    ASSERT_NE(vocabulary.find_name("R_LOST"), nullptr);
+    EXPECT_EQ(vocabulary.find_name("R_LOST")->templ, nullptr);
+    EXPECT_EQ(vocabulary.size(), 2u);
+}
+
+TEST(KiteDatabase, CodeMarkersAreCountedOnce) {
+    opened o("elf32 le rel\nsection .text data=00000000\nsection .data data=00\nsymbol $c section=.text value=0\n"
+             "symbol $c section=.text value=2\nsymbol $c section=.data\nsymbol $c\nsymbol $d section=.text\n");
+    auto* db = static_cast<KITE_MACHINE_DB*>(o.object()->machine_db());
+    EXPECT_EQ(db->count_code_markers(), 3u);
+    ASSERT_EQ(db->code_markers().size(), 2u);
+    const OF_SECTION* text = o.object()->section_table()->find_by_name(".text");
+    EXPECT_EQ(db->code_markers().at(text), (std::set<uint32_t>{0, 2}));
+    ASSERT_NE(o.object()->symbol_table()->add_symbol(), nullptr);
+    EXPECT_EQ(db->count_code_markers(), 3u);
+}
+
+TEST(PlainMachineDatabase, NoBuildAttributesAndHexCpuFlags) {
+    opened o("qxcoff v2 le\nheader f_flags=0x0160 target=0x9a\nsection $build.attributes mwidth=8 data=" +
+             hex("A" + vendor("QX", num(4, 1))) + "\n");
+    OF_MACHINE_DB* db = o.object()->machine_db();
+    EXPECT_EQ(db->target(), OF_TARGET_NONE);
+    EXPECT_STREQ(db->abi_vendor_name(), "QX");
+    EXPECT_FALSE(o.object()->has_build_attributes());
+    EXPECT_EQ(db->rts_vendor(), 0u);
+    OF_DUMP_ROWS rows;
+    EXPECT_TRUE(db->add_coff_dump_rows(rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].value, "0x6");
+}
+
+}  // namespace
