@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
@@ -236,36 +237,64 @@ bool ELF_DYNAMIC_DB::use_section_headers() {
 
 bool ELF_DYNAMIC_DB::gnu_hash_symbol_count(uint32_t offset, uint32_t& count) const {
     const uint32_t present = file_->bytes_present();
-    if (offset >= present) return false;
+    const char* name = file_->name() ? file_->name() : "";
     DATA_MAP map;
-    file_->get_file_data(map, offset, present - offset);
-    map.load();
-    const uint64_t held = map.bytes_held();
+    if (offset < present) {
+        file_->get_file_data(map, offset, present - offset);
+        map.load();
+    }
+    const uint64_t held = offset < present ? map.bytes_held() : 0;
     auto word = [&](uint64_t at, uint32_t& value) {
         if (at + 4 > held) return false;
         map.set_cursor(at);
         value = map.read_u32();
         return true;
     };
-    uint32_t nbuckets = 0, symoffset = 0, bloom_size = 0;
-    if (!word(0, nbuckets) || !word(4, symoffset) || !word(8, bloom_size)) return false;
+    uint32_t nbuckets = 0, symoffset = 0, bloom_size = 0, bloom_shift = 0;
+    if (!word(0, nbuckets) || !word(4, symoffset) || !word(8, bloom_size) || !word(12, bloom_shift)) {
+        file_->report_error(OF_ERR_CORRUPTED, "GNU hash table of \"%s\" at offset 0x%x: the file ends inside its header",
+                            name, offset);
+        return false;
+    }
     const uint64_t buckets = 16 + uint64_t{bloom_size} * 4;  // bloom words are 32-bit in a 32-bit file
     const uint64_t chains = buckets + uint64_t{nbuckets} * 4;
-    if (chains > held) return false;
+    // A bucket or a chain that leads past the bytes present is reported (the first one only); the symbols
+    // that the rest of the table reaches are still counted. The work is bounded by the bytes present.
+    bool reported = false;
+    auto first_report = [&reported] { return !std::exchange(reported, true); };
+    const uint32_t buckets_held =
+        held > buckets ? static_cast<uint32_t>(std::min<uint64_t>(nbuckets, (held - buckets) / 4)) : 0;
+    if (buckets_held < nbuckets && first_report())
+        file_->report_error(OF_ERR_CORRUPTED,
+                            "GNU hash table of \"%s\" at offset 0x%x: %u buckets, but the file ends after %u of them",
+                            name, offset, nbuckets, buckets_held);
     uint32_t highest = 0;
-    for (uint32_t b = 0; b < nbuckets; ++b) {
+    for (uint32_t b = 0; b < buckets_held; ++b) {
         uint32_t start = 0;
         (void)word(buckets + uint64_t{b} * 4, start);
-        highest = std::max(highest, start);
+        if (start < symoffset) continue;  // an empty bucket
+        if (chains + (uint64_t{start} - symoffset) * 4 + 4 <= held)
+            highest = std::max(highest, start);
+        else if (first_report())
+            file_->report_error(OF_ERR_CORRUPTED,
+                                "GNU hash table of \"%s\" at offset 0x%x: bucket %u starts at symbol %u, past the end "
+                                "of the file",
+                                name, offset, b, start);
     }
-    if (highest < symoffset) {
-        count = symoffset;  // every bucket empty
-        return true;
-    }
+    count = symoffset;
+    if (highest < symoffset) return true;  // no usable bucket
     // The chain that starts highest ends at the last symbol: at an entry with bit 0 set.
     for (uint64_t i = highest;; ++i) {
         uint32_t link = 0;
-        if (!word(chains + (i - symoffset) * 4, link)) return false;
+        if (!word(chains + (i - symoffset) * 4, link)) {
+            if (first_report())
+                file_->report_error(OF_ERR_CORRUPTED,
+                                    "GNU hash table of \"%s\" at offset 0x%x: the chain from symbol %u runs past the "
+                                    "end of the file after symbol %u",
+                                    name, offset, highest, static_cast<uint32_t>(std::min<uint64_t>(i - 1, 0xFFFFFFFFu)));
+            count = static_cast<uint32_t>(std::min<uint64_t>(i, 0xFFFFFFFFu));
+            return true;
+        }
         if (link & 1) {
             count = static_cast<uint32_t>(std::min<uint64_t>(i + 1, 0xFFFFFFFFu));
             return true;
