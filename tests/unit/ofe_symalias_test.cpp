@@ -1,0 +1,279 @@
+// The symbol alias section (every format-version case, the vendor check, renumbering and writing) and the
+// symbol metadata section (its kinds, bad entries, the accessors and the merge rule).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "DIAG/diag.h"
+#include "fixture.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_symalias.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/elf/elf_symmeta.h"
+#include "unit_support.h"
+#include "util/data_map.h"
+#include "util/pfile.h"
+
+using namespace OFE;
+
+namespace {
+
+std::vector<std::pair<uint32_t, std::string>> reports;
+void record(OBJECT_FILE* object, uint32_t code, const char* message) {
+    reports.emplace_back(code, message);
+    object->clear_error();
+}
+
+class elf_object {
+public:
+    explicit elf_object(std::string_view description) {
+        static int serial = 0;
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("nmkite-symalias-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
+                    .string();
+        fixture::build_to(path_, description);
+        reports.clear();
+        handle_ = pfopen(path_.c_str(), "rb");
+        object_.reset(OBJECT_FILE::open(handle_, 0, "a.o", record));
+        if (!object_ || object_->format() != OF_FORMAT_ELF) throw std::runtime_error("not ELF");
+    }
+    ~elf_object() {
+        object_.reset();
+        pfclose(handle_);
+        std::filesystem::remove(path_);
+    }
+    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
+    ELF_SECTION* section(const char* name) const {
+        auto* s = static_cast<ELF_SECTION*>(object_->section_table()->find_by_name(name));
+        if (!s) throw std::runtime_error(std::string("no section ") + name);
+        return s;
+    }
+    OF_SYMBOL* symbol(uint32_t i) const { return object_->symbol_table()->symbol_at(i); }
+
+private:
+    std::string path_;
+    PFILE* handle_ = nullptr;
+    std::unique_ptr<OBJECT_FILE> object_;
+};
+
+using PAIRS = std::vector<ELF_SYMALIAS_TABLE::PAIR>;
+
+// Diagnostics unwrapped, remarks shown.
+struct diagnostics : unit::diag_capture {
+    diagnostics() {
+        DIAG::settings().diag_wrap = false;
+        DIAG::settings().show_remarks = true;
+    }
+};
+
+// A "QX" build-attribute subsection, so that the file's vendor is "QX".
+const char* const qx_vendor = "section __QX_build_attributes type=0x70000003 data=41 words=7 data=515800\n";
+
+}  // namespace
+
+TEST(ElfSymbolAliases, VersionAndVendorCases) {
+    diagnostics diag;
+    elf_object f(std::string("elf32 le rel\n") + qx_vendor +
+                 "section .ok type=0x7f000006 data=010000000300515800 words=5,7,5,5,2,9\n"
+                 "section .update type=0x7f000006 data=010001000100515800 words=1,2\n"
+                 "section .major type=0x7f000006 data=020000000000515800\n"
+                 "section .minor type=0x7f000006 data=01010000\n"
+                 "section .old type=0x7f000006 data=00000000\n"
+                 "section .short type=0x7f000006 data=010000\n"
+                 "section .five type=0x7f000006 data=0100000005\n"
+                 "section .count type=0x7f000006 data=010000000500515800 words=1,2\n"
+                 "section .vendor type=0x7f000006 data=0100000001004e5800 words=1,2\n"
+                 "section .other type=1 data=010000000100515800 words=1,2\n");
+    EXPECT_EQ(f.section(".ok")->symalias_table()->pairs(), (PAIRS{{5, 7}, {2, 9}})) << "(5, 5) is dropped";
+    EXPECT_EQ(diag.take(), "");
+    EXPECT_EQ(f.section(".update")->symalias_table()->pairs(), (PAIRS{{1, 2}}));
+    EXPECT_EQ(diag.take(),
+              "remark: The file \"a.o\" uses a symbol alias table format version which may contain optional data "
+              "this tool cannot interpret. Some symbol aliases may be ignored. Updating your linker to the latest "
+              "version should resolve this issue. \n");
+    const std::string newer =
+        "warning: The file \"a.o\" uses a new symbol alias table format version which is not supported by this "
+        "tool version. All symbol aliases will be ignored. Updating your linker to the latest version should "
+        "resolve this issue. \n";
+    EXPECT_TRUE(f.section(".major")->symalias_table()->pairs().empty());
+    EXPECT_EQ(diag.take(), newer);
+    EXPECT_TRUE(f.section(".minor")->symalias_table()->pairs().empty());
+    EXPECT_EQ(diag.take(), newer);
+    EXPECT_TRUE(f.section(".old")->symalias_table()->pairs().empty());
+    EXPECT_EQ(diag.take(),
+              "warning: The file \"a.o\" uses a symbol alias table format version which is no longer supported. "
+              "All symbol aliases will be ignored. Updating your assembler to the latest version should resolve "
+              "this issue. \n");
+    EXPECT_TRUE(f.section(".short")->symalias_table()->pairs().empty());
+    EXPECT_EQ(diag.take(),
+              "warning: The file \"a.o\" does not specify a valid extended symbol alias table format. All symbol "
+              "aliases will be ignored. Updating your tool chain to the latest version should resolve this "
+              "issue. \n");
+    EXPECT_TRUE(f.section(".five")->symalias_table()->pairs().empty());
+    EXPECT_EQ(diag.take(),
+              "warning: The file \"a.o\" does not specify a valid symbol alias table format. All symbol aliases "
+              "will be ignored. Updating your tool chain to the latest version should resolve this issue. \n");
+    ELF_SYMALIAS_TABLE* count = f.section(".count")->symalias_table();
+    EXPECT_TRUE(count->pairs().empty()) << "five pairs claimed, one present";
+    EXPECT_EQ(count->read(), 0) << "read once only";
+    EXPECT_EQ(diag.take(), "");
+    EXPECT_TRUE(f.section(".vendor")->symalias_table()->pairs().empty());
+    EXPECT_EQ(diag.take(),
+              "warning: The file \"a.o\" has been processed by a non-QX vendor, and its symbol aliases may be "
+              "invalid. All symbol aliases will be ignored.\n");
+    EXPECT_EQ(f.section(".other")->symalias_table(), nullptr) << "identified by its type";
+    EXPECT_TRUE(reports.empty());
+
+    // A file whose build attributes name no vendor accepts only an empty vendor name.
+    elf_object g("elf32 le rel\n"
+                 "section .qx type=0x7f000006 data=010000000100515800 words=1,2\n"
+                 "section .anon type=0x7f000006 data=01000000010000 words=3,4\n");
+    EXPECT_TRUE(g.section(".qx")->symalias_table()->pairs().empty());
+    EXPECT_NE(diag.take().find("non-QX vendor"), std::string::npos);
+    EXPECT_EQ(g.section(".anon")->symalias_table()->pairs(), (PAIRS{{3, 4}}));
+}
+
+TEST(ElfSymbolAliases, RenumberedAndWritten) {
+    elf_object f(std::string("elf32 be rel\n") + qx_vendor +
+                 "section .QX.symbol.alias type=0x7f000006 data=010000000003515800 words=5,7,2,9,6,3\n");
+    ELF_SECTION* s = f.section(".QX.symbol.alias");
+    ELF_SYMALIAS_TABLE* table = s->symalias_table();
+    ASSERT_EQ(table->pairs(), (PAIRS{{5, 7}, {2, 9}, {6, 3}}));
+    table->add_pair(3, 4);
+    // 7 is removed; 9 becomes 8 and 4 becomes 1.
+    table->renumber({0, 1, 2, 3, 1, 5, 6, 0xFFFFFFFF, 8, 8});
+    EXPECT_EQ(table->pairs(), (PAIRS{{2, 8}, {6, 3}, {3, 1}}));
+    // Indexes past the map count as removed.
+    table->renumber({0, 1, 2, 3, 4, 5});
+    EXPECT_EQ(table->pairs(), (PAIRS{{3, 1}}));
+
+    ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
+    DATA_MAP& data = s->data();
+    ASSERT_EQ(data.size(), 17u);
+    std::vector<uint8_t> bytes(17);
+    data.set_cursor(0);
+    data.read_bytes(bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 0, 0, 0, 0, 1, 'Q', 'X', 0, 0, 0, 0, 3, 0, 0, 0, 1}))
+        << "in the section's byte order";
+    EXPECT_EQ(s->header().sh_type, 0x7f000006u);
+    EXPECT_EQ(s->header().sh_entsize, 8u);
+    EXPECT_EQ(s->header().sh_size, 17u);
+}
+
+namespace {
+
+// Symbols 1 to 3; the metadata section's contents follow.
+std::string with_metadata(const std::string& hex) {
+    return "elf32 le rel\nsection .text data=00\nsymbol f section=.text\nsymbol g section=.text\n"
+           "symbol h section=.text\nsection .symtab_meta type=0x6fff4c09 data=" +
+           hex + "\n";
+}
+
+}  // namespace
+
+TEST(ElfSymbolMetadata, KindsUpToTheFirstBadEntry) {
+    // Format 1; then (kind, value, symbol): A on 1; location 0x1234 on 2; D on 3; text "txt" on 2; strings
+    // "b" and "a" on 1; B on 3; C on 2; kind 9, which ends the reading; A on 3, never read.
+    elf_object f(with_metadata("01" "010001" "02b42402" "030003" "0474787400" "02" "056200" "01" "056100" "01"
+                               "060003" "070002" "090003" "010003"));
+    const OF_SYMBOL* s1 = f.symbol(1);
+    const OF_SYMBOL* s2 = f.symbol(2);
+    const OF_SYMBOL* s3 = f.symbol(3);
+    EXPECT_FALSE(f.symbol(0)->has_metadata());
+    EXPECT_TRUE(s1->metadata_mark_a());
+    EXPECT_FALSE(s1->has_metadata_location());
+    EXPECT_EQ(s1->metadata_strings(), (std::set<std::string>{"a", "b"}));
+    EXPECT_TRUE(s2->has_metadata_location());
+    EXPECT_EQ(s2->metadata_location(), 0x1234u);
+    EXPECT_TRUE(s2->has_metadata_text());
+    EXPECT_STREQ(s2->metadata_text(), "txt");
+    EXPECT_TRUE(s2->metadata_mark_c());
+    EXPECT_FALSE(s2->metadata_mark_b());
+    EXPECT_TRUE(s3->metadata_mark_d());
+    EXPECT_TRUE(s3->metadata_mark_b());
+    EXPECT_FALSE(s3->metadata_mark_a()) << "read after the bad kind";
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], (std::pair<uint32_t, std::string>{
+                              4, "Invalid meta-info kind encountered in symbol metadata section (.symtab_meta)"}));
+
+    // The records stay with the table: a dropped symbol comes back with its metadata.
+    f->symbol_table()->drop_symbol(2);
+    EXPECT_STREQ(f.symbol(2)->metadata_text(), "txt");
+
+    elf_object bare(with_metadata("01"));
+    EXPECT_FALSE(bare.symbol(1)->has_metadata());
+    EXPECT_TRUE(reports.empty());
+    elf_object wrong(with_metadata("02010001"));
+    EXPECT_FALSE(wrong.symbol(1)->has_metadata());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].second, "Invalid format specified for symbol metadata section (.symtab_meta)");
+}
+
+TEST(ElfSymbolMetadata, AccessorsAndMerge) {
+    elf_object f(with_metadata("01"));
+    OF_SYMBOL* a = f.symbol(1);
+    OF_SYMBOL* b = f.symbol(2);
+    OF_SYMBOL* c = f.symbol(3);
+    EXPECT_TRUE(a->metadata_strings().empty());
+    EXPECT_STREQ(a->metadata_text(), "");
+    a->set_metadata_mark_a(true);
+    EXPECT_TRUE(a->has_metadata()) << "a setter makes the record";
+    a->set_metadata_location(0x10);
+    a->set_metadata_text("t");
+    a->add_metadata_string("s");
+    b->set_metadata_location(0x20);
+    b->set_metadata_mark_d(true);
+
+    EXPECT_TRUE(c->merge_metadata(nullptr));
+    EXPECT_TRUE(a->merge_metadata(c)) << "c has no metadata";
+    EXPECT_FALSE(c->has_metadata());
+    EXPECT_TRUE(c->merge_metadata(a));
+    EXPECT_EQ(c->metadata_location(), 0x10u);
+    EXPECT_TRUE(c->metadata_mark_a());
+    EXPECT_EQ(c->metadata_strings(), std::set<std::string>{"s"});
+    EXPECT_TRUE(reports.empty());
+
+    EXPECT_FALSE(b->merge_metadata(a)) << "the locations differ";
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], (std::pair<uint32_t, std::string>{
+                              4, "Multiple location attributes applied to the same symbol must agree on the address "
+                                 "argument specified for the location"}));
+    EXPECT_EQ(b->metadata_location(), 0x20u);
+    EXPECT_TRUE(b->metadata_mark_a()) << "the other attributes are still merged";
+    EXPECT_TRUE(b->metadata_mark_d());
+    EXPECT_STREQ(b->metadata_text(), "t");
+}
+
+TEST(ElfSymbolMetadata, WrittenRecordsReadBack) {
+    ELF_SYMBOL_METADATA_MAP records;
+    records[2] = std::make_unique<ELF_SYMBOL_METADATA>();
+    records[2]->has_location = true;
+    records[2]->location = 0x1234;
+    records[2]->mark_c = true;
+    records[2]->strings = {"x", "y"};
+    records[300] = std::make_unique<ELF_SYMBOL_METADATA>();
+    records[300]->has_text = true;
+    records[300]->text = "t";
+    DATA_MAP data;
+    write_symbol_metadata(records, data);
+    std::string hex;
+    for (uint64_t i = 0; i < data.size(); ++i) {
+        char byte[3];
+        std::snprintf(byte, sizeof byte, "%02x", data.data()[i]);
+        hex += byte;
+    }
+    EXPECT_EQ(hex, "01" "02b42402" "05780002" "05790002" "070102" "047400ac02");
+
+    elf_object f(with_metadata(hex));
+    EXPECT_EQ(f.symbol(2)->metadata_location(), 0x1234u);
+    EXPECT_EQ(f.symbol(2)->metadata_strings(), (std::set<std::string>{"x", "y"}));
+    EXPECT_TRUE(f.symbol(2)->metadata_mark_c());
+    EXPECT_TRUE(reports.empty());
+}
