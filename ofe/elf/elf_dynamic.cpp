@@ -313,8 +313,11 @@ void ELF_DYNAMIC_DB::fill_from_file() {
     ELF_SECTION* dynamic_section = make_role_section(DYN_ROLE_DYNAMIC, ".dynamic", dh.p_offset, dh.p_filesz);
     if (dynamic_section) dynamic_section->header().sh_addr = virtual_addresses_ ? dh.p_vaddr : dh.p_offset;
 
-    // The entries that locate the tables; a later entry of the same tag replaces an earlier one.
+    // The entries that locate the tables; a later entry of the same tag replaces an earlier one, except
+    // for the string table, which the first DT_STRTAB and DT_STRSZ give.
     std::map<uint32_t, uint32_t> tags;
+    uint32_t strtab = 0, strsz = 0;
+    bool seen_strtab = false, seen_strsz = false;
     DATA_MAP& raw = dynamic->data();
     raw.load();
     const uint64_t entries = std::min<uint64_t>(raw.bytes_held(), dh.p_filesz) / ELF::DYN::SIZE;
@@ -324,12 +327,14 @@ void ELF_DYNAMIC_DB::fill_from_file() {
         const uint32_t value = raw.read_u32();
         if (tag == ELF::DT_NULL) break;
         tags[tag] = value;
+        if (tag == ELF::DT_STRTAB && !seen_strtab) seen_strtab = true, strtab = value;
+        if (tag == ELF::DT_STRSZ && !seen_strsz) seen_strsz = true, strsz = value;
     }
     auto has = [&](uint32_t tag) { return tags.count(tag) != 0; };
     uint32_t offset = 0;
 
-    if (has(ELF::DT_STRTAB) && has(ELF::DT_STRSZ) && to_offset(tags[ELF::DT_STRTAB], offset)) {
-        make_role_section(DYN_ROLE_STRINGS, ".dynstr", offset, tags[ELF::DT_STRSZ]);
+    if (seen_strtab && seen_strsz && to_offset(strtab, offset)) {
+        make_role_section(DYN_ROLE_STRINGS, ".dynstr", offset, strsz);
         if (dynamic_section) dynamic_section->header().sh_link = roles_[DYN_ROLE_STRINGS];
     }
 
