@@ -123,12 +123,7 @@ const DT_INFO* ELF_DYNAMIC_TABLE::tag_info(uint32_t tag) {
 ELF_STRING_TABLE* ELF_DYNAMIC_TABLE::string_table() {
     if (strings_looked_up_) return strings_;
     strings_looked_up_ = true;
-    ELF_SECTION_TABLE* sections = elf_file()->section_table();
-    ELF_SECTION* s = nullptr;
-    if (const ELF_DYNAMIC_DB* db = elf_file()->existing_dynamic_db(); db && db->role(DYN_ROLE_STRINGS))
-        s = sections->elf_section_at(db->role(DYN_ROLE_STRINGS));
-    if (!s) s = static_cast<ELF_SECTION*>(sections->find_by_name(".dynstr"));
-    strings_ = s ? s->string_table() : nullptr;
+    strings_ = elf_file()->dynamic_string_table();
     return strings_;
 }
 

@@ -110,6 +110,15 @@ ELF_DYNAMIC_DB* ELF_FILE::dynamic_db() {
     return dynamic_db_.get();
 }
 
+ELF_STRING_TABLE* ELF_FILE::dynamic_string_table() {
+    ELF_SECTION_TABLE* sections = section_table();
+    ELF_SECTION* s = nullptr;
+    if (dynamic_db_ && dynamic_db_->role(DYN_ROLE_STRINGS))
+        s = sections->elf_section_at(dynamic_db_->role(DYN_ROLE_STRINGS));
+    if (!s) s = static_cast<ELF_SECTION*>(sections->find_by_name(".dynstr"));
+    return s ? s->string_table() : nullptr;
+}
+
 OF_SYMBOL_TABLE* ELF_FILE::symbol_table() {
     ELF_SECTION_TABLE* sections = section_table();
     ELF_SECTION* s = symtab_index_ != 0 ? sections->elf_section_at(symtab_index_) : nullptr;

@@ -60,6 +60,8 @@ public:
     ELF_DYNAMIC_DB* dynamic_db();
     // The database if it has been made, without making it.
     const ELF_DYNAMIC_DB* existing_dynamic_db() const { return dynamic_db_.get(); }
+    // The dynamic string table: the database's when it has been made, else the section ".dynstr".
+    ELF_STRING_TABLE* dynamic_string_table();
 
     const ELF_HEADER& header() const { return header_; }
     // Whether the file carries symbol version information (executables and shared objects).

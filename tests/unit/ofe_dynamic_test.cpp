@@ -22,54 +22,16 @@
 #include "ofe/of_symbol.h"
 #include "util/pfile.h"
 
+#include "elf_object.h"
+
 using namespace OFE;
+using namespace elf_test;
 
 namespace {
 
-// Every report the library makes while a test runs, in order.
-std::vector<std::pair<uint32_t, std::string>> reports;
-void record(OBJECT_FILE* object, uint32_t code, const char* message) {
-    reports.emplace_back(code, message);
-    object->clear_error();
-}
 
 // The ELF file a fixture description yields, written out and opened from there as "test.so".
-class elf_object {
-public:
-    explicit elf_object(std::string_view description, fixture::options opts = {}) {
-        static int serial = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("nmkite-dyn-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-                    .string();
-        size_ = fixture::build_to(path_, description, opts).size();
-        reports.clear();
-        handle_ = pfopen(path_.c_str(), "rb");
-        object_.reset(OBJECT_FILE::open(handle_, 0, "test.so", record));
-    }
-    ~elf_object() {
-        object_.reset();
-        pfclose(handle_);
-        std::filesystem::remove(path_);
-    }
-    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
-    bool opened() const { return object_ != nullptr && object_->format() == OF_FORMAT_ELF; }
-    size_t file_size() const { return size_; }
-    ELF_DYNAMIC_TABLE* dynamic() const {
-        auto* s = static_cast<ELF_SECTION*>((*this)->section_table()->find_by_name(".dynamic"));
-        return s ? s->dynamic_table() : nullptr;
-    }
-    // The dynamic symbol table through the database; its count is what the dynamic listing shows.
-    OF_SYMBOL_TABLE* dynamic_symbols() const {
-        ELF_DYNAMIC_DB* db = (*this)->dynamic_db();
-        return db ? db->dynamic_symbol_table() : nullptr;
-    }
 
-private:
-    std::string path_;
-    size_t size_ = 0;
-    PFILE* handle_ = nullptr;
-    std::unique_ptr<OBJECT_FILE> object_;
-};
 
 std::pair<uint32_t, std::string> report(uint32_t code, std::string text) { return {code, std::move(text)}; }
 
@@ -206,7 +168,7 @@ TEST(ElfDynamicTable, DumpShowsEachValueAsItsTagUsesIt) {
     std::snprintf(addresses, sizeof addresses,
                   "    5  DT_HASH       0x%08x\n    6  DT_STRTAB     0x%08x\n    7  DT_SYMTAB     0x%08x\n", hash,
                   strtab, symtab);
-    EXPECT_EQ(dump(t), std::string("\n Dynamic Information in \"test.so\"\n\n"
+    EXPECT_EQ(dump(t), std::string("\n Dynamic Information in \"test.o\"\n\n"
                                    "    id tag           value\n"
                                    "    -- ---           -----\n"
                                    "    0  DT_NEEDED     libc.so\n"
@@ -330,7 +292,7 @@ TEST(ElfGnuHashCount, IndexesPastTheBytesPresentAreReportedAndBounded) {
     ASSERT_NE(bucket.dynamic_symbols(), nullptr);
     EXPECT_EQ(bucket.dynamic_symbols()->count(), 2u);
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].second.find("GNU hash table of \"test.so\" at offset 0x"), 0u) << reports[0].second;
+    EXPECT_EQ(reports[0].second.find("GNU hash table of \"test.o\" at offset 0x"), 0u) << reports[0].second;
     EXPECT_NE(reports[0].second.find(": bucket 0 starts at symbol 4294967280, past the end of the file"),
               std::string::npos)
         << reports[0].second;

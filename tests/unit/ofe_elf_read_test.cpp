@@ -22,22 +22,14 @@
 #include "ofe/of_symbol.h"
 #include "util/pfile.h"
 
+#include "elf_object.h"
+
 using namespace OFE;
+using namespace elf_test;
 
 namespace {
 
-// Every report the library makes while a test runs, in order; each is cleared once recorded.
-std::vector<std::pair<uint32_t, std::string>> reports;
-void record(OBJECT_FILE* object, uint32_t code, const char* message) {
-    reports.emplace_back(code, message);
-    object->clear_error();
-}
 
-template <class T>
-T* found(T* p, const char* what) {
-    if (!p) throw std::runtime_error(std::string("not found: ") + what);
-    return p;
-}
 
 // The index of what a search found; ~0 for nothing.
 template <class T>
@@ -46,38 +38,7 @@ uint32_t at(const T* p) {
 }
 
 // The object a fixture description yields, written to a file and opened from there.
-class elf_object {
-public:
-    explicit elf_object(std::string_view description, fixture::options opts = {}, bool with_handler = true) {
-        static int serial = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("nmkite-elf-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".o"))
-                    .string();
-        bytes_ = fixture::build_to(path_, description, opts);
-        reports.clear();
-        handle_ = pfopen(path_.c_str(), "rb");
-        object_.reset(OBJECT_FILE::open(handle_, 0, "test.o", with_handler ? record : nullptr));
-    }
-    ~elf_object() {
-        object_.reset();
-        pfclose(handle_);
-        std::filesystem::remove(path_);
-    }
-    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
-    bool opened() const { return object_ != nullptr && object_->format() == OF_FORMAT_ELF; }
-    size_t file_size() const { return bytes_.size(); }
-    // The section or symbol of that name; a missing one fails the test (by an exception, not a crash).
-    ELF_SECTION* section(const char* name) const {
-        return found(static_cast<ELF_SECTION*>((*this)->section_table()->find_by_name(name)), name);
-    }
-    const OF_SYMBOL* symbol(const char* name) const { return found((*this)->symbol_table()->find_by_name(name), name); }
 
-private:
-    std::string path_;
-    std::vector<unsigned char> bytes_;
-    PFILE* handle_ = nullptr;
-    std::unique_ptr<OBJECT_FILE> object_;
-};
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -17,51 +17,18 @@
 #include "ofe/elf/elf_symalias.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_symmeta.h"
+#include "elf_object.h"
 #include "unit_support.h"
 #include "util/data_map.h"
 #include "util/pfile.h"
 
 using namespace OFE;
+using namespace elf_test;
 
 namespace {
 
-std::vector<std::pair<uint32_t, std::string>> reports;
-void record(OBJECT_FILE* object, uint32_t code, const char* message) {
-    reports.emplace_back(code, message);
-    object->clear_error();
-}
 
-class elf_object {
-public:
-    explicit elf_object(std::string_view description) {
-        static int serial = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("nmkite-symalias-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-                    .string();
-        fixture::build_to(path_, description);
-        reports.clear();
-        handle_ = pfopen(path_.c_str(), "rb");
-        object_.reset(OBJECT_FILE::open(handle_, 0, "a.o", record));
-        if (!object_ || object_->format() != OF_FORMAT_ELF) throw std::runtime_error("not ELF");
-    }
-    ~elf_object() {
-        object_.reset();
-        pfclose(handle_);
-        std::filesystem::remove(path_);
-    }
-    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
-    ELF_SECTION* section(const char* name) const {
-        auto* s = static_cast<ELF_SECTION*>(object_->section_table()->find_by_name(name));
-        if (!s) throw std::runtime_error(std::string("no section ") + name);
-        return s;
-    }
-    OF_SYMBOL* symbol(uint32_t i) const { return object_->symbol_table()->symbol_at(i); }
 
-private:
-    std::string path_;
-    PFILE* handle_ = nullptr;
-    std::unique_ptr<OBJECT_FILE> object_;
-};
 
 using PAIRS = std::vector<ELF_SYMALIAS_TABLE::PAIR>;
 
@@ -95,11 +62,11 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
     EXPECT_EQ(diag.take(), "");
     EXPECT_EQ(f.section(".update")->symalias_table()->pairs(), (PAIRS{{1, 2}}));
     EXPECT_EQ(diag.take(),
-              "remark: The file \"a.o\" uses a symbol alias table format version which may contain optional data "
+              "remark: The file \"test.o\" uses a symbol alias table format version which may contain optional data "
               "this tool cannot interpret. Some symbol aliases may be ignored. Updating your linker to the latest "
               "version should resolve this issue. \n");
     const std::string newer =
-        "warning: The file \"a.o\" uses a new symbol alias table format version which is not supported by this "
+        "warning: The file \"test.o\" uses a new symbol alias table format version which is not supported by this "
         "tool version. All symbol aliases will be ignored. Updating your linker to the latest version should "
         "resolve this issue. \n";
     EXPECT_TRUE(f.section(".major")->symalias_table()->pairs().empty());
@@ -108,17 +75,17 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
     EXPECT_EQ(diag.take(), newer);
     EXPECT_TRUE(f.section(".old")->symalias_table()->pairs().empty());
     EXPECT_EQ(diag.take(),
-              "warning: The file \"a.o\" uses a symbol alias table format version which is no longer supported. "
+              "warning: The file \"test.o\" uses a symbol alias table format version which is no longer supported. "
               "All symbol aliases will be ignored. Updating your assembler to the latest version should resolve "
               "this issue. \n");
     EXPECT_TRUE(f.section(".short")->symalias_table()->pairs().empty());
     EXPECT_EQ(diag.take(),
-              "warning: The file \"a.o\" does not specify a valid extended symbol alias table format. All symbol "
+              "warning: The file \"test.o\" does not specify a valid extended symbol alias table format. All symbol "
               "aliases will be ignored. Updating your tool chain to the latest version should resolve this "
               "issue. \n");
     EXPECT_TRUE(f.section(".five")->symalias_table()->pairs().empty());
     EXPECT_EQ(diag.take(),
-              "warning: The file \"a.o\" does not specify a valid symbol alias table format. All symbol aliases "
+              "warning: The file \"test.o\" does not specify a valid symbol alias table format. All symbol aliases "
               "will be ignored. Updating your tool chain to the latest version should resolve this issue. \n");
     ELF_SYMALIAS_TABLE* count = f.section(".count")->symalias_table();
     EXPECT_TRUE(count->pairs().empty()) << "five pairs claimed, one present";
@@ -126,7 +93,7 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
     EXPECT_EQ(diag.take(), "");
     EXPECT_TRUE(f.section(".vendor")->symalias_table()->pairs().empty());
     EXPECT_EQ(diag.take(),
-              "warning: The file \"a.o\" has been processed by a non-QX vendor, and its symbol aliases may be "
+              "warning: The file \"test.o\" has been processed by a non-QX vendor, and its symbol aliases may be "
               "invalid. All symbol aliases will be ignored.\n");
     EXPECT_EQ(f.section(".other")->symalias_table(), nullptr) << "identified by its type";
     EXPECT_TRUE(reports.empty());
@@ -183,10 +150,10 @@ TEST(ElfSymbolMetadata, KindsUpToTheFirstBadEntry) {
     // "b" and "a" on 1; B on 3; C on 2; kind 9, which ends the reading; A on 3, never read.
     elf_object f(with_metadata("01" "010001" "02b42402" "030003" "0474787400" "02" "056200" "01" "056100" "01"
                                "060003" "070002" "090003" "010003"));
-    const OF_SYMBOL* s1 = f.symbol(1);
-    const OF_SYMBOL* s2 = f.symbol(2);
-    const OF_SYMBOL* s3 = f.symbol(3);
-    EXPECT_FALSE(f.symbol(0)->has_metadata());
+    const OF_SYMBOL* s1 = f.symbol_at(1);
+    const OF_SYMBOL* s2 = f.symbol_at(2);
+    const OF_SYMBOL* s3 = f.symbol_at(3);
+    EXPECT_FALSE(f.symbol_at(0)->has_metadata());
     EXPECT_TRUE(s1->metadata_mark_a());
     EXPECT_FALSE(s1->has_metadata_location());
     EXPECT_EQ(s1->metadata_strings(), (std::set<std::string>{"a", "b"}));
@@ -205,22 +172,22 @@ TEST(ElfSymbolMetadata, KindsUpToTheFirstBadEntry) {
 
     // The records stay with the table: a dropped symbol comes back with its metadata.
     f->symbol_table()->drop_symbol(2);
-    EXPECT_STREQ(f.symbol(2)->metadata_text(), "txt");
+    EXPECT_STREQ(f.symbol_at(2)->metadata_text(), "txt");
 
     elf_object bare(with_metadata("01"));
-    EXPECT_FALSE(bare.symbol(1)->has_metadata());
+    EXPECT_FALSE(bare.symbol_at(1)->has_metadata());
     EXPECT_TRUE(reports.empty());
     elf_object wrong(with_metadata("02010001"));
-    EXPECT_FALSE(wrong.symbol(1)->has_metadata());
+    EXPECT_FALSE(wrong.symbol_at(1)->has_metadata());
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].second, "Invalid format specified for symbol metadata section (.symtab_meta)");
 }
 
 TEST(ElfSymbolMetadata, AccessorsAndMerge) {
     elf_object f(with_metadata("01"));
-    OF_SYMBOL* a = f.symbol(1);
-    OF_SYMBOL* b = f.symbol(2);
-    OF_SYMBOL* c = f.symbol(3);
+    OF_SYMBOL* a = f.symbol_at(1);
+    OF_SYMBOL* b = f.symbol_at(2);
+    OF_SYMBOL* c = f.symbol_at(3);
     EXPECT_TRUE(a->metadata_strings().empty());
     EXPECT_STREQ(a->metadata_text(), "");
     a->set_metadata_mark_a(true);
@@ -272,8 +239,8 @@ TEST(ElfSymbolMetadata, WrittenRecordsReadBack) {
     EXPECT_EQ(hex, "01" "02b42402" "05780002" "05790002" "070102" "047400ac02");
 
     elf_object f(with_metadata(hex));
-    EXPECT_EQ(f.symbol(2)->metadata_location(), 0x1234u);
-    EXPECT_EQ(f.symbol(2)->metadata_strings(), (std::set<std::string>{"x", "y"}));
-    EXPECT_TRUE(f.symbol(2)->metadata_mark_c());
+    EXPECT_EQ(f.symbol_at(2)->metadata_location(), 0x1234u);
+    EXPECT_EQ(f.symbol_at(2)->metadata_strings(), (std::set<std::string>{"x", "y"}));
+    EXPECT_TRUE(f.symbol_at(2)->metadata_mark_c());
     EXPECT_TRUE(reports.empty());
 }

@@ -19,62 +19,19 @@
 #include "ofe/elf/elf_section.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_version.h"
+#include "elf_object.h"
 #include "unit_support.h"
 #include "util/data_map.h"
 #include "util/pfile.h"
 
 using namespace OFE;
+using namespace elf_test;
 
 namespace {
 
-std::vector<std::pair<uint32_t, std::string>> reports;
-void record(OBJECT_FILE* object, uint32_t code, const char* message) {
-    reports.emplace_back(code, message);
-    object->clear_error();
-}
 
 // An ELF object opened from a file: built from a fixture description, or an existing file.
-class elf_object {
-public:
-    explicit elf_object(std::string_view description) {
-        static int serial = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("nmkite-version-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
-                    .string();
-        fixture::build_to(path_, description);
-        remove_ = true;
-        open();
-    }
-    struct existing {
-        std::filesystem::path path;
-    };
-    explicit elf_object(const existing& file) : path_(file.path.string()) { open(); }
-    ~elf_object() {
-        object_.reset();
-        if (handle_) pfclose(handle_);
-        if (remove_) std::filesystem::remove(path_);
-    }
-    ELF_FILE* operator->() const { return static_cast<ELF_FILE*>(object_.get()); }
-    ELF_FILE* get() const { return static_cast<ELF_FILE*>(object_.get()); }
-    ELF_SECTION* section(const char* name) const {
-        auto* s = static_cast<ELF_SECTION*>(object_->section_table()->find_by_name(name));
-        if (!s) throw std::runtime_error(std::string("no section ") + name);
-        return s;
-    }
 
-private:
-    void open() {
-        reports.clear();
-        handle_ = pfopen(path_.c_str(), "rb");
-        if (!handle_) throw std::runtime_error("cannot open " + path_);
-        object_.reset(OBJECT_FILE::open(handle_, 0, "v.so", record));
-        if (!object_ || object_->format() != OF_FORMAT_ELF) throw std::runtime_error("not ELF: " + path_);
-    }
-    std::string path_;
-    bool remove_ = false;
-    PFILE* handle_ = nullptr;
-    std::unique_ptr<OBJECT_FILE> object_;
-};
 
 template <class T>
 std::string dump_of(T* table) {
@@ -230,7 +187,7 @@ TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
 TEST(ElfVersions, Dumps) {
     elf_object f(definitions);
     EXPECT_EQ(dump_of(f.section(".gnu.version_d")->verdef_table()),
-              "\n Version Definition Records in \"v.so\"\n\n"
+              "\n Version Definition Records in \"test.o\"\n\n"
               "    <0>\n"
               "        Version:    VER_DEF_CURRENT Index:         1\n"
               "        Hash Value: 49911279        # Aux Entries: 1\n"
@@ -251,7 +208,7 @@ section .gnu.version_r type=0x6ffffffe link=.dynstr halves=2,1 words=1,16,0 word
 section .empty type=0x6ffffffd
 )");
     EXPECT_EQ(dump_of(g.section(".gnu.version_r")->verneed_table()),
-              "\n Version Needed Records in \"v.so\"\n\n"
+              "\n Version Needed Records in \"test.o\"\n\n"
               "    <0>\n"
               "        Version:       VER_DEF_0x0002 File: libc.so.6\n"
               "        # Aux Entries: 1\n"
