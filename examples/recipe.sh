@@ -9,3 +9,5 @@ clang --target=powerpc-linux-gnu -O1 -fcommon -c hello.c -o hello-ppc-be.o
 rm -f libsample.a
 ar rcs libsample.a hello-i386.o util-i386.o
 rm -f util-i386.o
+# The Kite QXCOFF sample is written by the test fixture builder from its description:
+#   build/release/tests/fixture/mkfixture kite-sample.desc kite-sample.qx
