@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "DIAG/diag.h"
 #include "ofe/of_state_machine.h"
@@ -21,6 +24,14 @@ class OF_SECTION_TABLE;
 class OF_SYMBOL_TABLE;
 class OFBA_ATTR;
 class OFBA_VENDOR_SCN;
+class OF_TEXT_TABLE;
+class OF_XML_WRITER;
+
+// A category of the information dump: its name and what it covers.
+struct OF_DUMP_CATEGORY {
+    const char* name;
+    const char* description;
+};
 
 // Where an object lies. Passed by value and copied into the object.
 struct OF_FILE_INFO {
@@ -81,6 +92,8 @@ public:
     virtual uint32_t file_type() const = 0;
     virtual uint32_t time_stamp() const { return 0; }
     virtual OF_TARGET target() const { return info_.target; }
+    // The name of the target's machine; "unknown machine" for a target without one.
+    virtual const char* machine_name() const;
     virtual bool has_entry_point() const { return entry_point() != 0; }
     virtual uint32_t entry_point() const = 0;
     virtual uint32_t endian() const { return info_.endian; }
@@ -126,8 +139,38 @@ public:
     // "major.minor.patch", or "" without a producer version.
     virtual std::string producer_version();
 
+    // ---- The "Object File Information" dump and the XML description ----
+    // The categories in the order the dump prints them: "header", "optheader", "sections", "rawdata",
+    // "relocs", "lnnos", "symbols", "strings", "symhash", "dynamic", "symver", "groups", "battrs",
+    // "segments".
+    static std::span<const OF_DUMP_CATEGORY> dump_categories();
+    // Whether a category is selected; every one but "rawdata" is until changed.
+    bool dump_category_selected(const char* name);
+    // Selects or drops a category; false for a name that is not a category.
+    bool select_dump_category(const char* name, bool on);
+    // The segment table prints one block per segment instead of one compact table.
+    bool detailed_dump() const { return detailed_dump_; }
+    void set_detailed_dump(bool on) { detailed_dump_ = on; }
+    // Prints the selected categories of the dump to `out`.
+    void dump(FILE* out);
+    // Dumps to a file opened for writing; -1, with code 2 and an empty message, when it cannot be opened.
+    int dump_to_path(const char* path);
+    // Fills the header table: the format's rows, then the rows every file has.
+    virtual void dump_header_rows(OF_TEXT_TABLE& rows);
+    // Writes the XML description of the file.
+    virtual void write_xml(OF_XML_WRITER& xml) = 0;
+    void write_xml_to_handle(FILE* out);
+    // -1, with code 2 and an empty message, when the path cannot be opened.
+    int write_xml_to_path(const char* path);
+
 protected:
     explicit OBJECT_FILE(const OF_FILE_INFO& info);
+    // The rows of the header table that come before the common ones.
+    virtual void add_format_header_rows(OF_TEXT_TABLE&) {}
+    // Dumps everything after the header table, by the selected categories.
+    virtual void dump_contents(FILE* out);
+    // The common XML elements of every format: the file's identity and its build attributes.
+    void write_common_xml(OF_XML_WRITER& xml);
     // Replaces the copy of the file info (reading does so first); the name is copied.
     void set_info(const OF_FILE_INFO& info);
     OF_FILE_INFO& mutable_info() { return info_; }
@@ -141,6 +184,8 @@ private:
     std::unique_ptr<OF_MACHINE_DB> machine_db_;
     uint32_t serial_ = 0;
     int64_t bytes_present_ = -1;
+    std::vector<uint8_t> dump_selection_;  // one flag per category; empty until the first dump
+    bool detailed_dump_ = false;
 };
 
 }  // namespace OFE

@@ -23,6 +23,8 @@ class DATA_MAP;
 
 namespace OFE {
 
+class OF_XML_WRITER;
+
 class OBJECT_FILE;
 class OF_MACHINE_DB;
 class OF_SECTION;
@@ -232,6 +234,8 @@ public:
 
     // Prints the table (nothing when it holds no subsection).
     virtual void dump(FILE* out);
+    // Writes the table as a "build_attributes" element: vendors, their lists and attributes.
+    virtual void write_xml(OF_XML_WRITER& xml);
     // Encodes the table into `out` from its cursor on.
     void encode(DATA_MAP& out) const;
 

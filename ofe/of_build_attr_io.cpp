@@ -10,6 +10,7 @@
 #include "ofe/of_build_attr.h"
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
+#include "ofe/of_text_table.h"
 #include "util/data_map.h"
 
 namespace OFE {
@@ -20,15 +21,9 @@ using ROWS = std::vector<std::pair<std::string, std::string>>;
 
 // A two-column table under the list headings: the first column padded to its widest entry, two blanks.
 void print_rows(FILE* out, const ROWS& rows) {
-    size_t width = 0;
-    for (const auto& row : rows) width = std::max(width, row.first.size());
-    for (const auto& row : rows) {
-        if (row.second.empty())
-            std::fprintf(out, "                %s\n", row.first.c_str());
-        else
-            std::fprintf(out, "                %-*s  %s\n", static_cast<int>(width), row.first.c_str(),
-                         row.second.c_str());
-    }
+    OF_TEXT_TABLE table(16, 2);
+    for (const auto& row : rows) table.add_row({row.first, row.second});
+    table.print(out);
 }
 
 std::string number_text(uint32_t value) {

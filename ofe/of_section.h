@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +12,9 @@
 
 namespace OFE {
 
+class OF_RELOC_TABLE;
 class OF_SECTION_TABLE;
+class OF_TEXT_TABLE;
 
 class OF_SECTION : public OF_STATE_MACHINE {
 public:
@@ -42,10 +45,21 @@ public:
     // Size in address units.
     virtual uint32_t size() const = 0;
     virtual uint32_t raw_data_offset() const = 0;
-    uint32_t section_id() const;
+    // The number the format gives the section (its index unless the format numbers from 1).
+    virtual uint32_t section_id() const;
 
     uint32_t index() const { return index_; }
     OF_SECTION_TABLE* table() const { return table_; }
+    // The relocation tables that apply to this section (none in the base).
+    virtual uint32_t reloc_table_count() { return 0; }
+    virtual OF_RELOC_TABLE* reloc_table_at(uint32_t) { return nullptr; }
+    // The sum of the counts of the section's relocation tables.
+    uint32_t reloc_count();
+    // The section's own dump: the format's rows, then load and run address, size, alignment, whether it
+    // is loaded, its address unit, file offset and relocation count.
+    void dump(FILE* out);
+    // Adds the format's rows to the section's dump.
+    virtual void add_dump_rows(OF_TEXT_TABLE&) {}
     // The section's bytes, read on first use. Reports that they are uninitialised when they are.
     DATA_MAP& raw_data();
     // The same map without the warning, for the library's own reads.
@@ -84,6 +98,11 @@ public:
     uint32_t section_id(uint32_t index) const { return index < ids_.size() ? ids_[index] : index; }
     // Destroys every section; count 0 (requires "open").
     virtual void clear();
+    // The dumps of the file's "sections", "rawdata" and "relocs" categories, as selected.
+    void dump(FILE* out);
+    // One row per section: id, name, page (when any section has one), addresses, size, alignment and
+    // whether it is allocated.
+    void dump_summary(FILE* out);
     OBJECT_FILE* file() const { return owner(); }
 
 protected:

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "ofe/of_text_table.h"
+#include "ofe/of_xml_writer.h"
 #include "util/data_map.h"
 
 namespace OFE {
@@ -58,25 +60,35 @@ void OF_STRING_TABLE_MANAGER::dump(FILE* out) {
     std::fprintf(out, "\n String Table");
     if (*table_name()) std::fprintf(out, " \"%s\"", table_name());
     std::fprintf(out, "\n\n");
-    // Rows of two columns: the offset column is as wide as its widest entry.
-    std::vector<std::pair<std::string, std::string>> rows = {{"offset", "string"}, {"------", "------"}};
+    OF_TEXT_TABLE rows(4, 2);
+    rows.add_headings({"offset", "string"});
     for (uint64_t at = first_string_offset(); at < end;) {
         data_->set_cursor(at);
         const std::string s = data_->read_string();
         const uint64_t next = data_->cursor();
-        std::string offset = std::to_string(at);
+        // Long strings go on in pieces of 60 characters, one row each.
         const size_t pieces = s.empty() ? 1 : (s.size() + 59) / 60;
         for (size_t p = 0; p < pieces; ++p) {
             std::string text = (p == 0 ? "\"" : " ") + s.substr(p * 60, 60);
             if (p + 1 == pieces) text += "\"";
-            rows.emplace_back(p == 0 ? offset : "", text);
+            rows.add_row({p == 0 ? std::to_string(at) : "", text});
         }
         at = next;
     }
-    size_t width = 0;
-    for (const auto& r : rows) width = std::max(width, r.first.size());
-    for (const auto& r : rows)
-        std::fprintf(out, "    %-*s  %s\n", static_cast<int>(width), r.first.c_str(), r.second.c_str());
+    rows.print(out);
+}
+
+void OF_STRING_TABLE_MANAGER::write_xml(OF_XML_WRITER& xml) {
+    const uint64_t end = data_->size();
+    xml.open("string_table").attribute("name", table_name());
+    for (uint64_t at = first_string_offset(); at < end;) {
+        data_->set_cursor(at);
+        const std::string s = data_->read_string();
+        xml.open("string").attribute("offset", static_cast<uint32_t>(at)).attribute("text", s);
+        xml.close();
+        at = data_->cursor();
+    }
+    xml.close();
 }
 
 }  // namespace OFE

@@ -13,6 +13,8 @@ class DATA_MAP;
 
 namespace OFE {
 
+class OF_XML_WRITER;
+
 class OF_STRING_TABLE_MANAGER {
 public:
     // `data` holds the table's bytes and stays its owner's (for ELF: the section's raw data).
@@ -37,6 +39,8 @@ public:
     virtual uint32_t first_string_offset() const { return 0; }
     // Prints the table as offset and string rows; nothing for an empty table.
     void dump(FILE* out);
+    // A "string_table" element with one "string" element per string and its offset.
+    void write_xml(OF_XML_WRITER& xml);
 
     DATA_MAP* data() const { return data_; }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ namespace OFE {
 class OF_SECTION;
 class OF_SECTION_TABLE;
 class OF_SYMBOL_TABLE;
+class OF_TEXT_TABLE;
 
 enum OF_SYMBOL_KIND : uint32_t {
     OF_SYM_KIND_UNKNOWN = 0,
@@ -99,6 +101,11 @@ public:
     OF_SYMBOL* alias_ring_last();
     // Links to the next alias; linking a symbol to itself is a broken assumption of the caller.
     void set_alias_link(OF_SYMBOL* symbol);
+    // The symbol's own dump: the format's rows, then value, kind, binding and type.
+    void dump(FILE* out) const;
+    // Adds the format's rows to the symbol's dump.
+    virtual void add_dump_rows(OF_TEXT_TABLE&) const {}
+
     bool mark0() const { return (marks_ & 1) != 0; }
     bool mark1() const { return (marks_ & 2) != 0; }
     bool mark2() const { return (marks_ & 4) != 0; }
@@ -138,6 +145,8 @@ public:
     bool marked_for_removal(uint32_t index) const;
     virtual OF_SECTION_TABLE* section_table() const = 0;
     OBJECT_FILE* file() const { return owner(); }
+    // A summary table of every symbol, then each symbol's own dump.
+    void dump(FILE* out);
 
 protected:
     // Builds the symbol at `index` from the file and stores it.

@@ -120,10 +120,37 @@ inline constexpr uint32_t STYP_IS_GROUP = 0x080000;
 inline constexpr uint32_t STYP_IN_GROUP = 0x100000;
 inline constexpr uint32_t STYP_KIND_MASK = 0x0000FF;  // the low flag bits that make_code and friends replace
 
-// ---- Relocation and line-number entries (only their sizes matter here) ----
+// ---- Relocation entry (10 bytes in version "0", 12 in versions "1" and "2") ----
+
+namespace RELOC {
+inline constexpr uint32_t r_vaddr = 0;      // u32
+inline constexpr uint32_t r_operand = 4;    // version "0": s16 r_symndx and u16 r_disp, or one u32 operand;
+                                            // versions "1", "2": u32 r_symndx. Field templates: three bytes
+inline constexpr uint32_t r_disp_v0 = 6;    // u16
+inline constexpr uint32_t r_type_v0 = 8;    // u16
+inline constexpr uint32_t r_disp_v1 = 8;    // u16
+inline constexpr uint32_t r_type_v1 = 10;   // u16
+}  // namespace RELOC
 
 inline constexpr uint32_t RELOC_SIZE_V0 = 10;
 inline constexpr uint32_t RELOC_SIZE_V1 = 12;
+
+// Template flags that decide how an entry's middle bytes are laid out and dumped.
+inline constexpr uint32_t TEMPLATE_HAS_SYMBOL = 0x4;
+inline constexpr uint32_t TEMPLATE_PUSH = 0x10;
+inline constexpr uint32_t TEMPLATE_SIZED = 0x80;
+inline constexpr uint32_t TEMPLATE_FIELD = 0x100;
+inline constexpr uint32_t TEMPLATE_UNSIZED = 0x200;
+inline constexpr uint32_t TEMPLATE_PUSH_PC = 0x400;
+inline constexpr uint32_t TEMPLATE_DISPLACEMENT = 0x800;
+
+// ---- Line-number entry (6 bytes) ----
+
+namespace LINENO {
+inline constexpr uint32_t l_addr = 0;  // u32: an address, or (l_lnno 0) the function's symbol index
+inline constexpr uint32_t l_lnno = 4;  // u16: line relative to the function's ".bf" line; 0 opens a function
+}  // namespace LINENO
+
 inline constexpr uint32_t LINENO_SIZE = 6;
 
 // ---- Symbol entry and auxiliary entry (18 bytes each) ----

@@ -119,6 +119,15 @@ public:
 
     DATA_MAP& symbol_data() { return symbol_data_; }
     DATA_MAP& string_data() { return string_data_; }
+    // The description "qx_coff": file header, optional header, sections, symbols and string table.
+    void write_xml(OF_XML_WRITER& xml) override;
+
+protected:
+    // Table offsets, f_flags and its stripped-information bits, the target's rows, the control byte
+    // order and, with the "optheader" category, the optional header.
+    void add_format_header_rows(OF_TEXT_TABLE& rows) override;
+    // Sections, line-number tables, symbols, strings and build attributes, by the selected categories.
+    void dump_contents(FILE* out) override;
 
 private:
     // Finds and maps the string table by the location rules; reports a length that overruns the object.

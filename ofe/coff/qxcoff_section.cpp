@@ -6,6 +6,7 @@
 
 #include "ofe/coff/qxcoff_defs.h"
 #include "ofe/coff/qxcoff_file.h"
+#include "ofe/coff/qxcoff_reloc.h"
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/of_build_attr.h"
@@ -37,6 +38,22 @@ QXCOFF_FILE* QXCOFF_SECTION::qxcoff_file() const { return static_cast<QXCOFF_FIL
 
 bool QXCOFF_SECTION::is_build_attribute_section() const {
     return name() && std::strcmp(name(), "$build.attributes") == 0;
+}
+
+QXCOFF_RELOC_TABLE* QXCOFF_SECTION::reloc_table() {
+    if (!reloc_table_) reloc_table_ = std::make_unique<QXCOFF_RELOC_TABLE>(this);
+    return reloc_table_.get();
+}
+
+uint32_t QXCOFF_SECTION::reloc_table_count() { return header_.s_nreloc != 0 && reloc_table()->count() != 0 ? 1 : 0; }
+
+OF_RELOC_TABLE* QXCOFF_SECTION::reloc_table_at(uint32_t index) {
+    return index == 0 && reloc_table_count() != 0 ? reloc_table() : nullptr;
+}
+
+QXCOFF_LNNO_TABLE* QXCOFF_SECTION::lnno_table() {
+    if (!lnno_table_) lnno_table_ = std::make_unique<QXCOFF_LNNO_TABLE>(this);
+    return lnno_table_.get();
 }
 
 QXCOFF_BUILD_ATTR_TABLE* QXCOFF_SECTION::build_attribute_table() {

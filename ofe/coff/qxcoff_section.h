@@ -11,6 +11,8 @@ namespace OFE {
 
 class QXCOFF_FILE;
 class QXCOFF_BUILD_ATTR_TABLE;
+class QXCOFF_LNNO_TABLE;
+class QXCOFF_RELOC_TABLE;
 
 // One section header, field for field, in host byte order (16-bit fields of versions "0" and "1" widened).
 struct QXCOFF_SECTION_HEADER {
@@ -80,6 +82,8 @@ public:
     uint32_t size() const override;
     void set_size(uint32_t units);
     uint32_t raw_data_offset() const override { return header_.s_scnptr; }
+    // Sections are numbered from 1.
+    uint32_t section_id() const override { return index() + 1; }
     uint32_t flags() const { return header_.s_flags; }
     // Replaces every flag bit but the alignment bits 8-11; versions "0" and "1" keep 16 bits (reported).
     void set_flags(uint32_t flags);
@@ -88,6 +92,13 @@ public:
     // The relocation entries and line-number entries, mapped when the header is read.
     DATA_MAP& reloc_data() { return relocs_; }
     DATA_MAP& lnno_data() { return lnnos_; }
+    // The section's relocation table (made on first use); counted only when it holds entries.
+    QXCOFF_RELOC_TABLE* reloc_table();
+    uint32_t reloc_table_count() override;
+    OF_RELOC_TABLE* reloc_table_at(uint32_t index) override;
+    // The section's line-number table, made on first use.
+    QXCOFF_LNNO_TABLE* lnno_table();
+    void add_dump_rows(OF_TEXT_TABLE& rows) override;
     // Whether this is the build-attributes section, named "$build.attributes".
     bool is_build_attribute_section() const;
     // Its build-attribute table, made and parsed on first request; null for any other section.
@@ -102,6 +113,8 @@ private:
     DATA_MAP relocs_;
     DATA_MAP lnnos_;
     std::unique_ptr<QXCOFF_BUILD_ATTR_TABLE> build_attribute_table_;
+    std::unique_ptr<QXCOFF_RELOC_TABLE> reloc_table_;
+    std::unique_ptr<QXCOFF_LNNO_TABLE> lnno_table_;
     bool data_swapped_ = false;
 };
 

@@ -93,6 +93,8 @@ public:
     // The first auxiliary entry; null when the symbol has none.
     const QXCOFF_AUX* aux() const { return aux_.get(); }
     uint32_t aux_kind() const { return aux_ ? aux_->kind : uint32_t{QXCOFF_AUX_NONE}; }
+    // Storage class, basic and derived types, and the rows of the first auxiliary entry's kind.
+    void add_dump_rows(OF_TEXT_TABLE& rows) const override;
     const QXCOFF_SYMBOL_ENTRY& entry() const { return entry_; }
 
     // Setters: each requires the file at most "locked"; refused values are reported (code 5) and change

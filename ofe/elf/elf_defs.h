@@ -198,6 +198,15 @@ inline constexpr uint32_t st_shndx = 14;  // 16-bit
 inline constexpr uint32_t SIZE = 16;      // also the entry size when sh_entsize is 0
 }  // namespace SYM
 
+// Relocation entry: Elf32_Rel (8 bytes), Elf32_Rela (12 bytes).
+namespace REL {
+inline constexpr uint32_t r_offset = 0;  // u32
+inline constexpr uint32_t r_info = 4;    // u32: symbol index << 8 | type
+inline constexpr uint32_t r_addend = 8;  // s32, Elf32_Rela only
+inline constexpr uint32_t SIZE = 8;
+inline constexpr uint32_t SIZE_A = 12;
+}  // namespace REL
+
 // Binding (ELF32_ST_BIND).
 inline constexpr uint8_t STB_LOCAL = 0;
 inline constexpr uint8_t STB_GLOBAL = 1;

@@ -13,6 +13,7 @@
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_version.h"
 #include "ofe/machine/of_machine_db.h"
+#include "ofe/of_text_table.h"
 
 namespace OFE {
 
@@ -147,27 +148,20 @@ ELF_DYNAMIC* ELF_DYNAMIC_TABLE::entry(uint32_t index) {
 void ELF_DYNAMIC_TABLE::dump(FILE* out) {
     if (count_ == 0) return;
     std::fprintf(out, "\n Dynamic Information in \"%s\"\n\n", elf_file()->name() ? elf_file()->name() : "");
-    std::vector<std::array<std::string, 3>> rows = {{"id", "tag", "value"}, {"--", "---", "-----"}};
+    OF_TEXT_TABLE rows;
+    rows.add_headings({"id", "tag", "value"});
     for (uint32_t i = 0; i < count_; ++i) {
         ELF_DYNAMIC* e = entry(i);
         std::string value;
-        if (is_string_tag(e->tag())) {
+        if (is_string_tag(e->tag()))
             value = e->get_string();
-        } else if (e->info().d_un_use == DT_UN_PTR) {
-            char text[16];
-            std::snprintf(text, sizeof text, "0x%08x", e->get_ptr());
-            value = text;
-        } else if (e->info().d_un_use == DT_UN_VAL) {
-            value = std::to_string(e->get_val());
-        }
-        rows.push_back({std::to_string(i), e->info().name, value});
+        else if (e->info().d_un_use == DT_UN_PTR)
+            value = text_of("0x%08x", e->get_ptr());
+        else if (e->info().d_un_use == DT_UN_VAL)
+            value = text_of("%u", e->get_val());
+        rows.add_row({text_of("%u", i), e->info().name, value});
     }
-    size_t width[2] = {0, 0};
-    for (const auto& r : rows)
-        for (int c = 0; c < 2; ++c) width[c] = std::max(width[c], r[c].size());
-    for (const auto& r : rows)
-        std::fprintf(out, "    %-*s %-*s %s\n", static_cast<int>(width[0]), r[0].c_str(), static_cast<int>(width[1]),
-                     r[1].c_str(), r[2].c_str());
+    rows.print(out);
 }
 
 // ---- ELF_DYNAMIC_DB ----

@@ -42,6 +42,8 @@ public:
     // The target of e_machine; 0x10000 + e_machine when it has no target id of its own.
     OF_TARGET target() const override;
     uint32_t entry_point() const override { return header_.e_entry; }
+    // A machine without a target of its own is named by its e_machine description.
+    const char* machine_name() const override;
     // EI_DATA 1 little, 2 big, else 0.
     uint32_t endian() const override;
     // Reads the file header, the section header table and the program header table.
@@ -66,6 +68,15 @@ public:
     const ELF_HEADER& header() const { return header_; }
     // Whether the file carries symbol version information (executables and shared objects).
     bool carries_version_info() const;
+    // The description "elf_file": the file header, sections, symbol tables and string tables.
+    void write_xml(OF_XML_WRITER& xml) override;
+
+protected:
+    // "ELF Class:", the OS/ABI when it is not 0, e_flags and the names of its bits.
+    void add_format_header_rows(OF_TEXT_TABLE& rows) override;
+    // Sections, then every symbol table, string table, hash table, dynamic table and version table,
+    // the build attributes and the program segment table, by the selected categories.
+    void dump_contents(FILE* out) override;
 
 private:
     ELF_HEADER header_;

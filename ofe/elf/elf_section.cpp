@@ -7,6 +7,7 @@
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_reloc.h"
 #include "ofe/elf/elf_segment.h"
 #include "ofe/elf/elf_symalias.h"
 #include "ofe/elf/elf_symbol.h"
@@ -231,8 +232,23 @@ ELF_SECTION_TABLE::~ELF_SECTION_TABLE() = default;
 
 ELF_FILE* ELF_SECTION_TABLE::elf_file() const { return static_cast<ELF_FILE*>(file()); }
 
+const std::vector<uint32_t>& ELF_SECTION_TABLE::relocation_sections_of(uint32_t index) {
+    if (!relocation_sections_found_) {
+        relocation_sections_found_ = true;
+        for (uint32_t i = 0; i < count(); ++i) {
+            const ELF_SECTION_HEADER& h = elf_section_at(i)->header();
+            if (h.sh_type == ELF::SHT_REL || h.sh_type == ELF::SHT_RELA) relocation_sections_[h.sh_info].push_back(i);
+        }
+    }
+    static const std::vector<uint32_t> none;
+    const auto it = relocation_sections_.find(index);
+    return it == relocation_sections_.end() ? none : it->second;
+}
+
 int ELF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t entry_size, uint32_t count) {
     reset_sections(0);
+    relocation_sections_.clear();
+    relocation_sections_found_ = false;
     attributes_looked_up_ = false;
     if (count == 0) return 0;
     // Only as many headers as the object's bytes hold: a count from the file never sizes the work.
@@ -326,11 +342,11 @@ namespace {
 // The extended attribute sections: role 0 holds flags (every target), role 1 pages (Rill and Knot).
 constexpr uint32_t role_types[2] = {ELF::SHT_QX_SH_FLAGS, ELF::SHT_QX_SH_PAGE};
 
+}  // namespace
+
 bool role_supported(OF_TARGET target, uint32_t role) {
     return role == 0 || target == OF_TARGET_RILL || target == OF_TARGET_KNOT;
 }
-
-}  // namespace
 
 uint32_t ELF_SECTION_TABLE::extended_value(uint32_t kind, uint32_t section_index) {
     if (!extended_read_) {

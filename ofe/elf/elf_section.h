@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "ofe/of_section.h"
 #include "ofe/of_string_table.h"
+#include "ofe/of_types.h"
 
 namespace OFE {
 
@@ -19,6 +21,7 @@ class ELF_BUILD_ATTR_TABLE;
 class ELF_SYMALIAS_TABLE;
 class ELF_VERDEF_TABLE;
 class ELF_VERNEED_TABLE;
+class ELF_RELOC_TABLE;
 
 // One section header, field for field, in host byte order.
 struct ELF_SECTION_HEADER {
@@ -47,6 +50,9 @@ public:
 private:
     ELF_SECTION* section_;
 };
+
+// Whether a target uses the extended attribute section of a role: 0 flags (every target), 1 pages.
+bool role_supported(OF_TARGET target, uint32_t role);
 
 class ELF_SECTION : public OF_SECTION {
 public:
@@ -94,6 +100,17 @@ public:
     // The symbol alias table this section holds, read when first asked for; null unless this is the
     // symbol alias section.
     ELF_SYMALIAS_TABLE* symalias_table();
+    // The relocation table this section holds; null unless its type is SHT_REL or SHT_RELA. It applies
+    // to the section that sh_info names.
+    ELF_RELOC_TABLE* relocation_table();
+    // The relocation tables of the SHT_REL and SHT_RELA sections that apply to this section.
+    uint32_t reloc_table_count() override;
+    OF_RELOC_TABLE* reloc_table_at(uint32_t index) override;
+    // The type's name: the target's own, else the generic one for this file.
+    const char* type_name() const;
+    // One sh_flags bit's name: the target's own, else the generic one.
+    const char* flag_name(uint32_t bit) const;
+    void add_dump_rows(OF_TEXT_TABLE& rows) override;
     // Takes the address unit from the standard templates or the target.
     void compute_address_unit();
     // How many entries of `entry_size` bytes (each needing `min_entry` of them) the object holds of the
@@ -114,6 +131,7 @@ private:
     std::unique_ptr<ELF_VERDEF_TABLE> verdef_table_;
     std::unique_ptr<ELF_VERNEED_TABLE> verneed_table_;
     std::unique_ptr<ELF_SYMALIAS_TABLE> symalias_table_;
+    std::unique_ptr<ELF_RELOC_TABLE> relocation_table_;
     bool created_by_library_ = false;
 };
 
@@ -133,6 +151,8 @@ public:
     ELF_FILE* elf_file() const;
     // The first section of type SHT_ATTRIBUTES, looked up once; null when there is none.
     ELF_SECTION* build_attribute_section();
+    // The SHT_REL and SHT_RELA sections whose sh_info names section `index`, found in one pass on first use.
+    const std::vector<uint32_t>& relocation_sections_of(uint32_t index);
     // The extended attribute of `kind` (0 flags, 1 page) of a section, read on first use.
     uint32_t extended_value(uint32_t kind, uint32_t section_index);
 
@@ -150,6 +170,8 @@ private:
     bool attributes_looked_up_ = false;
     bool extended_read_ = false;
     std::map<uint32_t, uint32_t> extended_[2];  // by section index; only values other than 0
+    std::map<uint32_t, std::vector<uint32_t>> relocation_sections_;  // by the index they apply to
+    bool relocation_sections_found_ = false;
 };
 
 }  // namespace OFE

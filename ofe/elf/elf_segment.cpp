@@ -3,6 +3,7 @@
 
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
+#include "ofe/machine/of_machine_db.h"
 #include "ofe/elf/elf_names.h"
 
 namespace OFE {
@@ -12,9 +13,15 @@ ELF_SEGMENT::ELF_SEGMENT(ELF_SEGMENT_TABLE* table, uint16_t index)
 
 const ELF_PROGRAM_HEADER& ELF_SEGMENT::header() const { return table_->raw_header(index_); }
 
-const char* ELF_SEGMENT::type_name() const { return elf_segment_type_name(header().p_type); }
+const char* ELF_SEGMENT::type_name() const {
+    const char* own = table_->file()->machine_db()->segment_type_name(header().p_type);
+    return own ? own : elf_segment_type_name(header().p_type);
+}
 
-const char* ELF_SEGMENT::flag_name(uint32_t bit) const { return elf_segment_flag_name(bit); }
+const char* ELF_SEGMENT::flag_name(uint32_t bit) const {
+    const char* own = table_->file()->machine_db()->segment_flag_name(bit);
+    return own ? own : elf_segment_flag_name(bit);
+}
 
 const char* ELF_SEGMENT::flags_text() const { return elf_segment_flags_text(header().p_flags); }
 

@@ -68,6 +68,9 @@ public:
     // The first segment (of `type`, or of any type when 0) with p_offset <= offset < p_offset + p_filesz.
     ELF_SEGMENT* find_by_offset(uint32_t offset, uint32_t type = 0, uint32_t start = 0);
     ELF_FILE* file() const { return file_; }
+    // "Program Segment Table": one compact table, or one block per segment when the file's dump is
+    // detailed. Sizes count address units. Nothing for an empty table.
+    void dump(FILE* out);
 
 private:
     ELF_FILE* file_;

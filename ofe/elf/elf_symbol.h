@@ -41,6 +41,8 @@ public:
     uint32_t type() const override;
     // st_other & 3.
     uint32_t visibility() const { return entry_.st_other & 3u; }
+    // "Size:", "Visibility:" and, for a dynamic symbol with a version index, the version rows.
+    void add_dump_rows(OF_TEXT_TABLE& rows) const override;
 
     // Setters: each requires the file at most "locked"; bad values are reported and change nothing.
     void set_value(uint32_t value);

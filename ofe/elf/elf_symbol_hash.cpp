@@ -1,13 +1,17 @@
 // The System V symbol hash table.
 #include "ofe/elf/elf_symbol_hash.h"
 
+#include "ofe/of_text_table.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ofe/elf/elf_section.h"
 #include "ofe/object_file.h"
 #include "ofe/of_symbol.h"
+#include "ofe/of_text_table.h"
 
 namespace OFE {
 
@@ -53,9 +57,10 @@ bool ELF_SYMBOL_HASH::in_table(uint32_t index) {
 
 OF_SYMBOL* ELF_SYMBOL_HASH::find(const char* name) {
     if (nbucket_ == 0) return nullptr;
-    // A chain never holds more links than the table has chain words; that bounds a looping chain.
+    // A chain never holds more links than the table has chain words or symbols; that bounds a looping chain.
+    const uint32_t limit = std::min(nchain_, symbols_->count());
     uint32_t steps = 0;
-    for (uint32_t y = bucket(elf_hash(name) % nbucket_); y != 0 && steps <= nchain_; y = chain(y), ++steps) {
+    for (uint32_t y = bucket(elf_hash(name) % nbucket_); y != 0 && steps <= limit; y = chain(y), ++steps) {
         if (!in_table(y)) return nullptr;
         OF_SYMBOL* s = symbols_->symbol_at(y);
         if (s && std::strcmp(s->name() ? s->name() : "", name) == 0) return s;
@@ -65,21 +70,26 @@ OF_SYMBOL* ELF_SYMBOL_HASH::find(const char* name) {
 
 void ELF_SYMBOL_HASH::dump(FILE* out) {
     std::fprintf(out, " Symbol Hash Table in \"%s\"\n\n", section_->name() ? section_->name() : "");
-    std::fprintf(out, "    Row Symbol Name(s)\n    --- --------------\n");
+    OF_TEXT_TABLE table;
+    table.add_headings({"Row", "Symbol Name(s)"});
     // Rows only for the buckets whose words the file holds, however many it claims.
     const uint64_t held_words = section_->data().bytes_held() / 4;
     const uint64_t rows = std::min<uint64_t>(nbucket_, held_words > 2 ? held_words - 2 : 0);
+    // A symbol belongs to one chain only: a chain that reaches one already listed has looped or joined
+    // another, and ends there. That keeps the dump linear in the table's size.
+    std::vector<bool> listed(symbols_->count());
     for (uint32_t b = 0; b < rows; ++b) {
         std::string names;
-        uint32_t steps = 0;
-        for (uint32_t y = bucket(b); y != 0 && steps <= nchain_; y = chain(y), ++steps) {
-            if (!in_table(y)) break;
+        for (uint32_t y = bucket(b); y != 0; y = chain(y)) {
+            if (!in_table(y) || listed[y]) break;
+            listed[y] = true;
             const OF_SYMBOL* s = symbols_->symbol_at(y);
             if (!names.empty()) names += ", ";
             names += "\"" + std::string(s && s->name() ? s->name() : "") + "\"";
         }
-        std::fprintf(out, "    %-3u %s\n", b, names.c_str());
+        table.add_row({text_of("%u", b), names});
     }
+    table.print(out);
 }
 
 }  // namespace OFE

@@ -3,7 +3,6 @@
 #include "ofe/elf/elf_version.h"
 
 #include <algorithm>
-#include <cstdarg>
 
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_dynamic.h"
@@ -12,58 +11,14 @@
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_symbol_hash.h"
 #include "ofe/machine/of_machine_db.h"
+#include "ofe/of_text_table.h"
 #include "util/data_map.h"
 
 namespace OFE {
 
 namespace {
 
-std::string text_of(const char* format, ...) DIAG_PRINTF(1, 2);
-std::string text_of(const char* format, ...) {
-    char text[64];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
-
-// Rows of cells printed in aligned columns, one blank apart, under the record they belong to.
-class CELL_TABLE {
-public:
-    // Label and value pairs flow two to a row.
-    void add_pair(std::string label, std::string value) {
-        if (rows_.empty() || rows_.back().size() >= 4) rows_.emplace_back();
-        rows_.back().push_back(std::move(label));
-        rows_.back().push_back(std::move(value));
-    }
-    void add_row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
-
-    void print(FILE* out) const {
-        std::vector<size_t> width;
-        for (const auto& row : rows_) {
-            width.resize(std::max(width.size(), row.size()), 0);
-            for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
-        }
-        for (const auto& row : rows_) {
-            size_t used = row.size();
-            while (used > 0 && row[used - 1].empty()) --used;  // no trailing blanks
-            std::fputs("        ", out);
-            for (size_t c = 0; c < used; ++c) {
-                if (c + 1 < used)
-                    std::fprintf(out, "%-*s ", static_cast<int>(width[c]), row[c].c_str());
-                else
-                    std::fputs(row[c].c_str(), out);
-            }
-            std::fputc('\n', out);
-        }
-    }
-
-private:
-    std::vector<std::vector<std::string>> rows_;
-};
-
-void add_flag_pairs(CELL_TABLE& table, uint16_t flags) {
+void add_flag_pairs(OF_TEXT_TABLE& table, uint16_t flags) {
     table.add_pair("Flags:", text_of("0x%04hx", flags));
     for (unsigned bit = 0; bit < 16; ++bit)
         if (flags & (1u << bit)) table.add_pair("Flag:", elf_version_flag_name(static_cast<uint16_t>(1u << bit)));
@@ -254,7 +209,7 @@ void ELF_VERDEF_TABLE::dump(FILE* out) {
     for (const auto& record : records_) {
         const ELF_VERDEF& d = *record;
         std::fprintf(out, "    <%d>\n", static_cast<int>(d.number));
-        CELL_TABLE fields;
+        OF_TEXT_TABLE fields(8);
         fields.add_pair("Version:", elf_version_revision_name(d.version));
         fields.add_pair("Index:", text_of("%hd", static_cast<short>(d.index)));
         fields.add_pair("Hash Value:", text_of("%u", d.hash));
@@ -262,7 +217,7 @@ void ELF_VERDEF_TABLE::dump(FILE* out) {
         add_flag_pairs(fields, d.flags);
         fields.print(out);
         std::fputc('\n', out);
-        CELL_TABLE names;
+        OF_TEXT_TABLE names(8);
         for (size_t n = 0; n < d.names.size(); ++n)
             names.add_row({text_of("Version Name %u:", static_cast<unsigned>(n + 1)), d.names[n],
                            n == 0 ? "(default)" : ""});
@@ -362,7 +317,7 @@ void ELF_VERNEED_TABLE::dump(FILE* out) {
     for (uint32_t i = 0; i < count(); ++i) {
         const ELF_VERNEED& n = *records_[i];
         std::fprintf(out, "    <%d>\n", static_cast<int>(n.number));
-        CELL_TABLE fields;
+        OF_TEXT_TABLE fields(8);
         fields.add_pair("Version:", elf_version_revision_name(n.version));
         fields.add_pair("File:", n.file);
         fields.add_pair("# Aux Entries:", text_of("%u", static_cast<unsigned>(n.dependencies.size())));
@@ -370,7 +325,7 @@ void ELF_VERNEED_TABLE::dump(FILE* out) {
         for (size_t d = 0; d < n.dependencies.size(); ++d) {
             const ELF_VNDEP& dep = n.dependencies[d];
             std::fprintf(out, "Dependency #%d\n", static_cast<int>(d + 1));
-            CELL_TABLE dep_fields;
+            OF_TEXT_TABLE dep_fields(8);
             dep_fields.add_pair("Hash Value:", text_of("%u", dep.hash));
             dep_fields.add_pair("Name:", dep.name);
             dep_fields.add_pair("Other (Index):", text_of("%hu", dep.other));

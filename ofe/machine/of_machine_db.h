@@ -168,6 +168,13 @@ public:
     // A target's name of an ELF section type or of one section flag bit; null when it has none.
     virtual const char* section_type_name(uint32_t) const { return nullptr; }
     virtual const char* section_flag_name(uint32_t) const { return nullptr; }
+    // A target's name of an extended section flag, an OS/ABI value, an e_flags bit, a segment type or a
+    // segment flag bit; null when it has none.
+    virtual const char* ext_flag_name(uint32_t) const { return nullptr; }
+    virtual const char* elf_osabi_name(uint32_t) const { return nullptr; }
+    virtual const char* elf_flag_name(uint32_t) const { return nullptr; }
+    virtual const char* segment_type_name(uint32_t) const { return nullptr; }
+    virtual const char* segment_flag_name(uint32_t) const { return nullptr; }
     // Adds the target's special ELF sections.
     virtual void register_special_sections(std::vector<OF_SPECIAL_SECTION>&) const {}
     // Whether an ELF section is blocked, and marking it so; targets without blocking answer false.

@@ -173,13 +173,13 @@ TEST(ElfDynamicTable, DumpShowsEachValueAsItsTagUsesIt) {
                                    "    -- ---           -----\n"
                                    "    0  DT_NEEDED     libc.so\n"
                                    "    1  DT_INIT       0x00000123\n"
-                                   "    2  DT_TEXTREL    \n"
-                                   "    3  DT_0x1f       \n"
+                                   "    2  DT_TEXTREL\n"
+                                   "    3  DT_0x1f\n"
                                    "    4  DT_0x70000001 42\n") +
                            addresses +
                            "    8  DT_STRSZ      11\n"
                            "    9  DT_SYMENT     16\n"
-                           "    10 DT_NULL       \n");
+                           "    10 DT_NULL\n");
     EXPECT_TRUE(reports.empty()) << "the dump reads each field as its tag uses it";
 
     elf_object empty("elf32 le dyn\ndynsym x\nsectionheader .dynamic sh_size=0\n");

@@ -1,0 +1,243 @@
+// QXCOFF relocation and line-number entries: decoding by version and template, and their dumps.
+#include "ofe/coff/qxcoff_reloc.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include "ofe/coff/qxcoff_defs.h"
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/coff/qxcoff_section.h"
+#include "ofe/coff/qxcoff_symbol.h"
+#include "ofe/machine/of_machine_db.h"
+#include "ofe/of_text_table.h"
+#include "util/data_map.h"
+
+namespace OFE {
+
+using namespace QXCOFF;
+
+// ---- QXCOFF_RELOC ----
+
+QXCOFF_RELOC::QXCOFF_RELOC(QXCOFF_RELOC_TABLE* table, uint32_t index, const QXCOFF_RELOC_IMAGE& image,
+                           const OF_RELOC_ENTRY* entry)
+    : OF_RELOC(table, index), image_(image), entry_(entry) {}
+
+uint32_t QXCOFF_RELOC::template_flags() const {
+    const OF_RELOC_TEMPLATE* t = templ();
+    return t ? t->flags : 0;
+}
+
+bool QXCOFF_RELOC::refers_to_symbol() const {
+    return (template_flags() & TEMPLATE_HAS_SYMBOL) != 0 && image_.r_symndx != 0xFFFFFFFFu;
+}
+
+bool QXCOFF_RELOC::has_no_symbol() const {
+    return (template_flags() & TEMPLATE_HAS_SYMBOL) != 0 && image_.r_symndx == 0xFFFFFFFFu;
+}
+
+uint32_t QXCOFF_RELOC::field_bit_offset() const {
+    if (template_flags() & TEMPLATE_FIELD) return image_.field[0];
+    return templ() ? templ()->bit_offset : 0;
+}
+
+uint32_t QXCOFF_RELOC::field_width() const {
+    if (template_flags() & TEMPLATE_FIELD) return image_.field[1];
+    return templ() ? templ()->field_width : 0;
+}
+
+uint32_t QXCOFF_RELOC::field_word_size() const {
+    if (template_flags() & TEMPLATE_FIELD) return image_.field[2];
+    return templ() ? templ()->container_width : 0;
+}
+
+uint32_t QXCOFF_RELOC::push_value() const {
+    if (refers_to_symbol()) {
+        const OF_SYMBOL* s = symbol();
+        return s ? s->value() : 0;
+    }
+    const auto* t = static_cast<const QXCOFF_RELOC_TABLE*>(table());
+    if (t->entry_size() == RELOC_SIZE_V0 && !(template_flags() & TEMPLATE_HAS_SYMBOL)) return image_.operand;
+    return image_.r_symndx;
+}
+
+void QXCOFF_RELOC::add_dump_rows(OF_TEXT_TABLE& rows) const {
+    const uint32_t flags = template_flags();
+    if (flags & TEMPLATE_PUSH)
+        rows.add_pair((flags & TEMPLATE_PUSH_PC) ? "PC Value:" : "Value:", text_of("0x%08x", push_value()));
+    if (flags & TEMPLATE_FIELD) {
+        rows.add_pair("Field Offset:", text_of("%u", field_bit_offset()));
+        rows.add_pair("Field Size:", text_of("%u", field_width()));
+        rows.add_pair("Field Word Size:", text_of("%u", field_word_size()));
+    }
+    if ((flags & TEMPLATE_SIZED) && !(flags & TEMPLATE_UNSIZED)) rows.add_pair("Size:", text_of("%u", image_.r_disp));
+    if (flags & TEMPLATE_DISPLACEMENT) rows.add_pair("Displacement:", text_of("0x%04x", image_.r_disp));
+}
+
+// ---- QXCOFF_RELOC_TABLE ----
+
+QXCOFF_RELOC_TABLE::QXCOFF_RELOC_TABLE(QXCOFF_SECTION* section) : OF_RELOC_TABLE(section) {
+    QXCOFF_FILE* file = section->qxcoff_file();
+    entry_size_ = file->reloc_entry_size();
+    const QXCOFF_SECTION_HEADER& h = section->header();
+    uint32_t count = entry_size_ ? h.s_nreloc : 0;
+    if (count > 0) {
+        const uint32_t fit = file->entries_present(h.s_relptr, entry_size_, entry_size_);
+        if (fit < count) {
+            file->report_error(OF_ERR_CORRUPTED,
+                               "relocation entries of section \"%s\" at offset 0x%08x claim %u entries of %u bytes, "
+                               "but the object holds only %u",
+                               section->name() ? section->name() : "", h.s_relptr, count, entry_size_, fit);
+            count = fit;
+        }
+    }
+    set_count(count);
+}
+
+QXCOFF_SECTION* QXCOFF_RELOC_TABLE::qxcoff_section() const { return static_cast<QXCOFF_SECTION*>(section()); }
+
+QXCOFF_FILE* QXCOFF_RELOC_TABLE::qxcoff_file() const { return qxcoff_section()->qxcoff_file(); }
+
+uint32_t QXCOFF_RELOC_TABLE::file_offset() const { return qxcoff_section()->header().s_relptr; }
+
+std::unique_ptr<OF_RELOC> QXCOFF_RELOC_TABLE::read_reloc(uint32_t index) {
+    DATA_MAP& data = qxcoff_section()->reloc_data();
+    const uint64_t at = uint64_t{index} * entry_size_;
+    const bool v0 = entry_size_ == RELOC_SIZE_V0;
+    QXCOFF_RELOC_IMAGE image;
+    // The type first: its template decides how the middle bytes read.
+    data.set_cursor(at + (v0 ? RELOC::r_type_v0 : RELOC::r_type_v1));
+    image.r_type = data.read_u16();
+    const OF_RELOC_ENTRY* entry = relocation_vocabulary(qxcoff_file()).find_type(image.r_type);
+    const uint32_t flags = entry && entry->templ ? entry->templ->flags : 0;
+
+    data.set_cursor(at + RELOC::r_vaddr);
+    image.r_vaddr = data.read_u32();
+    data.set_cursor(at + RELOC::r_operand);
+    if (flags & TEMPLATE_FIELD) {
+        uint8_t bytes[4];
+        data.read_bytes(bytes, sizeof bytes);
+        std::copy_n(bytes, 3, image.field);
+        // The slot is kept in file order; as a number it reads the way the host would see those bytes.
+        image.r_symndx = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+        image.operand = image.r_symndx;
+    } else if (v0 && (flags & TEMPLATE_HAS_SYMBOL)) {
+        image.r_symndx = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(data.read_u16())));
+    } else {
+        image.operand = data.read_u32();
+        image.r_symndx = image.operand;
+    }
+    data.set_cursor(at + (v0 ? RELOC::r_disp_v0 : RELOC::r_disp_v1));
+    if (v0 && !(flags & TEMPLATE_HAS_SYMBOL))
+        image.r_disp = 0;  // the operand covers bytes 4 to 7
+    else
+        image.r_disp = data.read_u16();
+    return std::make_unique<QXCOFF_RELOC>(this, index, image, entry);
+}
+
+// ---- QXCOFF_LNNO_TABLE ----
+
+QXCOFF_LNNO_TABLE::QXCOFF_LNNO_TABLE(QXCOFF_SECTION* section)
+    : OF_STATE_MACHINE(section->qxcoff_file()), section_(section) {
+    QXCOFF_FILE* file = section->qxcoff_file();
+    const QXCOFF_SECTION_HEADER& h = section->header();
+    uint32_t count = h.s_nlnno;
+    if (count > 0) {
+        const uint32_t fit = file->entries_present(h.s_lnnoptr, LINENO_SIZE, LINENO_SIZE);
+        if (fit < count) {
+            file->report_error(OF_ERR_CORRUPTED,
+                               "line number entries of section \"%s\" at offset 0x%08x claim %u entries of %u bytes, "
+                               "but the object holds only %u",
+                               section->name() ? section->name() : "", h.s_lnnoptr, count, LINENO_SIZE, fit);
+            count = fit;
+        }
+    }
+    entries_.resize(count);
+    read_.resize(count);
+}
+
+uint32_t QXCOFF_LNNO_TABLE::file_offset() const { return section_->header().s_lnnoptr; }
+
+const QXCOFF_LNNO* QXCOFF_LNNO_TABLE::entry(uint32_t index) {
+    if (index >= count()) {
+        owner()->report_error(OF_ERR_ILLEGAL_OPERATION, "request for line number entry %ld which does not exist",
+                              static_cast<long>(index));
+        return nullptr;
+    }
+    if (!read_[index]) {
+        DATA_MAP& data = section_->lnno_data();
+        data.set_cursor(uint64_t{index} * LINENO_SIZE + LINENO::l_addr);
+        entries_[index].l_addr = data.read_u32();
+        entries_[index].l_lnno = data.read_u16();
+        read_[index] = true;
+    }
+    return &entries_[index];
+}
+
+void QXCOFF_LNNO_TABLE::mark_for_removal(uint32_t index) {
+    if (index >= count()) return;
+    if (removal_.size() < count()) removal_.resize(count());
+    removal_[index] = true;
+}
+
+namespace {
+
+// What the line dump needs of the symbol table, gathered in one walk: the file each symbol belongs to
+// (the nearest C_FILE entry before it).
+class FILE_NAMES {
+public:
+    explicit FILE_NAMES(QXCOFF_SYMBOL_TABLE* symbols) {
+        if (!symbols) return;
+        for (uint32_t i = 0; i < symbols->count(); i = symbols->next_index(i)) {
+            const QXCOFF_SYMBOL* s = as_qxcoff_symbol(symbols->symbol_at(i));
+            if (!s || s->storage_class() != C_FILE) continue;
+            const QXCOFF_AUX* aux = s->aux();
+            starts_[i] = aux && aux->kind == QXCOFF_AUX_FILE ? aux->file_name : (s->name() ? s->name() : "");
+        }
+    }
+    const char* file_of(uint32_t symbol_index) const {
+        auto it = starts_.upper_bound(symbol_index);
+        if (it == starts_.begin()) return "";
+        return std::prev(it)->second.c_str();
+    }
+
+private:
+    std::map<uint32_t, std::string> starts_;
+};
+
+}  // namespace
+
+void QXCOFF_LNNO_TABLE::dump(FILE* out) {
+    const char* name = section_->name();
+    std::fprintf(out, "\n Line Number Table for Section %u (\"%s\")\n\n", section_->section_id(), name ? name : "");
+    QXCOFF_SYMBOL_TABLE* symbols = section_->qxcoff_file()->qxcoff_symbol_table();
+    const FILE_NAMES files(symbols);
+    OF_TEXT_TABLE rows;
+    rows.add_headings({"file", "function", "address", "line"});
+    uint32_t bf_line = 1;
+    for (uint32_t i = 0; i < count(); ++i) {
+        const QXCOFF_LNNO& e = *entry(i);
+        if (e.l_lnno != 0) {
+            rows.add_row({"", "", text_of("0x%08x", e.l_addr), text_of("%d", e.l_lnno + static_cast<int>(bf_line) - 1)});
+            continue;
+        }
+        // A function starts: its symbol, then the ".bf" entry that follows it gives the first line.
+        const QXCOFF_SYMBOL* function = as_qxcoff_symbol(symbols->symbol_at(e.l_addr));
+        bf_line = 1;
+        uint32_t address = 0;
+        const char* function_name = nullptr;
+        if (function) {
+            address = function->value();
+            function_name = function->name();
+            const QXCOFF_SYMBOL* bf = as_qxcoff_symbol(symbols->symbol_at(symbols->next_index(e.l_addr)));
+            if (bf && bf->name() && std::string(bf->name()) == ".bf" && bf->aux_kind() == QXCOFF_AUX_BLOCK)
+                bf_line = bf->aux()->line;
+        }
+        rows.add_row({files.file_of(e.l_addr), function_name && *function_name ? function_name : "(none)",
+                      text_of("0x%08x", address), ""});
+    }
+    rows.print(out);
+}
+
+}  // namespace OFE

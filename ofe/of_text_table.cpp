@@ -1,0 +1,63 @@
+// Aligned text tables for the information dumps.
+#include "ofe/of_text_table.h"
+
+#include <algorithm>
+#include <cstdarg>
+
+namespace OFE {
+
+void OF_TEXT_TABLE::add_headings(std::initializer_list<const char*> headings) {
+    std::vector<std::string> top;
+    std::vector<std::string> dashes;
+    for (const char* heading : headings) {
+        top.emplace_back(heading);
+        dashes.emplace_back(top.back().size(), '-');
+    }
+    add_row(std::move(top));
+    add_row(std::move(dashes));
+}
+
+void OF_TEXT_TABLE::add_pair(std::string label, std::string value) {
+    if (open_pairs_ == 0 || open_pairs_ >= pairs_per_row_) {
+        rows_.emplace_back();
+        open_pairs_ = 0;
+    }
+    rows_.back().push_back(std::move(label));
+    rows_.back().push_back(std::move(value));
+    ++open_pairs_;
+}
+
+void OF_TEXT_TABLE::print(FILE* out) const {
+    std::vector<size_t> width;
+    for (const auto& row : rows_) {
+        if (width.size() < row.size()) width.resize(row.size(), 0);
+        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    }
+    std::string line;
+    for (const auto& row : rows_) {
+        size_t used = row.size();
+        while (used > 0 && row[used - 1].empty()) --used;
+        line.assign(indent_, ' ');
+        for (size_t c = 0; c < used; ++c) {
+            line += row[c];
+            if (c + 1 < used) line.append(width[c] - row[c].size() + gap_, ' ');
+        }
+        line += '\n';
+        std::fputs(line.c_str(), out);
+    }
+}
+
+std::string text_of(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+}  // namespace OFE
