@@ -5,7 +5,8 @@
 //   === text NAME      NAME holds the following lines verbatim
 //   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
 //   === command        one line: the command, words split at blanks, "..." quotes a word;
-//                      the word nmkite stands for the tool under test
+//                      the word nmkite stands for the tool under test, ofdump for the
+//                      library's information-dump tool
 //   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
 //                      stream does not end in a newline; an empty section means "must be empty"
 //   === status         the exit status

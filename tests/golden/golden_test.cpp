@@ -111,6 +111,7 @@ TEST_P(Golden, Matches) {
     }
     std::vector<std::string> argv = c.command;
     if (argv[0] == "nmkite") argv[0] = NMKITE_BINARY;
+    if (argv[0] == "ofdump") argv[0] = OFDUMP_BINARY;
     const RESULT r = run(argv, dir);
     fs::remove_all(dir);
 
