@@ -1,0 +1,107 @@
+// QXCOFF relocation and line-number tables: entry layouts by version and template, byte order, bounds.
+#include <gtest/gtest.h>
+
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/coff/qxcoff_reloc.h"
+#include "ofe/coff/qxcoff_section.h"
+#include "ofe/machine/of_machine_db.h"
+#include "ofe/of_symbol.h"
+#include "qxcoff_test_support.h"
+
+namespace {
+
+using namespace OFE;
+
+QXCOFF_RELOC* reloc(qxunit::opened& o, uint32_t section, uint32_t index) {
+    QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(section);
+    return static_cast<QXCOFF_RELOC*>(s->reloc_table()->reloc_at(index));
+}
+
+TEST(QxcoffReloc, Version0LayoutFollowsTheTemplate) {
+    qxunit::opened o(R"(
+qxcoff v0 le
+section .text halves=1,2,3,4
+reloc .text vaddr=2 type=0x10
+reloc .text vaddr=3 symndx=1 disp=0x22 type=0x10
+reloc .text vaddr=4 type=0x4012
+symbol _a value=1 scnum=.text
+symbol _b value=2 scnum=.text
+)");
+    // The third entry (a push of a constant) holds one 32-bit operand where a symbol entry holds two halves.
+    QXCOFF_SECTION* text = o.file().section_table()->qxcoff_section_at(0);
+    ASSERT_EQ(text->reloc_table()->entry_size(), 10u);
+    ASSERT_EQ(text->reloc_table_count(), 1u);
+    ASSERT_EQ(text->reloc_count(), 3u);
+
+    QXCOFF_RELOC* none = reloc(o, 0, 0);  // R_RELWORD with FF FF at offset 4
+    EXPECT_STREQ(none->type_name(), "R_RELWORD");
+    EXPECT_EQ(none->symbol_index(), 0xFFFFFFFFu);
+    EXPECT_TRUE(none->has_no_symbol());
+    EXPECT_EQ(none->symbol(), nullptr);
+    EXPECT_EQ(none->field_width(), 16u);
+    EXPECT_EQ(none->field_word_size(), 16u);
+
+    QXCOFF_RELOC* with = reloc(o, 0, 1);
+    ASSERT_NE(with->symbol(), nullptr);
+    EXPECT_STREQ(with->symbol()->name(), "_b");
+    EXPECT_EQ(with->displacement(), 0x22u);
+    EXPECT_EQ(with->offset_in_section(), 3u);
+
+    QXCOFF_RELOC* push = reloc(o, 0, 2);
+    EXPECT_STREQ(push->type_name(), "RE_PUSHSK");
+    EXPECT_FALSE(push->refers_to_symbol());
+    EXPECT_EQ(push->push_value(), 0xFFFFu);  // symndx FFFF and disp 0000, read as one value
+    EXPECT_EQ(reloc(o, 0, 3), nullptr);
+}
+
+TEST(QxcoffReloc, FieldBytesOfABigEndianFileKeepTheirOrder) {
+    qxunit::opened o(R"(
+qxcoff v1 be
+section .text halves=1,2
+reloc .text vaddr=0x01020304 symndx=0x0308100a disp=0x0506 type=0x400D
+)");
+    QXCOFF_RELOC* r = reloc(o, 0, 0);
+    EXPECT_EQ(r->address(), 0x01020304u);
+    EXPECT_STREQ(r->type_name(), "RE_ULDFLD");
+    EXPECT_EQ(r->field_bit_offset(), 3u);   // bytes 4, 5 and 6 as the file holds them
+    EXPECT_EQ(r->field_width(), 8u);
+    EXPECT_EQ(r->field_word_size(), 16u);
+    EXPECT_EQ(r->displacement(), 0x0506u);  // other fields are swapped as usual
+}
+
+TEST(QxcoffReloc, UnknownTypesAndCountsPastTheFile) {
+    qxunit::opened o(R"(
+qxcoff v2 le
+section .text halves=1 s_nreloc=1000
+reloc .text vaddr=7 symndx=0 type=0x7777
+)");
+    QXCOFF_SECTION* text = o.file().section_table()->qxcoff_section_at(0);
+    o.take_error();
+    EXPECT_EQ(text->reloc_table()->count(), 1u);
+    EXPECT_EQ(o.take_error(),
+              "3: relocation entries of section \".text\" at offset 0x00000048 claim 1000 entries of 12 bytes, but the "
+              "object holds only 1");
+    QXCOFF_RELOC* r = reloc(o, 0, 0);
+    EXPECT_EQ(r->type_name(), nullptr);
+    EXPECT_EQ(r->templ(), nullptr);
+    EXPECT_FALSE(r->refers_to_symbol());
+}
+
+TEST(QxcoffLnno, EntriesAndRequestsPastTheEnd) {
+    qxunit::opened o(R"(
+qxcoff v2 le
+section .text halves=1,2,3
+lnno .text addr=12 line=0
+lnno .text addr=0x20 line=3
+)");
+    QXCOFF_LNNO_TABLE* lines = o.file().section_table()->qxcoff_section_at(0)->lnno_table();
+    ASSERT_EQ(lines->count(), 2u);
+    EXPECT_EQ(lines->entry(0)->l_addr, 12u);
+    EXPECT_EQ(lines->entry(0)->l_lnno, 0u);
+    EXPECT_EQ(lines->entry(1)->l_addr, 0x20u);
+    EXPECT_EQ(lines->entry(1)->l_lnno, 3u);
+    EXPECT_EQ(lines->entry(2), nullptr);
+    EXPECT_EQ(o.take_error(), "5: request for line number entry 2 which does not exist");
+}
+
+}  // namespace
