@@ -138,6 +138,9 @@ public:
     virtual uint32_t producer_patch();
     // "major.minor.patch", or "" without a producer version.
     virtual std::string producer_version();
+    // Records the producer in the "QX" build attributes: its name (tag 5) and version (tags 8, 10 and 12,
+    // each stored plus 1). Requires "open"; nothing happens in a file that cannot carry build attributes.
+    virtual void set_producer(const char* name, uint32_t major, uint32_t minor, uint32_t patch);
 
     // ---- The "Object File Information" dump and the XML description ----
     // The categories in the order the dump prints them: "header", "optheader", "sections", "rawdata",
@@ -169,6 +172,9 @@ protected:
     virtual void add_format_header_rows(OF_TEXT_TABLE&) {}
     // Dumps everything after the header table, by the selected categories.
     virtual void dump_contents(FILE* out);
+    // The table that changes go to: the attributes table, made where the format can make one. Here the
+    // existing table.
+    virtual OF_BUILD_ATTR_TABLE* build_attribute_table_for_change() { return build_attribute_table(); }
     // The common XML elements of every format: the file's identity and its build attributes.
     void write_common_xml(OF_XML_WRITER& xml);
     // Replaces the copy of the file info (reading does so first); the name is copied.

@@ -40,7 +40,7 @@ OFBA_ATTR* OBJECT_FILE::find_build_attribute(const char* vendor, uint32_t tag) {
 }
 
 OFBA_ATTR* OBJECT_FILE::get_or_add_build_attribute(const char* vendor, uint32_t tag) {
-    OF_BUILD_ATTR_TABLE* table = build_attribute_table();
+    OF_BUILD_ATTR_TABLE* table = build_attribute_table_for_change();
     if (!table) return nullptr;
     OFBA_VENDOR_SCN* section = table->find_vendor(vendor);
     if (!section && !(section = table->add_vendor(vendor))) return nullptr;
@@ -50,6 +50,14 @@ OFBA_ATTR* OBJECT_FILE::get_or_add_build_attribute(const char* vendor, uint32_t 
         if (section->list_at(i)->tag() == OFBA_TAG_FILE) list = section->list_at(i);
     if (!list && !(list = section->add_list(OFBA_TAG_FILE))) return nullptr;
     return list->add_attribute(tag);
+}
+
+void OBJECT_FILE::set_producer(const char* name, uint32_t major, uint32_t minor, uint32_t patch) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0 || !build_attributes_supported()) return;
+    if (OFBA_ATTR* attribute = get_or_add_build_attribute("QX", PRODUCER_NAME)) attribute->set_string_value(name);
+    const uint32_t parts[][2] = {{PRODUCER_MAJOR, major}, {PRODUCER_MINOR, minor}, {PRODUCER_PATCH, patch}};
+    for (const auto& [tag, value] : parts)
+        if (OFBA_ATTR* attribute = get_or_add_build_attribute("QX", tag)) attribute->set_numeric_value(value + 1);
 }
 
 std::string OBJECT_FILE::vendor_name() {

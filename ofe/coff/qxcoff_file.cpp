@@ -245,6 +245,22 @@ OF_BUILD_ATTR_TABLE* QXCOFF_FILE::build_attribute_table() {
     return s ? s->build_attribute_table() : nullptr;
 }
 
+OF_BUILD_ATTR_TABLE* QXCOFF_FILE::build_attribute_table_for_change() {
+    if (OF_BUILD_ATTR_TABLE* table = build_attribute_table()) return table;
+    if (!build_attributes_supported()) return nullptr;
+    auto* s = static_cast<QXCOFF_SECTION*>(section_table()->add_section("$build.attributes"));
+    if (!s) return nullptr;
+    s->set_allocated(false);
+    s->set_memory_width(8);
+    build_attr_section_ = s->index() + 1;
+    return s->build_attribute_table();
+}
+
+void QXCOFF_FILE::set_producer(const char* name, uint32_t major, uint32_t minor, uint32_t patch) {
+    OBJECT_FILE::set_producer(name, major, minor, patch);
+    set_producer_version(major, minor);
+}
+
 void QXCOFF_FILE::set_producer_version(uint32_t major, uint32_t minor) {
     if (require_at_most_state(OF_STATE_LOCKED) != 0) return;
     optional_.o_vstamp = static_cast<uint16_t>(minor % 1000 + major * 1000);

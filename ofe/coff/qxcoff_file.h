@@ -90,6 +90,8 @@ public:
     OF_BUILD_ATTR_TABLE* build_attribute_table() override;
     // Stores o_vstamp = minor % 1000 + major * 1000. Requires at most "locked".
     void set_producer_version(uint32_t major, uint32_t minor);
+    // The build attributes as every file records them, and o_vstamp.
+    void set_producer(const char* name, uint32_t major, uint32_t minor, uint32_t patch) override;
     // The name of one f_flags value (see qxcoff_file_flag_name).
     static const char* flag_name(uint32_t value);
 
@@ -128,6 +130,8 @@ protected:
     void add_format_header_rows(OF_TEXT_TABLE& rows) override;
     // Sections, line-number tables, symbols, strings and build attributes, by the selected categories.
     void dump_contents(FILE* out) override;
+    // Adds the section "$build.attributes" when there is none: not allocated (STYP_COPY), 8-bit units.
+    OF_BUILD_ATTR_TABLE* build_attribute_table_for_change() override;
 
 private:
     // Finds and maps the string table by the location rules; reports a length that overruns the object.

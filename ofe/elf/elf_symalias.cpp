@@ -7,6 +7,7 @@
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_section.h"
+#include "ofe/machine/of_machine_db.h"
 #include "util/data_map.h"
 #include "util/pfile.h"
 
@@ -14,9 +15,8 @@ namespace OFE {
 
 namespace {
 
-// The section type that marks the alias section. Seam: the machine database's alias section type
-// answers here once the databases offer it; every target uses the maker's type.
-uint32_t alias_section_type(const OBJECT_FILE&) { return ELF::SHT_QX_SYMBOL_ALIAS; }
+// The section type that marks the alias section: the machine database's.
+uint32_t alias_section_type(const OBJECT_FILE& file) { return file.machine_db()->alias_section_type(); }
 
 const char* display_name(const OBJECT_FILE& file) {
     if (file.name() && *file.name()) return file.name();

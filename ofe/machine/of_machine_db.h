@@ -175,6 +175,8 @@ public:
     virtual const char* elf_flag_name(uint32_t) const { return nullptr; }
     virtual const char* segment_type_name(uint32_t) const { return nullptr; }
     virtual const char* segment_flag_name(uint32_t) const { return nullptr; }
+    // The ELF section type of the symbol alias section.
+    virtual uint32_t alias_section_type() const { return 0x7F000006; }
     // Adds the target's special ELF sections.
     virtual void register_special_sections(std::vector<OF_SPECIAL_SECTION>&) const {}
     // Whether an ELF section is blocked, and marking it so; targets without blocking answer false.

@@ -279,4 +279,24 @@ TEST(BuildAttributes, QxcoffProducerVersionFallsBackToTheVersionStamp) {
     EXPECT_EQ(recorded.file().producer_patch(), 3u);
 }
 
+TEST(BuildAttributes, SettingTheProducerMakesTheQxcoffSection) {
+    opened o("qxcoff v2 le\nopthdr\nsection .text halves=1\n");
+    ASSERT_FALSE(o.file().has_build_attributes());
+    o.file().set_producer("kasm", 2, 12, 1);
+    EXPECT_EQ(o.take_error(), "0: ");
+    const OFE::OF_SECTION* s = o.file().section_table()->find_by_name("$build.attributes");
+    ASSERT_NE(s, nullptr);
+    EXPECT_FALSE(s->allocated());
+    EXPECT_EQ(s->address_unit_bits(), 8u);
+    EXPECT_EQ(o.file().vendor_name(), "QX");
+    EXPECT_EQ(o.file().producer_name(), "kasm");
+    EXPECT_EQ(o.file().producer_version(), "2.12.1");
+    EXPECT_EQ(o.file().optional_header().o_vstamp, 2012u);
+
+    // Versions "0" and "1" have no field for the section's 8-bit units.
+    opened old("qxcoff v1 le\nsection .text halves=1\n");
+    old.file().set_producer("kasm", 1, 0, 0);
+    EXPECT_EQ(old.take_error(), "5: QX-COFF Version 1 does not support the mwidth section header field");
+}
+
 }  // namespace
