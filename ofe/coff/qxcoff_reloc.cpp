@@ -76,22 +76,29 @@ void QXCOFF_RELOC::add_dump_rows(OF_TEXT_TABLE& rows) const {
 
 // ---- QXCOFF_RELOC_TABLE ----
 
-QXCOFF_RELOC_TABLE::QXCOFF_RELOC_TABLE(QXCOFF_SECTION* section) : OF_RELOC_TABLE(section) {
+namespace {
+
+// How many of the `claimed` entries of a section's table at `offset` the object holds; a shortfall is
+// reported and the count cut to what is there.
+uint32_t entries_held(QXCOFF_SECTION* section, const char* what, uint32_t offset, uint32_t claimed,
+                      uint32_t entry_size) {
+    if (claimed == 0 || entry_size == 0) return 0;
     QXCOFF_FILE* file = section->qxcoff_file();
-    entry_size_ = file->reloc_entry_size();
+    const uint32_t fit = file->entries_present(offset, entry_size, entry_size);
+    if (fit >= claimed) return claimed;
+    file->report_error(OF_ERR_CORRUPTED,
+                       "%s entries of section \"%s\" at offset 0x%08x claim %u entries of %u bytes, but the object "
+                       "holds only %u",
+                       what, section->name() ? section->name() : "", offset, claimed, entry_size, fit);
+    return fit;
+}
+
+}  // namespace
+
+QXCOFF_RELOC_TABLE::QXCOFF_RELOC_TABLE(QXCOFF_SECTION* section) : OF_RELOC_TABLE(section) {
+    entry_size_ = section->qxcoff_file()->reloc_entry_size();
     const QXCOFF_SECTION_HEADER& h = section->header();
-    uint32_t count = entry_size_ ? h.s_nreloc : 0;
-    if (count > 0) {
-        const uint32_t fit = file->entries_present(h.s_relptr, entry_size_, entry_size_);
-        if (fit < count) {
-            file->report_error(OF_ERR_CORRUPTED,
-                               "relocation entries of section \"%s\" at offset 0x%08x claim %u entries of %u bytes, "
-                               "but the object holds only %u",
-                               section->name() ? section->name() : "", h.s_relptr, count, entry_size_, fit);
-            count = fit;
-        }
-    }
-    set_count(count);
+    set_count(entries_held(section, "relocation", h.s_relptr, h.s_nreloc, entry_size_));
 }
 
 QXCOFF_SECTION* QXCOFF_RELOC_TABLE::qxcoff_section() const { return static_cast<QXCOFF_SECTION*>(section()); }
@@ -140,19 +147,8 @@ std::unique_ptr<OF_RELOC> QXCOFF_RELOC_TABLE::read_reloc(uint32_t index) {
 
 QXCOFF_LNNO_TABLE::QXCOFF_LNNO_TABLE(QXCOFF_SECTION* section)
     : OF_STATE_MACHINE(section->qxcoff_file()), section_(section) {
-    QXCOFF_FILE* file = section->qxcoff_file();
     const QXCOFF_SECTION_HEADER& h = section->header();
-    uint32_t count = h.s_nlnno;
-    if (count > 0) {
-        const uint32_t fit = file->entries_present(h.s_lnnoptr, LINENO_SIZE, LINENO_SIZE);
-        if (fit < count) {
-            file->report_error(OF_ERR_CORRUPTED,
-                               "line number entries of section \"%s\" at offset 0x%08x claim %u entries of %u bytes, "
-                               "but the object holds only %u",
-                               section->name() ? section->name() : "", h.s_lnnoptr, count, LINENO_SIZE, fit);
-            count = fit;
-        }
-    }
+    const uint32_t count = entries_held(section, "line number", h.s_lnnoptr, h.s_nlnno, LINENO_SIZE);
     entries_.resize(count);
     read_.resize(count);
 }
