@@ -1,5 +1,6 @@
 // The "Object File Information" dump: categories, the header table, and the format-neutral dumps of the
 // section table, sections, symbol tables and symbols.
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <iterator>
@@ -170,10 +171,12 @@ void OF_SECTION_TABLE::dump(FILE* out) {
             if (!s->has_raw_data()) continue;
             DATA_MAP& data = s->raw_data();
             data.load();
-            if (data.size() == 0) continue;
+            // Only the bytes the file holds: a section that claims more shows what is there.
+            const uint64_t length = std::min<uint64_t>(data.size(), data.bytes_held());
+            if (length == 0) continue;
             std::fprintf(out, "\n Raw Data for Section \"%s\"\n\n", s->name() ? s->name() : "");
             data.set_cursor(0);
-            (void)data.hex_dump(out, data.size());
+            (void)data.hex_dump(out, length);
         }
     }
     if (f->dump_category_selected("relocs")) {

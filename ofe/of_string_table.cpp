@@ -1,6 +1,7 @@
 // String tables: lookups, adds with the index of whole strings, and the dump.
 #include "ofe/of_string_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -26,8 +27,13 @@ void OF_STRING_TABLE_MANAGER::clear() {
     index_.clear();
 }
 
+uint64_t OF_STRING_TABLE_MANAGER::strings_end() {
+    data_->load();
+    return std::min<uint64_t>(data_->size(), data_->bytes_held());
+}
+
 void OF_STRING_TABLE_MANAGER::build_index() {
-    const uint64_t end = data_->size();
+    const uint64_t end = strings_end();
     for (uint64_t at = first_string_offset(); at < end;) {
         data_->set_cursor(at);
         const char* s = data_->read_string();
@@ -55,7 +61,7 @@ bool OF_STRING_TABLE_MANAGER::find_string(const char* text, uint32_t& offset) co
 }
 
 void OF_STRING_TABLE_MANAGER::dump(FILE* out) {
-    const uint64_t end = data_->size();
+    const uint64_t end = strings_end();
     if (end == 0) return;
     std::fprintf(out, "\n String Table");
     if (*table_name()) std::fprintf(out, " \"%s\"", table_name());
@@ -79,7 +85,7 @@ void OF_STRING_TABLE_MANAGER::dump(FILE* out) {
 }
 
 void OF_STRING_TABLE_MANAGER::write_xml(OF_XML_WRITER& xml) {
-    const uint64_t end = data_->size();
+    const uint64_t end = strings_end();
     xml.open("string_table").attribute("name", table_name());
     for (uint64_t at = first_string_offset(); at < end;) {
         data_->set_cursor(at);

@@ -45,6 +45,10 @@ public:
     DATA_MAP* data() const { return data_; }
 
 protected:
+    // Where the strings end: the table's size, or the end of the bytes the file holds when that comes first
+    // (a table that claims more than the file holds lists only what is there).
+    uint64_t strings_end();
+
     void build_index();
     std::map<std::string, uint32_t> index_;
     DATA_MAP* data_;
