@@ -67,8 +67,9 @@ void read_symbol_metadata(ELF_FILE* file, uint32_t table_index, ELF_SYMBOL_METAD
 
 void write_symbol_metadata(const ELF_SYMBOL_METADATA_MAP& records, DATA_MAP& data) {
     data.write_u8(ELF::QX_SYMTAB_META_VERSION);
-    for (const auto& [index, record] : records) {
-        const ELF_SYMBOL_METADATA& m = *record;
+    for (const auto& entry : records) {
+        const uint32_t index = entry.first;
+        const ELF_SYMBOL_METADATA& m = *entry.second;
         auto number = [&](uint32_t kind, uint32_t value) {
             data.write_uleb128(kind);
             data.write_uleb128(value);

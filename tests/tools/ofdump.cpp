@@ -1,7 +1,8 @@
 // ofdump: prints the library's "Object File Information" dump, or its XML description, of one object
 // file. A test tool: the golden tests compare its output whole.
 //
-//   ofdump [--xml] [--detailed] [--with CATEGORY]... [--without CATEGORY]... FILE
+//   ofdump [--xml] [--detailed] [--only CATEGORY,...] [--with CATEGORY]... [--without CATEGORY]... FILE
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,7 +22,7 @@ void print_error(OFE::OBJECT_FILE* object, uint32_t code, const char* message) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: ofdump [--xml] [--detailed] [--with CATEGORY] [--without CATEGORY] FILE\n");
+    std::fprintf(stderr, "usage: ofdump [--xml] [--detailed] [--only CATEGORY,...] [--with CATEGORY] [--without CATEGORY] FILE\n");
     return 2;
 }
 
@@ -40,6 +41,14 @@ int main(int argc, char** argv) {
             detailed = true;
         } else if ((word == "--with" || word == "--without") && i + 1 < argc) {
             selections.emplace_back(argv[++i], word == "--with");
+        } else if (word == "--only" && i + 1 < argc) {
+            for (const OFE::OF_DUMP_CATEGORY& c : OFE::OBJECT_FILE::dump_categories()) selections.emplace_back(c.name, false);
+            const std::string list = argv[++i];
+            for (size_t at = 0; at <= list.size();) {
+                const size_t end = std::min(list.find(',', at), list.size());
+                selections.emplace_back(list.substr(at, end - at), true);
+                at = end + 1;
+            }
         } else if (!path && word.rfind("--", 0) != 0) {
             path = argv[i];
         } else {
