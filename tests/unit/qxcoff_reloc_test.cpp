@@ -1,6 +1,8 @@
 // QXCOFF relocation and line-number tables: entry layouts by version and template, byte order, bounds.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ofe/coff/qxcoff_file.h"
 #include "ofe/coff/qxcoff_reloc.h"
 #include "ofe/coff/qxcoff_section.h"
@@ -35,17 +37,14 @@ symbol _b value=2 scnum=.text
 
     QXCOFF_RELOC* none = reloc(o, 0, 0);  // R_RELWORD with FF FF at offset 4
     EXPECT_STREQ(none->type_name(), "R_RELWORD");
-    EXPECT_EQ(none->symbol_index(), 0xFFFFFFFFu);
-    EXPECT_TRUE(none->has_no_symbol());
-    EXPECT_EQ(none->symbol(), nullptr);
-    EXPECT_EQ(none->field_width(), 16u);
-    EXPECT_EQ(none->field_word_size(), 16u);
+    EXPECT_EQ(std::tuple(none->symbol_index(), none->has_no_symbol(), none->symbol(), none->field_width(),
+                         none->field_word_size()),
+              std::tuple(0xFFFFFFFFu, true, nullptr, 16u, 16u));
 
     QXCOFF_RELOC* with = reloc(o, 0, 1);
     ASSERT_NE(with->symbol(), nullptr);
     EXPECT_STREQ(with->symbol()->name(), "_b");
-    EXPECT_EQ(with->displacement(), 0x22u);
-    EXPECT_EQ(with->offset_in_section(), 3u);
+    EXPECT_EQ(std::tuple(with->displacement(), with->offset_in_section()), std::tuple(0x22u, 3u));
 
     QXCOFF_RELOC* push = reloc(o, 0, 2);
     EXPECT_STREQ(push->type_name(), "RE_PUSHSK");
@@ -61,12 +60,10 @@ section .text halves=1,2
 reloc .text vaddr=0x01020304 symndx=0x0308100a disp=0x0506 type=0x400D
 )");
     QXCOFF_RELOC* r = reloc(o, 0, 0);
-    EXPECT_EQ(r->address(), 0x01020304u);
     EXPECT_STREQ(r->type_name(), "RE_ULDFLD");
-    EXPECT_EQ(r->field_bit_offset(), 3u);   // bytes 4, 5 and 6 as the file holds them
-    EXPECT_EQ(r->field_width(), 8u);
-    EXPECT_EQ(r->field_word_size(), 16u);
-    EXPECT_EQ(r->displacement(), 0x0506u);  // other fields are swapped as usual
+    // Bit offset, width and word size are bytes 4, 5 and 6 as the file holds them; other fields are swapped.
+    EXPECT_EQ(std::tuple(r->address(), r->field_bit_offset(), r->field_width(), r->field_word_size(), r->displacement()),
+              std::tuple(0x01020304u, 3u, 8u, 16u, 0x0506u));
 }
 
 TEST(QxcoffReloc, UnknownTypesAndCountsPastTheFile) {
@@ -96,10 +93,8 @@ lnno .text addr=0x20 line=3
 )");
     QXCOFF_LNNO_TABLE* lines = o.file().section_table()->qxcoff_section_at(0)->lnno_table();
     ASSERT_EQ(lines->count(), 2u);
-    EXPECT_EQ(lines->entry(0)->l_addr, 12u);
-    EXPECT_EQ(lines->entry(0)->l_lnno, 0u);
-    EXPECT_EQ(lines->entry(1)->l_addr, 0x20u);
-    EXPECT_EQ(lines->entry(1)->l_lnno, 3u);
+    EXPECT_EQ(std::tuple(lines->entry(0)->l_addr, lines->entry(0)->l_lnno, lines->entry(1)->l_addr, lines->entry(1)->l_lnno),
+              std::tuple(12u, 0u, 0x20u, 3u));
     EXPECT_EQ(lines->entry(2), nullptr);
     EXPECT_EQ(o.take_error(), "5: request for line number entry 2 which does not exist");
 }

@@ -2,7 +2,9 @@
 // the format-neutral classification, alignment bits, address units and the setters' version limits.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
+#include <tuple>
 
 #include "ofe/coff/qxcoff_defs.h"
 #include "ofe/coff/qxcoff_names.h"
@@ -28,18 +30,13 @@ TEST(QxcoffSectionHeaders, FortyAndFortyEightByteHeadersInBothByteOrders) {
             opened o(two_sections, qxunit::variant(version, big));
             QXCOFF_SECTION_TABLE* t = o.file().section_table();
             const uint32_t header = version == 2 ? 48 : 40, file_header = version == 0 ? 20 : 22;
-            EXPECT_EQ(t->header_size(), header);
-            EXPECT_EQ(t->table_offset(), file_header);
+            EXPECT_EQ(std::tuple(t->header_size(), t->table_offset()), std::tuple(header, file_header));
             ASSERT_EQ(t->count(), 2u);
             QXCOFF_SECTION* text = t->qxcoff_section_at(0);
             QXCOFF_SECTION* data = t->qxcoff_section_at(1);
-            ASSERT_TRUE(text && data);
             EXPECT_STREQ(text->name(), ".text");
-            EXPECT_EQ(text->run_address(), 0x1000u);
-            EXPECT_EQ(text->load_address(), 0x2000u);
-            EXPECT_EQ(text->page(), 3);
-            EXPECT_EQ(text->alignment(), 8u);
-            EXPECT_EQ(text->size(), 4u);
+            EXPECT_EQ(std::tuple(text->run_address(), text->load_address(), text->page(), text->alignment(), text->size()),
+                      std::tuple(0x1000u, 0x2000u, 3, 8u, 4u));
             EXPECT_EQ(text->raw_data_offset(), file_header + 2 * header);
             EXPECT_EQ(text->header().s_nreloc, 2u);
             EXPECT_EQ(text->reloc_data().size(), version == 0 ? 20u : 24u);
@@ -51,44 +48,32 @@ TEST(QxcoffSectionHeaders, FortyAndFortyEightByteHeadersInBothByteOrders) {
             EXPECT_EQ(data->raw_data_offset(), file_header + 2 * header + 8);
         }
     }
+    // The page and memory-width fields of version 2.
+    opened wide("qxcoff v2 be\nsection .wide data=00 page=0x1234 mwidth=8\n");
+    QXCOFF_SECTION* s = wide.file().section_table()->qxcoff_section_at(0);
+    EXPECT_EQ(std::tuple(s->page(), s->address_unit_bits(), s->size()), std::tuple(0x1234, 8u, 1u));
 }
 
-TEST(QxcoffSectionHeaders, PageAndMemoryWidthFieldsOfVersion2) {
-    opened o("qxcoff v2 be\nsection .wide data=00 page=0x1234 mwidth=8\n");
-    QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(0);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->page(), 0x1234);
-    EXPECT_EQ(s->address_unit_bits(), 8u);
-    EXPECT_EQ(s->size(), 1u);
-}
-
-TEST(QxcoffSectionNames, EightCharactersInlineInEveryVersion) {
-    for (int version : {0, 1, 2}) {
-        opened o("qxcoff v0 le\nsection abcdefgh data=00\nsection ab data=00\n", qxunit::variant(version, false));
-        EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), "abcdefgh") << version;
-        EXPECT_STREQ(o.file().section_table()->section_at(1)->name(), "ab") << version;
-    }
-}
-
-TEST(QxcoffSectionNames, OnlyVersion2TakesNamesFromTheStringTable) {
-    // The same header bytes: a zero first word and offset 4, where the symbol's long name stands.
+TEST(QxcoffSectionNames, InlineInEveryVersionFromTheStringTableOnlyInVersion2) {
     for (int version : {0, 1, 2}) {
         for (bool big : {false, true}) {
             SCOPED_TRACE(qxunit::variant_name(version, big));
-            opened o("qxcoff v2 le\nsection x data=00 s_stroff=4\nsymbol a_long_symbol_name\n",
-                     qxunit::variant(version, big));
-            EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), version == 2 ? "a_long_symbol_name" : "");
+            opened o("qxcoff v0 le\nsection abcdefgh data=00\nsection ab data=00\n", qxunit::variant(version, big));
+            EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), "abcdefgh");
+            EXPECT_STREQ(o.file().section_table()->section_at(1)->name(), "ab");
+            // The same header bytes: a zero first word and offset 4, where the symbol's long name stands.
+            opened ref("qxcoff v2 le\nsection x data=00 s_stroff=4\nsymbol a_long_symbol_name\n",
+                       qxunit::variant(version, big));
+            EXPECT_STREQ(ref.file().section_table()->section_at(0)->name(), version == 2 ? "a_long_symbol_name" : "");
         }
     }
     opened long_name("qxcoff v2 be\nsection .a_rather_long_section_name data=00\n");
     EXPECT_STREQ(long_name.file().section_table()->section_at(0)->name(), ".a_rather_long_section_name");
-}
 
-TEST(QxcoffSectionNames, AZeroFirstWordAndOffsetZeroReadsTheLengthBytes) {
     for (bool big : {false, true}) {
         opened o("qxcoff v2 le\nsection x data=00 s_name=0000000000000000\nsection .a_long_name_here data=00\n",
                  qxunit::variant(2, big));
-        // The table holds 4 + 18 bytes: its length word starts 16 00 00 00 or 00 00 00 16.
+        // Offset 0 reads the length bytes: the table holds 4 + 18, its length word 16 00 00 00 or 00 00 00 16.
         EXPECT_EQ(o.file().string_table_length(), 22u);
         EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), big ? "" : "\x16");
         // An offset at or past the table's end gives no name.
@@ -110,49 +95,37 @@ section noload data=00 flags=noload
 section empty size=5 flags=0
 section group data=0000000000000000 flags=is_group
 )");
-    struct EXPECTED {
-        bool code, data, bss, allocated, loaded, raw;
-        uint32_t size;
-    } expected[] = {
-        {true, false, false, true, true, true, 1},   {false, true, false, true, true, true, 1},
-        {false, false, true, true, true, false, 8},  {false, false, false, true, true, true, 1},
-        {false, false, false, false, false, true, 1}, {false, false, false, false, false, false, 1},
-        {false, false, false, true, false, false, 1}, {false, false, false, true, true, false, 5},
-        {false, false, false, true, true, true, 4},
-    };
+    // Code, data, bss, allocated, loaded, raw data; the size in units: from the raw data's length when there
+    // is raw data, else s_size.
+    const std::pair<const char*, uint32_t> expected[] = {{"CdbALR", 1}, {"cDbALR", 1}, {"cdBALr", 8},
+                                                         {"cdbALR", 1}, {"cdbalR", 1}, {"cdbalr", 1},
+                                                         {"cdbAlr", 1}, {"cdbALr", 5}, {"cdbALR", 4}};
     QXCOFF_SECTION_TABLE* t = o.file().section_table();
     ASSERT_EQ(t->count(), std::size(expected));
     for (uint32_t i = 0; i < t->count(); ++i) {
         QXCOFF_SECTION* s = t->qxcoff_section_at(i);
-        SCOPED_TRACE(s->name());
-        EXPECT_EQ(s->is_code(), expected[i].code);
-        EXPECT_EQ(s->is_data(), expected[i].data);
-        EXPECT_EQ(s->is_bss(), expected[i].bss);
-        EXPECT_EQ(s->allocated(), expected[i].allocated);
-        EXPECT_EQ(s->loaded(), expected[i].loaded);
-        EXPECT_EQ(s->has_raw_data(), expected[i].raw);
-        // In units: from the raw data's length when there is raw data, else s_size.
-        EXPECT_EQ(s->size(), expected[i].size);
+        const bool bits[] = {s->is_code(), s->is_data(), s->is_bss(), s->allocated(), s->loaded(), s->has_raw_data()};
+        std::string seen = "cdbalr";
+        for (int b = 0; b < 6; ++b)
+            if (bits[b]) seen[b] = static_cast<char>(std::toupper(static_cast<unsigned char>(seen[b])));
+        EXPECT_EQ(seen, expected[i].first) << s->name();
+        EXPECT_EQ(s->size(), expected[i].second) << s->name();
     }
     EXPECT_TRUE(t->qxcoff_section_at(8)->is_group());
-}
 
-TEST(QxcoffSectionClassification, ASectionWithoutUnitsHasNoDataOffset) {
-    opened o("qxcoff v1 be\nsection .text data=00112233 s_size=0\n");
-    QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(0);
-    EXPECT_EQ(s->raw_data_offset(), 0u);
-    EXPECT_EQ(s->raw_data().size(), 0u);
-    EXPECT_EQ(s->size(), 0u);
+    // A section without units has no data offset.
+    opened none("qxcoff v1 be\nsection .text data=00112233 s_size=0\n");
+    QXCOFF_SECTION* s = none.file().section_table()->qxcoff_section_at(0);
+    EXPECT_EQ(std::tuple(s->raw_data_offset(), s->raw_data().size(), s->size()), std::tuple(0u, uint64_t{0}, 0u));
 }
 
 TEST(QxcoffSectionAlignment, TheLogarithmInBits8To11) {
     opened o("qxcoff v2 le\nsection a data=00 flags=0xf20\nsection b data=00 flags=text align=1\n");
     QXCOFF_SECTION* a = o.file().section_table()->qxcoff_section_at(0);
-    QXCOFF_SECTION* b = o.file().section_table()->qxcoff_section_at(1);
     EXPECT_EQ(a->alignment(), 32768u);
     EXPECT_EQ(QXCOFF_SECTION::largest_alignment(), 32768u);
     EXPECT_TRUE(a->is_code());
-    EXPECT_EQ(b->alignment(), 1u);
+    EXPECT_EQ(o.file().section_table()->qxcoff_section_at(1)->alignment(), 1u);
 
     a->set_alignment(1);
     EXPECT_EQ(a->flags(), QXCOFF::STYP_TEXT);
@@ -164,9 +137,8 @@ TEST(QxcoffSectionAlignment, TheLogarithmInBits8To11) {
     a->set_alignment(3);
     EXPECT_EQ(o.take_error(), "5: only powers of 2 are valid alignment values");
     EXPECT_EQ(a->alignment(), 64u);
-    // Changing the kind keeps the alignment bits.
     a->make_data();
-    EXPECT_EQ(a->flags(), QXCOFF::STYP_DATA | 0x600u);
+    EXPECT_EQ(a->flags(), QXCOFF::STYP_DATA | 0x600u) << "changing the kind keeps the alignment bits";
 }
 
 TEST(QxcoffSectionAddressUnits, KiteUnitsAre16BitsUnlessTheSectionSaysOtherwise) {
@@ -175,28 +147,22 @@ section big zeros=0x200
 section three data=001122334455
 section bytes data=001122 mwidth=8
 )");
-    QXCOFF_SECTION_TABLE* t = kite.file().section_table();
-    QXCOFF_SECTION* big = t->qxcoff_section_at(0);
-    EXPECT_EQ(big->header().s_size, 0x100u);
-    EXPECT_EQ(big->address_unit_bits(), 16u);
-    EXPECT_EQ(big->raw_data().size(), 0x200u);
-    EXPECT_EQ(big->size(), 0x100u);
-    QXCOFF_SECTION* three = t->qxcoff_section_at(1);
-    EXPECT_EQ(three->size(), 3u);
-    EXPECT_EQ(three->raw_data().size(), 6u);
-    QXCOFF_SECTION* bytes = t->qxcoff_section_at(2);
-    EXPECT_EQ(bytes->address_unit_bits(), 8u);
-    EXPECT_EQ(bytes->size(), 3u);
-
+    // Unit bits, s_size, raw bytes and size in units.
+    const std::tuple<uint32_t, uint32_t, uint64_t, uint32_t> expected[] = {
+        {16, 0x100, 0x200, 0x100}, {16, 3, 6, 3}, {8, 3, 3, 3}};
+    for (uint32_t i = 0; i < 3; ++i) {
+        QXCOFF_SECTION* s = kite.file().section_table()->qxcoff_section_at(i);
+        EXPECT_EQ(std::tuple(s->address_unit_bits(), s->header().s_size, s->raw_data().size(), s->size()), expected[i])
+            << s->name();
+    }
     // Versions "0" and "1" have no s_mwidth: the target alone decides.
     opened v1("qxcoff v1 le\nsection three data=001122334455\n");
     EXPECT_EQ(v1.file().section_table()->section_at(0)->address_unit_bits(), 16u);
     opened arm("qxcoff v1 le\nheader target=0x97\nsection six data=001122334455\n");
     EXPECT_EQ(arm.file().section_table()->section_at(0)->address_unit_bits(), 8u);
     EXPECT_EQ(arm.file().section_table()->section_at(0)->size(), 6u);
-}
 
-TEST(QxcoffSectionData, FollowTheTargetByteOrder) {
+    // Section data follow the target byte order.
     opened o("qxcoff v2 le\nheader f_flags=0x0200\nsection d data=12345678 flags=data\n");
     QXCOFF_SECTION* s = o.file().section_table()->qxcoff_section_at(0);
     EXPECT_EQ(s->data_swapped(), OBJECT_FILE::host_endian() == OF_ENDIAN_LITTLE);
@@ -228,9 +194,8 @@ TEST(QxcoffSectionSetters, VersionLimits) {
     w->set_flags(QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
     EXPECT_EQ(v2.take_error(), "0: ");
     EXPECT_STREQ(w->name(), "abcdefghij");
-    EXPECT_EQ(w->page(), 0x1ff);
-    EXPECT_EQ(w->address_unit_bits(), 8u);
-    EXPECT_EQ(w->flags(), QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
+    EXPECT_EQ(std::tuple(w->page(), w->address_unit_bits(), w->flags()),
+              std::tuple(0x1ff, 8u, QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA));
     w->set_allocated(false);
     EXPECT_FALSE(w->allocated());
     w->set_allocated(true);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ofe/coff/qxcoff_defs.h"
@@ -52,7 +53,7 @@ symbol far n_stroff=0x7fffffff
     }
 }
 
-TEST(QxcoffSymbolWalk, AuxiliaryEntriesAreSkipped) {
+TEST(QxcoffSymbolWalk, AuxiliaryEntriesAreSkippedExceptAfterALabel) {
     for (int version : {0, 1, 2}) {
         opened o("qxcoff v1 le\nsymbol a aux=00 aux=00\nsymbol b\nsymbol c\n", qxunit::variant(version, version == 1));
         EXPECT_EQ(o.file().symbol_table()->count(), 5u);
@@ -61,9 +62,7 @@ TEST(QxcoffSymbolWalk, AuxiliaryEntriesAreSkipped) {
         EXPECT_STREQ(o.file().symbol_table()->find_by_name("c")->name(), "c");
         EXPECT_EQ(o.file().symbol_table()->find_by_name("c")->index(), 4u);
     }
-}
-
-TEST(QxcoffSymbolWalk, ALabelKeepsNoAuxiliaryEntrySoTheNextEntryIsVisitedAsASymbol) {
+    // A label keeps no auxiliary entry, so the next entry is visited as a symbol.
     opened o("qxcoff v2 le\nsection .text data=00\nsymbol lab sclass=label scnum=.text aux=41\nsymbol z\n");
     EXPECT_EQ(walk(o), (std::vector<uint32_t>{0, 1, 2}));
     EXPECT_EQ(symbol(o, 0)->aux_count(), 0u);
@@ -124,44 +123,24 @@ TEST(QxcoffAuxLayouts, TheFirstAuxiliaryEntryOfEachKindInBothByteOrders) {
 
             const QXCOFF_AUX* fn = symbol(o, 0)->aux();
             ASSERT_NE(fn, nullptr);
-            EXPECT_EQ(fn->kind, QXCOFF_AUX_FUNCTION);
-            EXPECT_EQ(fn->tag_index, 7u);
-            EXPECT_EQ(fn->lnno_offset, 0x100u);
-            EXPECT_EQ(fn->next_index, 9u);
-            EXPECT_EQ(symbol(o, 0)->size(), 0x40u);
-
+            EXPECT_EQ(std::tuple(fn->kind, fn->tag_index, fn->lnno_offset, fn->next_index, symbol(o, 0)->size()),
+                      std::tuple(QXCOFF_AUX_FUNCTION, 7u, 0x100u, 9u, 0x40u));
             const QXCOFF_AUX* bf = symbol(o, 2)->aux();
-            EXPECT_EQ(bf->kind, QXCOFF_AUX_BLOCK);
-            EXPECT_EQ(bf->register_mask, 0xff00u);
-            EXPECT_EQ(bf->line, 12u);
-            EXPECT_EQ(bf->line_entries, 3u);
-            EXPECT_EQ(bf->frame_size, 16u);
-            EXPECT_EQ(bf->next_index, 5u);
+            EXPECT_EQ(std::tuple(bf->kind, bf->register_mask, bf->line, bf->line_entries, bf->frame_size, bf->next_index),
+                      std::tuple(QXCOFF_AUX_BLOCK, 0xff00u, 12u, 3u, 16u, 5u));
             EXPECT_EQ(symbol(o, 2)->size(), 0u);
-
             const QXCOFF_AUX* arr = symbol(o, 4)->aux();
-            EXPECT_EQ(arr->kind, QXCOFF_AUX_ARRAY);
-            EXPECT_EQ(arr->tag_index, 2u);
-            EXPECT_EQ(arr->dimensions[0], 4u);
-            EXPECT_EQ(arr->dimensions[1], 2u);
-            EXPECT_EQ(arr->dimensions[2], 1u);
-            EXPECT_EQ(arr->dimensions[3], 0xffffu);
-            EXPECT_EQ(symbol(o, 4)->size(), 64u);
-
-            EXPECT_EQ(symbol(o, 6)->aux_kind(), QXCOFF_AUX_TAG);
-            EXPECT_EQ(symbol(o, 6)->aux()->next_index, 8u);
-            EXPECT_EQ(symbol(o, 6)->size(), 32u);
-            EXPECT_EQ(symbol(o, 8)->aux_kind(), QXCOFF_AUX_END_OF_STRUCT);
-            EXPECT_EQ(symbol(o, 8)->aux()->tag_index, 6u);
-            EXPECT_EQ(symbol(o, 10)->aux_kind(), QXCOFF_AUX_TYPED);
-            EXPECT_EQ(symbol(o, 10)->size(), 16u);
-
+            EXPECT_EQ(std::tuple(arr->kind, arr->tag_index, symbol(o, 4)->size()), std::tuple(QXCOFF_AUX_ARRAY, 2u, 64u));
+            EXPECT_EQ(std::vector<uint32_t>(arr->dimensions, arr->dimensions + 4), (std::vector<uint32_t>{4, 2, 1, 0xffff}));
+            EXPECT_EQ(std::tuple(symbol(o, 6)->aux_kind(), symbol(o, 6)->aux()->next_index, symbol(o, 6)->size()),
+                      std::tuple(QXCOFF_AUX_TAG, 8u, 32u));
+            EXPECT_EQ(std::tuple(symbol(o, 8)->aux_kind(), symbol(o, 8)->aux()->tag_index),
+                      std::tuple(QXCOFF_AUX_END_OF_STRUCT, 6u));
+            EXPECT_EQ(std::tuple(symbol(o, 10)->aux_kind(), symbol(o, 10)->size()), std::tuple(QXCOFF_AUX_TYPED, 16u));
             const QXCOFF_SYMBOL* sec = symbol(o, 12);
-            EXPECT_EQ(sec->aux_kind(), QXCOFF_AUX_SECTION);
-            EXPECT_EQ(sec->size(), 0x10u);
-            EXPECT_EQ(sec->aux()->relocations, 2u);
-            EXPECT_EQ(sec->aux()->line_numbers, 3u);
-            EXPECT_EQ(sec->type(), OF_TYPE_SECTION);
+            EXPECT_EQ(std::tuple(sec->aux_kind(), sec->size(), sec->aux()->relocations, sec->aux()->line_numbers,
+                                 sec->type()),
+                      std::tuple(QXCOFF_AUX_SECTION, 0x10u, 2u, 3u, OF_TYPE_SECTION));
 
             const QXCOFF_SYMBOL* file = symbol(o, 14);
             EXPECT_EQ(file->type(), OF_TYPE_FILE);
@@ -189,12 +168,10 @@ symbol debug scnum=debug sclass=stat
 symbol minus_three scnum=-3
 symbol beyond scnum=7
 )");
-    EXPECT_EQ(symbol(o, 0)->kind(), OF_SYM_DEFINED);
+    EXPECT_EQ(std::tuple(symbol(o, 0)->kind(), symbol(o, 1)->kind(), symbol(o, 2)->kind(), symbol(o, 3)->kind()),
+              std::tuple(OF_SYM_DEFINED, OF_SYM_UNDEFINED, OF_SYM_ABSOLUTE, OF_SYM_DEBUG));
     EXPECT_EQ(symbol(o, 0)->section_index(), 0u);
     EXPECT_STREQ(symbol(o, 0)->section()->name(), ".text");
-    EXPECT_EQ(symbol(o, 1)->kind(), OF_SYM_UNDEFINED);
-    EXPECT_EQ(symbol(o, 2)->kind(), OF_SYM_ABSOLUTE);
-    EXPECT_EQ(symbol(o, 3)->kind(), OF_SYM_DEBUG);
     EXPECT_EQ(symbol(o, 3)->binding(), OF_BIND_LOCAL);
     for (uint32_t i : {4u, 5u}) {
         // -3 and numbers past the table count as section references to sections that do not exist.
@@ -223,7 +200,7 @@ TEST(QxcoffSymbolModel, BindingOfEveryStorageClass) {
     EXPECT_EQ(symbol(o, C_STATLAB)->binding(), OF_BIND_LOCAL);
 }
 
-TEST(QxcoffSymbolModel, TypeFromClassAuxiliaryEntryAndSection) {
+TEST(QxcoffSymbolModel, TypeFromClassAuxiliaryEntryAndSectionAndTheQxcoffView) {
     opened o(R"(qxcoff v2 le
 section .text data=00 flags=text
 symbol obj scnum=.text sclass=stat
@@ -232,16 +209,13 @@ symbol lab scnum=.text sclass=label
 symbol fn scnum=.text type=int:func auxsize=4
 symbol blocked scnum=.text type=0x8080
 )");
-    EXPECT_EQ(symbol(o, 0)->type(), OF_TYPE_OBJECT);
-    EXPECT_EQ(symbol(o, 1)->type(), OF_TYPE_NONE);
-    EXPECT_EQ(symbol(o, 2)->type(), OF_TYPE_NONE);
-    EXPECT_EQ(symbol(o, 3)->type(), OF_TYPE_OBJECT);
+    EXPECT_EQ(std::tuple(symbol(o, 0)->type(), symbol(o, 1)->type(), symbol(o, 2)->type(), symbol(o, 3)->type()),
+              std::tuple(OF_TYPE_OBJECT, OF_TYPE_NONE, OF_TYPE_NONE, OF_TYPE_OBJECT));
     EXPECT_FALSE(symbol(o, 3)->is_blocked());
     EXPECT_TRUE(symbol(o, 5)->is_blocked());
     EXPECT_EQ(symbol(o, 5)->coff_type(), 0x8080u);
-}
 
-TEST(QxcoffSymbolModel, TheQxcoffViewIsOnlyForQxcoffSymbols) {
+    // The QXCOFF view is only for QXCOFF symbols.
     opened coff("qxcoff v2 le\nsymbol a sclass=stat\n");
     const OF_SYMBOL* s = coff.file().symbol_table()->symbol_at(0);
     ASSERT_NE(as_qxcoff_symbol(s), nullptr);
