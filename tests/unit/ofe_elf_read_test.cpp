@@ -2,46 +2,24 @@
 // unusual header layouts, tables that claim more than the file holds, and the System V hash table.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <memory>
-#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include <unistd.h>
-
-#include "fixture.h"
-#include "ofe/elf/elf_file.h"
-#include "ofe/elf/elf_section.h"
+#include "elf_object.h"
 #include "ofe/elf/elf_segment.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_symbol_hash.h"
-#include "ofe/object_file.h"
-#include "ofe/of_section.h"
-#include "ofe/of_symbol.h"
-#include "util/pfile.h"
-
-#include "elf_object.h"
 
 using namespace OFE;
 using namespace elf_test;
 
 namespace {
 
-
-
 // The index of what a search found; ~0 for nothing.
 template <class T>
 uint32_t at(const T* p) {
     return p ? p->index() : ~0u;
-}
-
-// The object a fixture description yields, written to a file and opened from there.
-
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -90,22 +68,15 @@ TEST(ElfSections, FindsByNameAndAddress) {
     OF_SECTION_TABLE* t = f->section_table();
     ASSERT_EQ(t->count(), 7u);  // with section 0 and .shstrtab
 
-    EXPECT_EQ(at(t->find_by_name(".data")), 2u);
-    EXPECT_EQ(at(t->find_by_name(".data", 3)), 4u);
-    EXPECT_EQ(t->find_by_name(".text", 2), nullptr);
-
-    EXPECT_EQ(at(t->find_by_run_address(0x10F)), 1u);
-    EXPECT_EQ(t->find_by_run_address(0x110), nullptr);
-    EXPECT_EQ(t->find_by_run_address(0x100, 2), nullptr);
-    EXPECT_EQ(t->find_by_run_address(0x300), nullptr) << "a section that is not allocated";
-    EXPECT_EQ(t->find_by_load_address(0x300), nullptr);
-    EXPECT_EQ(at(t->find_by_run_address(0x401)), 4u);
-
-    // .bss has no raw data: its size comes from sh_size.
+    EXPECT_EQ(std::tuple(at(t->find_by_name(".data")), at(t->find_by_name(".data", 3)), at(t->find_by_name(".text", 2))),
+              std::tuple(2u, 4u, ~0u));
+    // .note.x at 0x300 is not allocated; .bss has no raw data: its size comes from sh_size.
     EXPECT_EQ(f.section(".bss")->size(), 0x20u);
-    EXPECT_EQ(at(t->find_by_run_address(0x51F)), 5u);
-    EXPECT_EQ(t->find_by_run_address(0x520), nullptr);
-
+    const std::pair<uint32_t, uint32_t> by_run[] = {{0x10F, 1},   {0x110, ~0u}, {0x300, ~0u},
+                                                     {0x401, 4},   {0x51F, 5},   {0x520, ~0u}};
+    for (const auto& [address, index] : by_run) EXPECT_EQ(at(t->find_by_run_address(address)), index) << address;
+    EXPECT_EQ(t->find_by_run_address(0x100, 2), nullptr);
+    EXPECT_EQ(t->find_by_load_address(0x300), nullptr);
     // The segment holding .data moves its load address to p_paddr.
     EXPECT_EQ(f.section(".data")->load_address(), 0x8200u);
     EXPECT_EQ(at(t->find_by_load_address(0x8201)), 2u);
@@ -125,13 +96,12 @@ TEST(ElfSegments, SearchesByTypeAndAddress) {
     ELF_SEGMENT_TABLE* s = f->segment_table();
     ASSERT_EQ(s->count(), 4u);
     EXPECT_EQ(s->entry_size(), 40u);
-    EXPECT_EQ(at(s->find_by_type(2)), 1u);
-    EXPECT_EQ(s->find_by_type(2, 2), nullptr);
-    EXPECT_EQ(at(s->find_by_type(1, 1)), 2u);
-    EXPECT_EQ(at(s->find_load_by_address(0x10FF)), 0u);
-    EXPECT_EQ(s->find_load_by_address(0x1100), nullptr);
-    EXPECT_EQ(at(s->find_load_by_address(0x2000)), 2u);
-    EXPECT_EQ(s->find_load_by_address(0x1000, 1), nullptr) << "the note segment is not PT_LOAD";
+    EXPECT_EQ(std::tuple(at(s->find_by_type(2)), at(s->find_by_type(2, 2)), at(s->find_by_type(1, 1))),
+              std::tuple(1u, ~0u, 2u));
+    // The note segment at 0x1000 is not PT_LOAD.
+    EXPECT_EQ(std::tuple(at(s->find_load_by_address(0x10FF)), at(s->find_load_by_address(0x1100)),
+                         at(s->find_load_by_address(0x2000)), at(s->find_load_by_address(0x1000, 1))),
+              std::tuple(0u, ~0u, 2u, ~0u));
     EXPECT_TRUE(f->has_dynamic_segment());
 }
 
@@ -167,17 +137,13 @@ TEST(ElfSymbols, KindBindingAndTypeInEitherByteOrder) {
             const OF_SYMBOL* s = f.symbol(name);
             return std::to_string(s->kind()) + " " + std::to_string(s->binding()) + " " + std::to_string(s->type());
         };
-        EXPECT_EQ(kbt("loos_binding"), "2 0 2");
+        std::string all;
+        for (const char* name : {"loos_binding", "global_func", "weak_tls", "type_seven", "binding_48", "absolute",
+                                 "common", "undefined", "reserved"})
+            all += kbt(name) + ",";
+        EXPECT_EQ(all, "2 0 2,2 2 2,2 3 6,2 2 0,2 0 0,3 2 0,4 2 0,1 2 0,0 2 0,");
         EXPECT_EQ(f.symbol("loos_binding")->value(), 0x12345678u);
         EXPECT_EQ(f.symbol("loos_binding")->section(), f.section(".text"));
-        EXPECT_EQ(kbt("global_func"), "2 2 2");
-        EXPECT_EQ(kbt("weak_tls"), "2 3 6");
-        EXPECT_EQ(kbt("type_seven"), "2 2 0");
-        EXPECT_EQ(kbt("binding_48"), "2 0 0");
-        EXPECT_EQ(kbt("absolute"), "3 2 0");
-        EXPECT_EQ(kbt("common"), "4 2 0");
-        EXPECT_EQ(kbt("undefined"), "1 2 0");
-        EXPECT_EQ(kbt("reserved"), "0 2 0");
         EXPECT_EQ(f.symbol("reserved")->section(), nullptr);
 
         // SHN_XINDEX in a file of fewer than 0xff00 sections: the index table is not consulted.
@@ -250,8 +216,7 @@ TEST(ElfLayouts, EiDataZeroIsReadBigEndianThroughout) {
     EXPECT_EQ(f.symbol("main")->section(), f.section(".text"));
 }
 
-TEST(ElfClaims, CountsBeyondTheFileAreCutToItsBytesQuickly) {
-    const auto start = std::chrono::steady_clock::now();
+TEST(ElfClaims, CountsBeyondTheFileAreCutToItsBytes) {
     // Extended numbering claiming 0xFFFFFFFF headers where 5 stand; no handler, so the error stays.
     elf_object f("elf32 le rel\n"
                  "xnum shnum\n"
@@ -283,7 +248,6 @@ TEST(ElfClaims, CountsBeyondTheFileAreCutToItsBytesQuickly) {
                                      std::to_string(table->count()) + " of them");
     EXPECT_EQ(g.symbol("beta")->value(), 2u);
     EXPECT_EQ(at(table->symbol_at(table->count() - 1)), table->count() - 1);
-    EXPECT_LT(seconds_since(start), 2.0);
 }
 
 TEST(ElfSymbolHash, SystemVHashOfNames) {

@@ -2,33 +2,20 @@
 // symbol metadata section (its kinds, bad entries, the accessors and the merge rule).
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "DIAG/diag.h"
-#include "fixture.h"
-#include "ofe/elf/elf_file.h"
-#include "ofe/elf/elf_section.h"
-#include "ofe/elf/elf_symalias.h"
-#include "ofe/elf/elf_symbol.h"
-#include "ofe/elf/elf_symmeta.h"
 #include "elf_object.h"
+#include "ofe/elf/elf_symalias.h"
+#include "ofe/elf/elf_symmeta.h"
 #include "unit_support.h"
-#include "util/data_map.h"
-#include "util/pfile.h"
 
 using namespace OFE;
 using namespace elf_test;
 
 namespace {
-
-
-
 
 using PAIRS = std::vector<ELF_SYMALIAS_TABLE::PAIR>;
 
@@ -58,43 +45,39 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
                  "section .count type=0x7f000006 data=010000000500515800 words=1,2\n"
                  "section .vendor type=0x7f000006 data=0100000001004e5800 words=1,2\n"
                  "section .other type=1 data=010000000100515800 words=1,2\n");
-    EXPECT_EQ(f.section(".ok")->symalias_table()->pairs(), (PAIRS{{5, 7}, {2, 9}})) << "(5, 5) is dropped";
-    EXPECT_EQ(diag.take(), "");
-    EXPECT_EQ(f.section(".update")->symalias_table()->pairs(), (PAIRS{{1, 2}}));
-    EXPECT_EQ(diag.take(),
-              "remark: The file \"test.o\" uses a symbol alias table format version which may contain optional data "
-              "this tool cannot interpret. Some symbol aliases may be ignored. Updating your linker to the latest "
-              "version should resolve this issue. \n");
-    const std::string newer =
-        "warning: The file \"test.o\" uses a new symbol alias table format version which is not supported by this "
-        "tool version. All symbol aliases will be ignored. Updating your linker to the latest version should "
-        "resolve this issue. \n";
-    EXPECT_TRUE(f.section(".major")->symalias_table()->pairs().empty());
-    EXPECT_EQ(diag.take(), newer);
-    EXPECT_TRUE(f.section(".minor")->symalias_table()->pairs().empty());
-    EXPECT_EQ(diag.take(), newer);
-    EXPECT_TRUE(f.section(".old")->symalias_table()->pairs().empty());
-    EXPECT_EQ(diag.take(),
-              "warning: The file \"test.o\" uses a symbol alias table format version which is no longer supported. "
-              "All symbol aliases will be ignored. Updating your assembler to the latest version should resolve "
-              "this issue. \n");
-    EXPECT_TRUE(f.section(".short")->symalias_table()->pairs().empty());
-    EXPECT_EQ(diag.take(),
-              "warning: The file \"test.o\" does not specify a valid extended symbol alias table format. All symbol "
-              "aliases will be ignored. Updating your tool chain to the latest version should resolve this "
-              "issue. \n");
-    EXPECT_TRUE(f.section(".five")->symalias_table()->pairs().empty());
-    EXPECT_EQ(diag.take(),
-              "warning: The file \"test.o\" does not specify a valid symbol alias table format. All symbol aliases "
-              "will be ignored. Updating your tool chain to the latest version should resolve this issue. \n");
+    const std::string file = "The file \"test.o\" ", ignored = " All symbol aliases will be ignored.",
+                      update = " should resolve this issue. \n";
+    const std::string newer = "warning: " + file + "uses a new symbol alias table format version which is not "
+                              "supported by this tool version." + ignored + " Updating your linker to the latest version" + update;
+    const struct {
+        const char* section;
+        PAIRS pairs;
+        std::string message;
+    } cases[] = {
+        {".ok", {{5, 7}, {2, 9}}, ""},  // (5, 5) is dropped
+        {".update", {{1, 2}}, "remark: " + file + "uses a symbol alias table format version which may contain optional data "
+                              "this tool cannot interpret. Some symbol aliases may be ignored. Updating your linker to the "
+                              "latest version" + update},
+        {".major", {}, newer},
+        {".minor", {}, newer},
+        {".old", {}, "warning: " + file + "uses a symbol alias table format version which is no longer supported." +
+                         ignored + " Updating your assembler to the latest version" + update},
+        {".short", {}, "warning: " + file + "does not specify a valid extended symbol alias table format." + ignored +
+                           " Updating your tool chain to the latest version" + update},
+        {".five", {}, "warning: " + file + "does not specify a valid symbol alias table format." + ignored +
+                          " Updating your tool chain to the latest version" + update},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(f.section(c.section)->symalias_table()->pairs(), c.pairs) << c.section;
+        EXPECT_EQ(diag.take(), c.message) << c.section;
+    }
     ELF_SYMALIAS_TABLE* count = f.section(".count")->symalias_table();
     EXPECT_TRUE(count->pairs().empty()) << "five pairs claimed, one present";
     EXPECT_EQ(count->read(), 0) << "read once only";
     EXPECT_EQ(diag.take(), "");
     EXPECT_TRUE(f.section(".vendor")->symalias_table()->pairs().empty());
-    EXPECT_EQ(diag.take(),
-              "warning: The file \"test.o\" has been processed by a non-QX vendor, and its symbol aliases may be "
-              "invalid. All symbol aliases will be ignored.\n");
+    EXPECT_EQ(diag.take(), "warning: " + file + "has been processed by a non-QX vendor, and its symbol aliases may be "
+                           "invalid." + ignored + "\n");
     EXPECT_EQ(f.section(".other")->symalias_table(), nullptr) << "identified by its type";
     EXPECT_TRUE(reports.empty());
 
@@ -122,16 +105,9 @@ TEST(ElfSymbolAliases, RenumberedAndWritten) {
     EXPECT_EQ(table->pairs(), (PAIRS{{3, 1}}));
 
     ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
-    DATA_MAP& data = s->data();
-    ASSERT_EQ(data.size(), 17u);
-    std::vector<uint8_t> bytes(17);
-    data.set_cursor(0);
-    data.read_bytes(bytes.data(), bytes.size());
-    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 0, 0, 0, 0, 1, 'Q', 'X', 0, 0, 0, 0, 3, 0, 0, 0, 1}))
-        << "in the section's byte order";
-    EXPECT_EQ(s->header().sh_type, 0x7f000006u);
-    EXPECT_EQ(s->header().sh_entsize, 8u);
-    EXPECT_EQ(s->header().sh_size, 17u);
+    EXPECT_EQ(unit::hex(s->data()), "01" "000000" "0001" "515800" "00000003" "00000001") << "in the section's byte order";
+    EXPECT_EQ(std::tuple(s->header().sh_type, s->header().sh_entsize, s->header().sh_size),
+              std::tuple(0x7f000006u, 8u, 17u));
 }
 
 namespace {
@@ -230,12 +206,7 @@ TEST(ElfSymbolMetadata, WrittenRecordsReadBack) {
     records[300]->text = "t";
     DATA_MAP data;
     write_symbol_metadata(records, data);
-    std::string hex;
-    for (uint64_t i = 0; i < data.size(); ++i) {
-        char byte[3];
-        std::snprintf(byte, sizeof byte, "%02x", data.data()[i]);
-        hex += byte;
-    }
+    const std::string hex = unit::hex(data);
     EXPECT_EQ(hex, "01" "02b42402" "05780002" "05790002" "070102" "047400ac02");
 
     elf_object f(with_metadata(hex));

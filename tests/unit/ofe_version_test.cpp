@@ -2,58 +2,24 @@
 // entering "locked", the dumps, dynamic symbols' version indexes, and real linker output.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "fixture.h"
-#include "ofe/elf/elf_dynamic.h"
-#include "ofe/elf/elf_file.h"
+#include "elf_object.h"
 #include "ofe/elf/elf_names.h"
-#include "ofe/elf/elf_section.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_version.h"
-#include "elf_object.h"
 #include "unit_support.h"
-#include "util/data_map.h"
-#include "util/pfile.h"
 
 using namespace OFE;
 using namespace elf_test;
 
 namespace {
 
-
-// An ELF object opened from a file: built from a fixture description, or an existing file.
-
-
-template <class T>
-std::string dump_of(T* table) {
-    FILE* out = std::tmpfile();
-    table->dump(out);
-    std::string text = unit::read_all(out);
-    std::fclose(out);
-    return text;
-}
-
-// The source tree, as the build tree's cache names it; the test program lives below the build tree.
-std::filesystem::path source_dir() {
-    const std::string key = "CMAKE_HOME_DIRECTORY:INTERNAL=";
-    std::error_code ec;
-    for (auto dir = std::filesystem::canonical("/proc/self/exe", ec).parent_path();
-         !ec && dir.has_relative_path(); dir = dir.parent_path()) {
-        std::ifstream cache(dir / "CMakeCache.txt");
-        for (std::string line; std::getline(cache, line);)
-            if (line.rfind(key, 0) == 0) return line.substr(key.size());
-    }
-    return {};
-}
+using unit::dump_of;
 
 // Strings at: 1 "libv.so", 9 "V1", 12 "V2".
 const char* const definitions = R"(elf32 le dyn
@@ -128,29 +94,16 @@ section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=11,20,40 wo
 
     table->record(0)->add_dependency("NEW", 6);
     ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
-    DATA_MAP& data = s->data();
-    ASSERT_EQ(data.size(), 16u + 2 * 16 + 16 + 3 * 16);
-    EXPECT_EQ(s->header().sh_size, data.size());
-    auto u16 = [&](uint64_t at) { return (data.set_cursor(at), data.read_u16()); };
-    auto u32 = [&](uint64_t at) { return (data.set_cursor(at), data.read_u32()); };
-    // First record: two dependencies now, directly after it; the next record 16 + 2 * 16 on.
-    EXPECT_EQ(u16(2), 2u);
-    EXPECT_EQ(u32(4), 11u) << "file names already in the string table are found there";
-    EXPECT_EQ(u32(8), 16u);
-    EXPECT_EQ(u32(12), 48u);
-    EXPECT_EQ(u32(16 + 12), 16u);
-    EXPECT_EQ(u32(32 + 8), 33u) << "a new name is appended to the string table";
-    EXPECT_EQ(u16(32 + 6), 6u);
-    EXPECT_EQ(u32(32 + 12), 0u);
-    // Second record: three dependencies, the last in the chain.
-    EXPECT_EQ(u16(48 + 2), 3u);
-    EXPECT_EQ(u32(48 + 4), 1u);
-    EXPECT_EQ(u32(48 + 12), 0u);
-    EXPECT_EQ(u32(64 + 12), 16u);
-    EXPECT_EQ(u32(80 + 12), 16u);
-    EXPECT_EQ(u32(96 + 12), 0u);
-    EXPECT_EQ(u32(80), 0x4a2u);
-    EXPECT_EQ(u16(80 + 4), 2u);
+    // Each record is followed directly by its dependencies, chained by 16. File names already in the string
+    // table are found there; a new name is appended to it (at 33).
+    EXPECT_EQ(unit::hex(s->data()), "0100" "0200" "0b000000" "10000000" "30000000"  // libm.so.6: 2 at 16, next at 48
+                              "01050000" "0000" "0500" "1e000000" "10000000"  // M1
+                              "a7520000" "0000" "0600" "21000000" "00000000"  // NEW, the hash of its name
+                              "0100" "0300" "01000000" "10000000" "00000000"  // libc.so.6: 3 at 16, the last
+                              "a1040000" "0000" "0200" "15000000" "10000000"  // G1
+                              "a2040000" "0200" "0300" "18000000" "10000000"  // G2
+                              "a3040000" "0000" "0400" "1b000000" "00000000"); // G3
+    EXPECT_EQ(s->header().sh_size, 112u);
     EXPECT_STREQ(f.section(".dynstr")->string_table()->get_string(33), "NEW");
 
     // With only the rewritten section: the same records read back from it.
@@ -169,19 +122,13 @@ TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
     added->index = 3;
     added->add_name("V1");
     ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
-    DATA_MAP& data = s->data();
-    ASSERT_EQ(data.size(), (20u + 8) + (20 + 2 * 8) + (20 + 8));
-    auto u32 = [&](uint64_t at) { return (data.set_cursor(at), data.read_u32()); };
-    EXPECT_EQ(u32(8), 0x2f995efu);
-    EXPECT_EQ(u32(12), 20u);
-    EXPECT_EQ(u32(16), 28u);
-    EXPECT_EQ(u32(28 + 16), 36u);
-    EXPECT_EQ(u32(48), 12u) << "V2";
-    EXPECT_EQ(u32(52), 8u);
-    EXPECT_EQ(u32(56), 15u) << "\"(null)\" was added to the string table";
-    EXPECT_EQ(u32(60), 0u);
-    EXPECT_EQ(u32(64 + 8), 0x591u) << "the hash of the first name added";
-    EXPECT_EQ(u32(64 + 16), 0u);
+    // "(null)" was added to the string table at 15; each hash is that of the record's first name.
+    EXPECT_EQ(unit::hex(s->data()), "0100" "0100" "0100" "0100" "ef95f902" "14000000" "1c000000"  // libv.so, next at 28
+                              "01000000" "00000000"
+                              "0100" "0000" "0200" "0200" "92050000" "14000000" "24000000"  // V2, next at 64
+                              "0c000000" "08000000" "0f000000" "00000000"
+                              "0100" "0000" "0300" "0100" "91050000" "14000000" "00000000"  // V1, the last
+                              "09000000" "00000000");
 }
 
 TEST(ElfVersions, Dumps) {
@@ -245,31 +192,26 @@ section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=20,16,0 wor
 }
 
 TEST(ElfVersions, RealLinkerOutputReadsAsOtherToolsReadIt) {
-    const std::filesystem::path dir = source_dir() / "tests/unit/inputs/versions";
+    const std::filesystem::path dir = std::filesystem::path(NMKITE_SOURCE_DIR) / "tests/unit/inputs/versions";
     ASSERT_TRUE(std::filesystem::exists(dir / "libversioned.so")) << dir;
 
     // readelf -V: definitions libversioned.so (base), VERS_1, VERS_2 with parent VERS_1; one requirement of
     // libc.so.6.
     elf_object lib(elf_object::existing{dir / "libversioned.so"});
-    ELF_VERDEF_TABLE* defs = elf_verdef_table(lib.get());
-    ASSERT_NE(defs, nullptr);
+    ELF_VERDEF_TABLE* defs = found(elf_verdef_table(lib.get()), "verdef");
     ASSERT_EQ(defs->count(), 3u);
     EXPECT_EQ(defs->record(0)->names, std::vector<std::string>{"libversioned.so"});
     EXPECT_EQ(defs->record(0)->flags, 1u) << "VER_FLG_BASE";
     EXPECT_EQ(defs->record(1)->names, std::vector<std::string>{"VERS_1"});
     EXPECT_EQ(defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
     EXPECT_EQ(defs->record(2)->index, 3u);
-    ELF_VERNEED_TABLE* needs = elf_verneed_table(lib.get());
-    ASSERT_NE(needs, nullptr);
+    ELF_VERNEED_TABLE* needs = found(elf_verneed_table(lib.get()), "verneed");
     ASSERT_EQ(needs->count(), 1u);
     EXPECT_EQ(needs->record(0)->file, "libc.so.6");
 
     // Every dynamic symbol's version, in table order, as llvm-nm -D names it (recorded beside the library);
     // symbols of index 0 and 1 name none.
-    ELF_DYNAMIC_DB* db = lib->dynamic_db();
-    ASSERT_NE(db, nullptr);
-    OF_SYMBOL_TABLE* dynsym = db->dynamic_symbol_table();
-    ASSERT_NE(dynsym, nullptr);
+    OF_SYMBOL_TABLE* dynsym = found(lib.dynamic_symbols(), "dynsym");
     std::string read_versions;
     for (uint32_t i = 0; i < dynsym->count(); ++i) {
         auto* s = static_cast<ELF_SYMBOL*>(dynsym->symbol_at(i));
@@ -282,17 +224,14 @@ TEST(ElfVersions, RealLinkerOutputReadsAsOtherToolsReadIt) {
 
     // The same library without section headers: the records are found through the dynamic entries.
     elf_object bare(elf_object::existing{dir / "libversioned_stripped.so"});
-    ELF_DYNAMIC_DB* bare_db = bare->dynamic_db();
-    ASSERT_NE(bare_db, nullptr);
-    ASSERT_NE(bare_db->role(DYN_ROLE_VERSYM), 0u);
-    ELF_VERDEF_TABLE* bare_defs = bare->section_table()->elf_section_at(bare_db->role(DYN_ROLE_VERDEF))->verdef_table();
-    ASSERT_NE(bare_defs, nullptr);
+    ELF_DYNAMIC_DB* db = found(bare->dynamic_db(), "dynamic db");
+    ASSERT_NE(db->role(DYN_ROLE_VERSYM), 0u);
+    ELF_VERDEF_TABLE* bare_defs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERDEF)), "verdef")->verdef_table();
+    ELF_VERNEED_TABLE* bare_needs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERNEED)), "verneed")->verneed_table();
+    ASSERT_TRUE(bare_defs && bare_needs);
     EXPECT_EQ(bare_defs->count(), 3u);
     EXPECT_EQ(bare_defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
     EXPECT_EQ(bare_defs->section()->header().sh_size, defs->section()->header().sh_size);
-    ELF_VERNEED_TABLE* bare_needs =
-        bare->section_table()->elf_section_at(bare_db->role(DYN_ROLE_VERNEED))->verneed_table();
-    ASSERT_NE(bare_needs, nullptr);
     EXPECT_EQ(bare_needs->section()->header().sh_size, needs->section()->header().sh_size);
     EXPECT_EQ(bare_needs->record(0)->dependencies.size(), needs->record(0)->dependencies.size());
 }

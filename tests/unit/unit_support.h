@@ -1,18 +1,22 @@
-// Helpers shared by the unit tests: a private temporary directory and a capture of diagnostics.
+// Helpers shared by the unit tests: a private temporary directory, a capture of diagnostics, dumps, hex
+// text and build-attribute bytes written without the library's writer.
 #pragma once
 
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "DIAG/diag.h"
 #include "DIAG/user_msg_api.h"
+#include "util/data_map.h"
 
 namespace unit {
 
@@ -24,6 +28,57 @@ inline std::string read_all(FILE* f) {
     for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
     return text;
 }
+
+// What `table->dump(FILE*)` prints.
+template <class T>
+std::string dump_of(T* table) {
+    FILE* out = std::tmpfile();
+    table->dump(out);
+    std::string text = read_all(out);
+    std::fclose(out);
+    return text;
+}
+
+// Bytes as lower-case hex digits, two to a byte.
+inline std::string hex(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+// The bytes a data map holds, loaded first when it is a window on a file, in hex.
+inline std::string hex(DATA_MAP& data) {
+    data.load();
+    return hex(std::string_view(reinterpret_cast<const char*>(data.data()), static_cast<size_t>(data.size())));
+}
+
+// Build-attribute sections in their encoding: ULEB128 tags and values, lists and vendor subsections.
+struct attr_encoder {
+    bool big = false;
+    std::string u32(uint32_t v) const {
+        std::string b(4, '\0');
+        for (int i = 0; i < 4; ++i) b[big ? 3 - i : i] = static_cast<char>(v >> (8 * i));
+        return b;
+    }
+    static std::string uleb(uint32_t v) {
+        std::string b;
+        do {
+            b += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+            v >>= 7;
+        } while (v != 0);
+        return b;
+    }
+    static std::string num(uint32_t tag, uint32_t value) { return uleb(tag) + uleb(value); }
+    static std::string str(uint32_t tag, const std::string& text) { return uleb(tag) + text + '\0'; }
+    std::string list(uint32_t tag, const std::string& body) const {
+        const std::string t = uleb(tag);
+        return t + u32(static_cast<uint32_t>(t.size() + 4 + body.size())) + body;
+    }
+    std::string vendor(const std::string& name, const std::string& lists) const {
+        return u32(static_cast<uint32_t>(4 + name.size() + 1 + lists.size())) + name + '\0' + lists;
+    }
+};
 
 // A directory of its own for one test, removed with its contents at the end.
 struct temp_dir {
