@@ -31,20 +31,21 @@ protected:
     ~OptionEngine() override { opt_set_next_argument(nullptr); }
 
     int parse(const char* word) { return opt_parse_arg(&state, word, nullptr); }
+    void fresh() { state = OPT_STATE(test_table()); }
 
     OPT_STATE state;
 };
 
 using OptionEngineDeathTest = OptionEngine;
 
-TEST_F(OptionEngine, SeveralLettersInOneWordSetEachOption) {
+TEST_F(OptionEngine, LettersInOneWordAndLongSpellings) {
     EXPECT_EQ(parse("cd"), 1);
     EXPECT_TRUE(opt_is_set(&state, T_GAMMA));
     EXPECT_TRUE(opt_is_set(&state, T_DELTA));
     EXPECT_EQ(state.options[T_GAMMA].parsed, 1u);
-}
 
-TEST_F(OptionEngine, AnUnknownLetterDropsTheRestButKeepsWhatCameBefore) {
+    // An unknown letter drops the rest but keeps what came before.
+    fresh();
     const char* word = "-aqc";
     const char* at = nullptr;
     EXPECT_EQ(opt_parse_arg(&state, word + 1, &at), 0);
@@ -52,9 +53,9 @@ TEST_F(OptionEngine, AnUnknownLetterDropsTheRestButKeepsWhatCameBefore) {
     EXPECT_TRUE(opt_is_set(&state, T_ALPHA));
     EXPECT_FALSE(opt_is_set(&state, T_GAMMA));
     EXPECT_EQ(parse(""), 1);  // a lone "-"
-}
 
-TEST_F(OptionEngine, LongSpellingsOfFlagsMatchWhole) {
+    // Long spellings of flags match whole.
+    fresh();
     EXPECT_EQ(parse("-alphabet"), 0);
     EXPECT_FALSE(opt_is_set(&state, T_ALPHA));
     EXPECT_EQ(parse("-alpha"), 1);
@@ -63,7 +64,7 @@ TEST_F(OptionEngine, LongSpellingsOfFlagsMatchWhole) {
     EXPECT_EQ(parse("-"), 0);  // "--" names no option
 }
 
-TEST_F(OptionEngine, AnOverrideWarnsAndClearsTheEarlierOption) {
+TEST_F(OptionEngine, OverridesWarnQuietClearsDoNotAndUnrelatedOrdersAreAccepted) {
     diag_capture diags;
     ASSERT_EQ(parse("a"), 1);
     ASSERT_EQ(parse("b"), 1);
@@ -71,10 +72,8 @@ TEST_F(OptionEngine, AnOverrideWarnsAndClearsTheEarlierOption) {
     EXPECT_FALSE(opt_is_set(&state, T_ALPHA));
     EXPECT_TRUE(opt_is_set(&state, T_BETA));
     EXPECT_EQ(diag_error_count(), 0);
-}
 
-TEST_F(OptionEngine, AQuietClearSaysSomethingOnlyWithDebuggingAndRemarks) {
-    diag_capture diags;
+    // A quiet clear says something only with debugging and remarks.
     DIAG::settings().show_remarks = true;
     ASSERT_EQ(parse("a"), 1);
     ASSERT_EQ(parse("c"), 1);
@@ -88,10 +87,9 @@ TEST_F(OptionEngine, AQuietClearSaysSomethingOnlyWithDebuggingAndRemarks) {
     (void)testing::internal::GetCapturedStdout();
     EXPECT_EQ(diags.take(), "remark: option -c clears preceding option --alpha\n");
     EXPECT_FALSE(opt_is_set(&state, T_ALPHA));
-}
 
-TEST_F(OptionEngine, AnOrderThatTheMatrixDoesNotRelateIsAccepted) {
-    diag_capture diags;
+    // An order that the matrix does not relate is accepted.
+    fresh();
     ASSERT_EQ(parse("x"), 1);
     ASSERT_EQ(parse("a"), 1);  // the matrix relates x set after a, not a set after x
     EXPECT_TRUE(opt_is_set(&state, T_X));
@@ -131,7 +129,7 @@ TEST_F(OptionEngine, ClearingDropsValuesAndHistoryButNotAPersistentOption) {
     EXPECT_FALSE(opt_is_set(&state, 99));
 }
 
-TEST_F(OptionEngine, TextOfEveryKind) {
+TEST_F(OptionEngine, StoredArgumentsOfEveryKind) {
     EXPECT_EQ(opt_get_text(&state, T_NAME, 0), nullptr);  // not given
     setarg(&state, T_NAME, "abc");
     setarg(&state, T_COUNT, -5);
@@ -149,9 +147,9 @@ TEST_F(OptionEngine, TextOfEveryKind) {
     EXPECT_STREQ(opt_get_text(&state, T_FILES, 1), "7");
     EXPECT_EQ(opt_get_text(&state, T_FILES, 2), nullptr);
     EXPECT_EQ(opt_get_text(&state, 99, 0), nullptr);
-}
 
-TEST_F(OptionEngine, NumbersOfEveryKind) {
+    // Numbers of every kind.
+    fresh();
     setarg(&state, T_NAME, "0x10");
     setarg(&state, T_MASK, "1FH");
     setarg(&state, T_NUMS, 3);
@@ -161,17 +159,17 @@ TEST_F(OptionEngine, NumbersOfEveryKind) {
     EXPECT_EQ(opt_get_num(&state, T_NUMS, 1), 15);
     EXPECT_EQ(opt_get_num(&state, T_NUMS, 2), 0);
     EXPECT_EQ(opt_get_num(&state, T_COUNT, 0), 0);
-}
 
-TEST_F(OptionEngine, FormattedTextsSurviveFourteenFurtherCalls) {
+    // Formatted texts survive fourteen further calls.
+    fresh();
     setarg(&state, T_COUNT, 1234);
     setarg(&state, T_MASK, 1);
     const char* first = opt_get_text(&state, T_COUNT, 0);
     for (int i = 0; i < 14; ++i) (void)opt_get_text(&state, T_MASK, 0);
     EXPECT_STREQ(first, "1234");
-}
 
-TEST_F(OptionEngine, TheFirstSetargSetsTheOptionOnce) {
+    // The first setarg sets the option once.
+    fresh();
     setarg(&state, T_NAME, "a");
     EXPECT_EQ(state.options[T_NAME].state, 1u);
     EXPECT_EQ(state.options[T_NAME].changes, 1u);
@@ -206,9 +204,9 @@ TEST_F(OptionEngine, ArgumentsAttachFollowAnEqualsSignOrComeAsTheNextWord) {
     EXPECT_EQ(opt_spelled_name(&state, T_NAME), "--name");
     ASSERT_EQ(parse("s=0x20"), 1);
     EXPECT_EQ(opt_get_num(&state, T_COUNT, 0), 32);
-}
 
-TEST_F(OptionEngine, AnAttachedOnlyArgumentMayBeLeftOut) {
+    // An attached-only argument may be left out.
+    fresh();
     pending_words = {"file.o"};
     ASSERT_EQ(parse("-opt"), 1);
     EXPECT_TRUE(opt_is_set(&state, T_OPT));
@@ -218,11 +216,15 @@ TEST_F(OptionEngine, AnAttachedOnlyArgumentMayBeLeftOut) {
     EXPECT_EQ(opt_get_num(&state, T_OPT, 0), 5);
 }
 
-TEST_F(OptionEngineDeathTest, AMissingArgumentEndsTheRun) {
+TEST_F(OptionEngineDeathTest, AMissingArgumentOrAnUnknownChoiceEndsTheRun) {
     EXPECT_EXIT((void)parse("N"), testing::ExitedWithCode(1), "^error: option -N is missing its parameter 'name'\n$");
     EXPECT_EXIT((void)parse("-name="), testing::ExitedWithCode(1),
                 "^error: option --name is missing its parameter 'name'\n$");
     EXPECT_EXIT((void)parse("-opt="), testing::ExitedWithCode(1), "^error: option --opt is missing its parameter 'n'\n$");
+    // An unknown choice lists only the ordinary ones.
+    EXPECT_EXIT((void)parse("-mode=medium"), testing::ExitedWithCode(1),
+                "^error: bad argument to option --mode: should be one of \\{fast,slow\\}\n$");
+    EXPECT_EXIT((void)parse("M"), testing::ExitedWithCode(1), "^error: option -M is missing its parameter 'fast,slow'\n$");
 }
 
 TEST_F(OptionEngine, ChoicesMatchIgnoringCase) {
@@ -237,20 +239,14 @@ TEST_F(OptionEngine, ChoicesMatchIgnoringCase) {
     ASSERT_EQ(parse("efast"), 1);
     EXPECT_STREQ(opt_get_text(&state, T_MODES, 0), "slow");
     EXPECT_STREQ(opt_get_text(&state, T_MODES, 1), "fast");
-}
 
-TEST_F(OptionEngine, ADeprecatedChoiceIsAcceptedWithAWarning) {
+    // A deprecated choice is accepted with a warning.
+    fresh();
     testing::internal::CaptureStderr();
     ASSERT_EQ(parse("Mold"), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "WARNING: argument 'old' to option '-M' is deprecated and will be removed in a future release\n");
     EXPECT_EQ(opt_get_num(&state, T_MODE, 0), 3);
-}
-
-TEST_F(OptionEngineDeathTest, AnUnknownChoiceListsOnlyTheOrdinaryOnes) {
-    EXPECT_EXIT((void)parse("-mode=medium"), testing::ExitedWithCode(1),
-                "^error: bad argument to option --mode: should be one of \\{fast,slow\\}\n$");
-    EXPECT_EXIT((void)parse("M"), testing::ExitedWithCode(1), "^error: option -M is missing its parameter 'fast,slow'\n$");
 }
 
 TEST_F(OptionEngineDeathTest, TableErrorsAreFatal) {
@@ -264,9 +260,9 @@ TEST_F(OptionEngineDeathTest, TableErrorsAreFatal) {
     EXPECT_EXIT((void)opt_get_param(&state, T_MODE, "x", "mode", 6, OPT_SIGNED_RANGE), testing::ExitedWithCode(1),
                 "^fatal error: corruption in option handler\n$");
     EXPECT_DEATH((void)opt_parse_arg(&state, nullptr, nullptr), "opt != NULL");
-}
 
-TEST_F(OptionEngine, FormsBeyondTheTableGiveTheRestUnchanged) {
+    // Forms beyond the table give the rest unchanged.
+    fresh();
     const char* rest = "=anything";
     EXPECT_EQ(opt_get_param(&state, T_NAME, rest, "name", 18, OPT_SIGNED_RANGE), rest);
 }

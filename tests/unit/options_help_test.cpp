@@ -17,29 +17,24 @@ std::string wrapped(const std::string& text, size_t indent) {
     return testing::internal::GetCapturedStdout();
 }
 
-TEST(OptionTexts, DecodingSwapsDashesAndTurnsLettersByThirteen) {
+TEST(OptionTexts, DecodingSwapsDashesAndTurnsLettersByThirteenIntoBuffersThatLast) {
     EXPECT_STREQ(opt_decode_text("%%bhgchg=svyr"), "--output=file");
     EXPECT_STREQ(opt_decode_text("Nm-%09_,"), "Az%-09_,");
     EXPECT_STREQ(opt_decode_text(nullptr), "");
     const std::string all = "The quick brown fox, -x --y %z [=a,b] 0123456789 ZYXW";
     EXPECT_EQ(opt_decode_text(std::string(opt_decode_text(all.c_str())).c_str()), all);
-}
-
-TEST(OptionTexts, ADecodedTextSurvivesFourFurtherCalls) {
+    // A decoded text survives four further calls.
     const char* first = opt_decode_text("nop");
     for (int i = 0; i < 4; ++i) (void)opt_decode_text("a much longer text that needs a bigger buffer than before");
     EXPECT_STREQ(first, "abc");
 }
 
-TEST(HelpWrap, BreaksAtTheLastBlankThatFits) {
+TEST(HelpWrap, BreaksAtTheLastBlankThatFitsAndAtNewlines) {
     // 60 characters with a 31-column indent: at most 48 on the first line, 32 blanks before the rest.
     const std::string text = "Lists only the symbols that are defined in the object itself";
     ASSERT_EQ(text.size(), 60u);
     EXPECT_EQ(wrapped(text, 31), "Lists only the symbols that are defined in the\n" + std::string(32, ' ') +
                                      "object itself\n");
-}
-
-TEST(HelpWrap, LimitsAndLongWords) {
     EXPECT_EQ(wrapped("", 31), "\n");
     EXPECT_EQ(wrapped("short", 31), "short\n");
     // A line of exactly the width, followed by a blank, stays whole.
@@ -53,9 +48,7 @@ TEST(HelpWrap, LimitsAndLongWords) {
     const std::string p46(46, 'p');
     EXPECT_EQ(wrapped(full + " " + p46 + " q r", 31),
               full + "\n" + std::string(32, ' ') + p46 + "\n" + std::string(32, ' ') + "q r\n");
-}
-
-TEST(HelpWrap, AnEmbeddedNewlineBreaksTheLine) {
+    // An embedded newline breaks the line.
     EXPECT_EQ(wrapped("one\ntwo", 10), "one\n\n" + std::string(11, ' ') + "two\n");
 }
 
@@ -67,7 +60,7 @@ std::string printed_list(int mode, const std::vector<std::pair<std::string, int3
     return testing::internal::GetCapturedStdout();
 }
 
-TEST(HelpList, ModeThreeOrdersByKeyThenBySynopsisWithoutDashes) {
+TEST(HelpList, ModeThreeOrdersByKeyThenBySynopsisOthersByAddingOrSynopsis) {
     const std::string out = printed_list(3, {{"-b", 500}, {"--apple", 500}, {"-Z", 500}, {"-c", 600}});
     EXPECT_EQ(out,
               "Heading:\n"
@@ -75,9 +68,7 @@ TEST(HelpList, ModeThreeOrdersByKeyThenBySynopsisWithoutDashes) {
               "  -Z                           Text\n"
               "  --apple                      Text\n"
               "  -b                           Text\n");
-}
-
-TEST(HelpList, OtherModesKeepTheOrderOfAddingOrSortBySynopsis) {
+    // Other modes keep the order of adding or sort by synopsis.
     EXPECT_EQ(printed_list(2, {{"-b", 1}, {"-a", 2}}),
               "Heading:\n  -b                           Text\n  -a                           Text\n");
     EXPECT_EQ(printed_list(0, {{"-b", 9}, {"-a", 1}}),
@@ -122,24 +113,18 @@ std::string searched(const char* text, bool* matched) {
     return testing::internal::GetCapturedStdout();
 }
 
-TEST(HelpSearch, PrefixesOfNamesInAnyCase) {
+TEST(HelpSearch, PrefixesOfNamesInAnyCaseAndWordsOfTheTexts) {
     bool matched = false;
     EXPECT_EQ(searched("--AL", &matched), row("-a,--alpha", "the first flag"));
     EXPECT_TRUE(matched);
     EXPECT_EQ(searched("-z", &matched), ">> Help: No options match the string '-z'\n");  // hidden
     EXPECT_FALSE(matched);
-}
-
-TEST(HelpSearch, WordsOfTheHelpTextsShowTheLongHelpWhenThereIsOne) {
-    bool matched = false;
+    // Words of the help texts show the long help when there is one.
     EXPECT_EQ(searched("ALPHA", &matched), row("-b,--beta", "beta overrides alpha") +
                                                row("-c,--gamma", "gamma clears alpha") +
                                                row("-x,--exclusive", "Cannot follow alpha."));
     EXPECT_TRUE(matched);
-}
-
-TEST(HelpSearch, ALongSynopsisPushesTheTextToTheNextLine) {
-    bool matched = false;
+    // A long synopsis pushes the text to the next line.
     EXPECT_EQ(searched("long names", &matched), "  -W,--a-very-long-option-name-indeed \n" + std::string(26, ' ') +
                                                     "long names wrap\n");
 }

@@ -33,7 +33,7 @@ TEST(OptionNumbers, RadixPrefixesAndSuffixes) {
     }
 }
 
-TEST(OptionNumbers, OverflowIsToldApartAndErrnoIsKept) {
+TEST(OptionNumbers, OverflowIsToldApartErrnoIsKeptAndTheTraceNamesTheRadix) {
     errno = EDOM;
     OPT_NUMBER_STATUS status;
     (void)opt_parse_signed(nullptr, "999999999999999999999999", &status);
@@ -43,9 +43,7 @@ TEST(OptionNumbers, OverflowIsToldApartAndErrnoIsKept) {
 
     EXPECT_EQ(opt_parse_unsigned(nullptr, "0xFFFFFFFF", &status), 0xFFFFFFFFul);
     EXPECT_FALSE(status.error || status.overflow);
-}
-
-TEST(OptionNumbers, TraceNamesTheRadix) {
+    // The trace names the radix.
     OPT_STATE state(unit::test_table());
     state.option_debug = true;
     testing::internal::CaptureStdout();

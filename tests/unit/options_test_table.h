@@ -71,40 +71,35 @@ inline const OPT_TABLE* test_table() {
     conflicts[T_GAMMA * T_COUNT_ALL + T_ALPHA] = OPT_CLEARS;
     conflicts[T_X * T_COUNT_ALL + T_ALPHA] = OPT_CONFLICTS;
 
-    using H = OPT_HANDLER;
+    // Handlers of flags, values (form, range) and choices, for spelling `sp` of option `id`.
+#define FLAG(id, sp) [](OPT_STATE* s, const char* r) { return opt_flag_handler(s, id, sp), r; }
+#define VALUE(id, sp, form, range) [](OPT_STATE* s, const char* r) { return opt_value_handler(s, id, sp, r, form, range); }
+#define CHOICE(id, sp) [](OPT_STATE* s, const char* r) { return opt_enum_handler(s, id, sp, r, 6, nullptr); }
     static const OPT_SPELLING spellings[] = {
-        {enc("-a"), T_ALPHA, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_ALPHA, 0), r; })},
-        {enc("--alpha"), T_ALPHA, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_ALPHA, 1), r; })},
-        {enc("-b"), T_BETA, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_BETA, 0), r; })},
-        {enc("-c"), T_GAMMA, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_GAMMA, 0), r; })},
-        {enc("-d"), T_DELTA, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_DELTA, 0), r; })},
-        {enc("-N"), T_NAME, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_NAME, 0, r, 3, OPT_SIGNED_RANGE); })},
-        {enc("--name"), T_NAME, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_NAME, 1, r, 3, OPT_SIGNED_RANGE); })},
-        {enc("-s"), T_COUNT, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_COUNT, 0, r, 0, OPT_SIGNED_RANGE); })},
-        {enc("-m"), T_MASK, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_MASK, 0, r, 2, OPT_UNSIGNED_RANGE); })},
-        {enc("-L"), T_LEVEL, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_LEVEL, 0, r, 0, OPT_RANGE{1, 9}); })},
-        {enc("-M"), T_MODE, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_enum_handler(s, T_MODE, 0, r, 6, nullptr); })},
-        {enc("--mode"), T_MODE, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_enum_handler(s, T_MODE, 1, r, 6, nullptr); })},
-        {enc("-f"), T_FILES, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_FILES, 0, r, 3, OPT_SIGNED_RANGE); })},
-        {enc("-k"), T_NUMS, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_NUMS, 0, r, 0, OPT_SIGNED_RANGE); })},
-        {enc("-e"), T_MODES, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_enum_handler(s, T_MODES, 0, r, 6, nullptr); })},
-        {enc("--opt"), T_OPT, 1,
-         H([](OPT_STATE* s, const char* r) { return opt_value_handler(s, T_OPT, 0, r, 9, OPT_SIGNED_RANGE); })},
-        {enc("-x"), T_X, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_X, 0), r; })},
-        {enc("--exclusive"), T_X, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_X, 1), r; })},
-        {enc("-z"), T_HIDDEN, 0, H([](OPT_STATE* s, const char* r) { return opt_flag_handler(s, T_HIDDEN, 0), r; })},
+        {enc("-a"), T_ALPHA, 0, FLAG(T_ALPHA, 0)},
+        {enc("--alpha"), T_ALPHA, 0, FLAG(T_ALPHA, 1)},
+        {enc("-b"), T_BETA, 0, FLAG(T_BETA, 0)},
+        {enc("-c"), T_GAMMA, 0, FLAG(T_GAMMA, 0)},
+        {enc("-d"), T_DELTA, 0, FLAG(T_DELTA, 0)},
+        {enc("-N"), T_NAME, 1, VALUE(T_NAME, 0, 3, OPT_SIGNED_RANGE)},
+        {enc("--name"), T_NAME, 1, VALUE(T_NAME, 1, 3, OPT_SIGNED_RANGE)},
+        {enc("-s"), T_COUNT, 1, VALUE(T_COUNT, 0, 0, OPT_SIGNED_RANGE)},
+        {enc("-m"), T_MASK, 1, VALUE(T_MASK, 0, 2, OPT_UNSIGNED_RANGE)},
+        {enc("-L"), T_LEVEL, 1, VALUE(T_LEVEL, 0, 0, (OPT_RANGE{1, 9}))},
+        {enc("-M"), T_MODE, 1, CHOICE(T_MODE, 0)},
+        {enc("--mode"), T_MODE, 1, CHOICE(T_MODE, 1)},
+        {enc("-f"), T_FILES, 1, VALUE(T_FILES, 0, 3, OPT_SIGNED_RANGE)},
+        {enc("-k"), T_NUMS, 1, VALUE(T_NUMS, 0, 0, OPT_SIGNED_RANGE)},
+        {enc("-e"), T_MODES, 1, CHOICE(T_MODES, 0)},
+        {enc("--opt"), T_OPT, 1, VALUE(T_OPT, 0, 9, OPT_SIGNED_RANGE)},
+        {enc("-x"), T_X, 0, FLAG(T_X, 0)},
+        {enc("--exclusive"), T_X, 0, FLAG(T_X, 1)},
+        {enc("-z"), T_HIDDEN, 0, FLAG(T_HIDDEN, 0)},
         {nullptr, 0, 0, nullptr},
     };
+#undef FLAG
+#undef VALUE
+#undef CHOICE
     static const OPT_TABLE table{T_COUNT_ALL, enc("tester"), "test option debug", descs, types, conflicts,
                                  {enc("Group Zero:"), enc("Group One:")}, spellings};
     return &table;

@@ -1,5 +1,5 @@
 // The tool's option table: the fixed spellings, the conflict matrix, the listing's snapshot and the
-// options that act while they are parsed.
+// version banner. What the options do is told by the golden cases of the command line.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "DIAG/user_msg_api.h"
 #include "nm/nm_listing.h"
 #include "nm/nm_tool.h"
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
@@ -54,20 +53,6 @@ TEST(ToolOptions, EachSpellingSetsItsOwnOptionOnly) {
     }
 }
 
-TEST(ToolOptions, HelpVersionAndTheReservedIdAreWhereTheyBelong) {
-    const OPT_DESC* desc = nmkite_option_table.desc;
-    EXPECT_EQ(nmkite_option_table.count, 20u);
-    EXPECT_STREQ(opt_decode_text(desc[nmkite_opt::help].names[0]), "-h");
-    EXPECT_STREQ(opt_decode_text(desc[nmkite_opt::help].names[1]), "-H");
-    EXPECT_STREQ(opt_decode_text(desc[nmkite_opt::help].names[2]), "--help");
-    EXPECT_STREQ(opt_decode_text(desc[nmkite_opt::show_version].names[0]), "--version");
-    EXPECT_EQ(desc[nmkite_opt::show_version].names[1], nullptr);
-    EXPECT_EQ(desc[nmkite_opt::reserved].names[0], nullptr);
-    EXPECT_TRUE(desc[nmkite_opt::reserved].hidden);
-    EXPECT_STREQ(opt_decode_text(desc[nmkite_opt::output_file].param_name), "file");
-    EXPECT_EQ(desc[20].group, OPT_GROUP_END);
-}
-
 TEST(ToolOptions, TheMatrixHoldsExactlyTheFourConflicts) {
     const uint32_t n = nmkite_opt::count;
     std::vector<std::pair<uint32_t, uint32_t>> pairs;
@@ -90,25 +75,6 @@ TEST(ToolOptions, TheSnapshotReadsEveryListingOption) {
                 o.debug_symbols && o.tag_info_symbols && o.no_sort && o.reverse_sort && o.sort_by_value &&
                 o.all_symbols);
     EXPECT_FALSE(o.undefined_only);
-}
-
-TEST(ToolOptions, MessageWrappingFollowsTheLastChoice) {
-    unit::diag_capture diags;
-    OPT_STATE state(&nmkite_option_table);
-    ASSERT_EQ(opt_parse_arg(&state, "-message-wrap=OFF", nullptr), 1);
-    EXPECT_FALSE(DIAG::settings().diag_wrap);
-    EXPECT_STREQ(opt_get_text(&state, nmkite_opt::message_wrapping, 0), "off");
-    ASSERT_EQ(opt_parse_arg(&state, "-message-wrap", nullptr), 1);  // the default, "on"
-    EXPECT_TRUE(DIAG::settings().diag_wrap);
-}
-
-TEST(ToolOptions, PromotedWarningsPrintAndCountAsErrors) {
-    unit::diag_capture diags;
-    OPT_STATE state(&nmkite_option_table);
-    ASSERT_EQ(opt_parse_arg(&state, "Werror", nullptr), 1);
-    user_msg_warning(user_msg_context(), "careful");
-    EXPECT_EQ(diags.take(), "error: careful\n");
-    EXPECT_EQ(diag_error_count(), 1);
 }
 
 int run_tool(std::vector<const char*> words) {
