@@ -2,7 +2,6 @@
 // one-based QXCOFF indexes, wrong-scope index access, the dump text and the table written back when locked.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,43 +17,10 @@ using qxunit::opened;
 
 namespace {
 
-// Section bytes in the attribute encoding, written here without the library's writer.
-struct encoder {
-    bool big = false;
-    std::string u32(uint32_t v) const {
-        std::string b(4, '\0');
-        for (int i = 0; i < 4; ++i) b[big ? 3 - i : i] = static_cast<char>(v >> (8 * i));
-        return b;
-    }
-    static std::string uleb(uint32_t v) {
-        std::string b;
-        do {
-            b += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
-            v >>= 7;
-        } while (v != 0);
-        return b;
-    }
-    std::string list(uint32_t tag, const std::string& body) const {
-        const std::string t = uleb(tag);
-        return t + u32(static_cast<uint32_t>(t.size() + 4 + body.size())) + body;
-    }
-    std::string vendor(const std::string& name, const std::string& lists) const {
-        return u32(static_cast<uint32_t>(4 + name.size() + 1 + lists.size())) + name + '\0' + lists;
-    }
-};
-
-std::string num(uint32_t tag, uint32_t value) { return encoder::uleb(tag) + encoder::uleb(value); }
-std::string str(uint32_t tag, const std::string& text) { return encoder::uleb(tag) + text + '\0'; }
-
-std::string hex(const std::string& bytes) {
-    std::string out;
-    char two[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(two, sizeof two, "%02x", c);
-        out += two;
-    }
-    return out;
-}
+using unit::hex, unit::dump_of;
+using encoder = unit::attr_encoder;
+std::string num(uint32_t tag, uint32_t value) { return encoder::num(tag, value); }
+std::string str(uint32_t tag, const std::string& text) { return encoder::str(tag, text); }
 
 std::string elf_with(const std::string& attributes) {
     return "elf32 le rel\nsection .text data=00000000\nsection __QX_build_attributes type=0x70000003 data=" +
@@ -66,19 +32,6 @@ std::string qxcoff_with(const std::string& attributes, const std::string& order 
            "\nsection .text data=0000\nsection .data data=0000 flags=data\nsection .cinit data=0000 "
            "flags=data\nsection $build.attributes mwidth=8 flags=copy data=" +
            hex(attributes) + "\nsymbol _main scnum=.text\n";
-}
-
-std::string dump_of(OF_BUILD_ATTR_TABLE* table) {
-    FILE* out = std::tmpfile();
-    table->dump(out);
-    std::string text = unit::read_all(out);
-    std::fclose(out);
-    return text;
-}
-
-std::string bytes_of(DATA_MAP& data) {
-    data.load();
-    return std::string(reinterpret_cast<const char*>(data.data()), static_cast<size_t>(data.size()));
 }
 
 const encoder le;
@@ -148,7 +101,7 @@ TEST(BuildAttributes, ElfTableParsedQueriedAndDumped) {
 )");
 }
 
-TEST(BuildAttributes, OnlyTheFormatByteInBothFormats) {
+TEST(BuildAttributes, OnlyTheFormatByteInBothFormatsAndTheVersionStamp) {
     opened elf(elf_with("B"));
     opened coff(qxcoff_with("A"));
     for (OBJECT_FILE* f : {elf.object(), coff.object()}) {
@@ -164,7 +117,7 @@ TEST(BuildAttributes, OnlyTheFormatByteInBothFormats) {
     EXPECT_EQ(elf.object()->build_attribute_table()->format_version(), 'B');
 }
 
-TEST(BuildAttributes, OversizedSubsectionEndsTheParse) {
+TEST(BuildAttributes, OversizedSubsectionOrUnknownTagEndsTheParse) {
     const std::string before = le.vendor("QX", le.list(1, str(5, "cc")));
     opened o(elf_with("A" + before + le.u32(100) + "kiteabi" + '\0' + le.list(1, num(4, 1))));
     OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
@@ -182,20 +135,18 @@ TEST(BuildAttributes, OversizedSubsectionEndsTheParse) {
 )"),
               std::string::npos)
         << dump;
-}
 
-TEST(BuildAttributes, UnknownTagOfAnUnlistedVendorEndsItsList) {
-    // Every tag of "acme" has a form that cannot be told, even the scope names it knows.
+    // An unknown tag of an unlisted vendor ends its list: every tag of "acme" has a form that cannot be told, even the scope names it knows.
     const std::string acme = le.list(1, num(0x20, 1) + num(0x21, 2)) + le.list(1, num(1, 0));
-    opened o(elf_with("A" + le.vendor("acme", acme) + le.vendor("kiteabi", le.list(1, num(4, 1)))));
-    OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
+    opened u(elf_with("A" + le.vendor("acme", acme) + le.vendor("kiteabi", le.list(1, num(4, 1)))));
+    t = u.object()->build_attribute_table();
     EXPECT_EQ(t->parse_result(), -1);
     const OFBA_VENDOR_SCN* v = t->vendor_at(0);
     ASSERT_EQ(v->list_count(), 2u);  // the first list ended at its size, not the subsection
     EXPECT_EQ(v->list_at(0)->attribute_count(), 1u);
     EXPECT_STREQ(v->list_at(0)->attribute_at(0)->tag_name(), "Tag_0x20");
-    EXPECT_EQ(o.object()->vendor_name(), "acme");
-    EXPECT_EQ(o.object()->find_build_attribute("kiteabi", 4)->numeric_value(), 1u);
+    EXPECT_EQ(u.object()->vendor_name(), "acme");
+    EXPECT_EQ(u.object()->find_build_attribute("kiteabi", 4)->numeric_value(), 1u);
 }
 
 TEST(BuildAttributes, QxcoffListsHoldOneBasedIndexes) {
@@ -264,7 +215,7 @@ TEST(BuildAttributes, ModifiedTableIsWrittenBackWhenLocked) {
     EXPECT_FALSE(t->modified());
     const std::string qx =
         le.list(2, encoder::uleb(3) + encoder::uleb(1) + '\0') + le.list(1, num(258, 1) + str(5, "lnk"));
-    EXPECT_EQ(hex(bytes_of(t->section()->data())), hex("A" + kite + le.vendor("QX", qx)));
+    EXPECT_EQ(hex(t->section()->data()), hex("A" + kite + le.vendor("QX", qx)));
     // Once locked, the table no longer changes.
     EXPECT_EQ(t->add_vendor("gnu"), nullptr);
     EXPECT_EQ(o.take_error().substr(0, 44), "5: this OBJECT_FILE object is currently in t");

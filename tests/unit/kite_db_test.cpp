@@ -2,7 +2,6 @@
 // names and blocking, the relocation vocabularies of both formats, and code markers; the plain database.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,31 +20,11 @@ using qxunit::opened;
 
 namespace {
 
-// Little-endian attribute bytes, written here without the library's writer.
-std::string u32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-std::string uleb(uint32_t v) {
-    std::string b;
-    do {
-        b += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
-        v >>= 7;
-    } while (v != 0);
-    return b;
-}
-std::string num(uint32_t tag, uint32_t value) { return uleb(tag) + uleb(value); }
-std::string file_list(const std::string& body) { return uleb(1) + u32(static_cast<uint32_t>(5 + body.size())) + body; }
-std::string vendor(const std::string& name, const std::string& body) {
-    const std::string list = file_list(body);
-    return u32(static_cast<uint32_t>(4 + name.size() + 1 + list.size())) + name + '\0' + list;
-}
-std::string hex(const std::string& bytes) {
-    std::string out;
-    char two[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(two, sizeof two, "%02x", c);
-        out += two;
-    }
-    return out;
-}
+// Little-endian attribute bytes: a vendor subsection with one file-scope list.
+const unit::attr_encoder le;
+using unit::attr_encoder, unit::hex;
+std::string num(uint32_t tag, uint32_t value) { return attr_encoder::num(tag, value); }
+std::string vendor(const std::string& name, const std::string& body) { return le.vendor(name, le.list(1, body)); }
 
 // The value text of every attribute, subsection after subsection.
 std::vector<std::string> texts_of(OBJECT_FILE* f) {
@@ -78,14 +57,12 @@ TEST(KiteDatabase, CpuFlagsOfAQxcoffFile) {
     EXPECT_EQ(texts_of(o.object()), (std::vector<std::string>{"small", "Amode", "(unknown)"}));
     for (uint32_t unknown : {0x30u, 0x70u}) {
         const KITE_CPU_FLAGS& c = kite_cpu_flags(unknown);
-        EXPECT_STREQ(c.generation, "(unknown)");
-        EXPECT_STREQ(c.memory_model, "(unknown)");
-        EXPECT_STREQ(c.addressing_mode, "(unknown)");
+        EXPECT_EQ(std::string(c.generation) + c.memory_model + c.addressing_mode, "(unknown)(unknown)(unknown)");
     }
     EXPECT_STREQ(kite_cpu_flags(0xF0).generation, "KiteFPU64");
 }
 
-TEST(KiteDatabase, ZeroValuesOfAnElfFileLookElsewhere) {
+TEST(KiteDatabase, ZeroValuesLookElsewhereInEitherFormat) {
     const std::string kite = num(12, 4) + num(10, 7) + num(8, 0) + num(18, 0) + num(6, 9) + num(14, 1);
     const std::string qx = num(262, 0) + num(266, 0) + num(258, 0) + num(260, 0) + num(320, 0) + num(320, 4) +
                            num(8, 3) + num(4, 2) + num(6, 0);
@@ -96,15 +73,14 @@ TEST(KiteDatabase, ZeroValuesOfAnElfFileLookElsewhere) {
                                         "Vane 2.1", "none", "large", "No Amode", "both", "both",
                                         "Producer Major Version + 1", "Dinkumware",
                                         "C++ Exception Support Not Needed"}));
-}
 
-TEST(KiteDatabase, ZeroValuesOfAQxcoffFileLookAtQxTags) {
-    const std::string kite = num(12, 0) + num(8, 0) + num(18, 0) + num(4, 7);
-    const std::string qx = num(262, 3) + num(320, 3) + num(266, 1) + num(256, 9) + num(264, 0);
-    opened o(std::string(kite_qxcoff_0160) + "section $build.attributes mwidth=8 flags=copy data=" +
-             hex("A" + vendor("kiteabi", kite) + vendor("QX", qx)) + "\n");
+    // Those of a QXCOFF file look at the QX tags.
+    const std::string coff_kite = num(12, 0) + num(8, 0) + num(18, 0) + num(4, 7);
+    const std::string coff_qx = num(262, 3) + num(320, 3) + num(266, 1) + num(256, 9) + num(264, 0);
+    opened coff(std::string(kite_qxcoff_0160) + "section $build.attributes mwidth=8 flags=copy data=" +
+                hex("A" + vendor("kiteabi", coff_kite) + vendor("QX", coff_qx)) + "\n");
     // Wisp is "none" when "Tag_WISP_Mix" says only Kite or neither, whatever the Wisp tag holds.
-    EXPECT_EQ(texts_of(o.object()),
+    EXPECT_EQ(texts_of(coff.object()),
               (std::vector<std::string>{"Vane CRC", "none", "none", "(unknown)",  // kiteabi
                                         "Vane CRC", "neither", "Wisp 0", "(unknown)", "none"}));
 }
@@ -140,7 +116,7 @@ TEST(KiteDatabase, IdentificationNamesAndBlocking) {
     EXPECT_EQ(diags.take_sites(), "SITE:internal error #99924: (KITE_MACHINE_DB::block: Not an\n   ELF section)\n");
 }
 
-TEST(KiteDatabase, RelocationVocabulariesOfBothFormats) {
+TEST(KiteDatabase, RelocationVocabulariesOfBothFormatsAndAMissingTemplate) {
     opened coff(kite_qxcoff_0160);
     opened elf("elf32 le rel\nsection .text data=00\n");
     const OF_RELOC_VOCABULARY& q = relocation_vocabulary(coff.object());
@@ -160,14 +136,12 @@ TEST(KiteDatabase, RelocationVocabulariesOfBothFormats) {
     // A second file of the same format and target shares the record.
     opened again("elf32 be rel\n");
     EXPECT_EQ(&relocation_vocabulary(again.object()), &e);
-}
 
-TEST(KiteDatabase, MissingTemplateIsReportedAndTheEntryKept) {
-    opened o(kite_qxcoff_0160);
+    // A missing template is reported and the entry kept.
     OF_RELOC_VOCABULARY vocabulary(OF_FORMAT_QXCOFF, OF_TARGET_KITE);
     const OF_RELOC_NAME rows[] = {{"R_LOST", 7, 999}, {"R_LOW", 8, 12}, {"R_AFTER_END", OF_RELOC_END, 256}};
-    vocabulary.register_names(rows, {}, o.object());
-    EXPECT_EQ(o.take_error(), "4: cannot find relocation template 999 for QX Kite relocation type R_LOST (7)");
+    vocabulary.register_names(rows, {}, coff.object());
+    EXPECT_EQ(coff.take_error(), "4: cannot find relocation template 999 for QX Kite relocation type R_LOST (7)");
     ASSERT_NE(vocabulary.find_name("R_LOST"), nullptr);
     EXPECT_EQ(vocabulary.find_name("R_LOST")->templ, nullptr);
     EXPECT_EQ(vocabulary.size(), 2u);

@@ -2,20 +2,16 @@
 // the lifecycle checks shared by an object file and its tables.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "DIAG/diag.h"
 #include "fixture.h"
 #include "ofe/object_file.h"
 #include "ofe/of_section.h"
 #include "ofe/of_state_machine.h"
+#include "unit_support.h"
 #include "util/data_map.h"
 #include "util/pfile.h"
 
@@ -25,26 +21,14 @@ namespace {
 
 using bytes = std::vector<unsigned char>;
 
-// A file of its own for one test, open for reading, removed at the end.
-class scratch_file {
-public:
-    explicit scratch_file(const bytes& content) {
-        static int serial = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("nmkite-ofe-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        fixture::write_file(path_, content);
-        handle_ = pfopen(path_.c_str(), "rb");
-    }
-    ~scratch_file() {
-        pfclose(handle_);
-        std::filesystem::remove(path_);
-    }
-    PFILE* handle() const { return handle_; }
-    void seek(long position) { std::fseek(pffile(handle_), position, SEEK_SET); }
-
-private:
-    std::filesystem::path path_;
-    PFILE* handle_ = nullptr;
+// A file of its own for one test, open for reading.
+struct scratch_file {
+    unit::temp_dir dir;
+    PFILE* handle;
+    explicit scratch_file(const bytes& content)
+        : handle(pfopen(dir.write("f", std::string(content.begin(), content.end())).c_str(), "rb")) {}
+    ~scratch_file() { pfclose(handle); }
+    void seek(long position) { std::fseek(pffile(handle), position, SEEK_SET); }
 };
 
 // `head`, with `tail` at byte 20, placed at `position` in a file of `length` bytes and identified from
@@ -56,10 +40,10 @@ std::string identify(bytes head, bytes tail = {}, long position = 0, uint32_t si
     scratch_file file(content);
     file.seek(position);
     OF_FILE_INFO info;
-    info.handle = file.handle();
+    info.handle = file.handle;
     info.size = size;
     OBJECT_FILE::identify(info);
-    EXPECT_EQ(std::ftell(pffile(file.handle())), position) << "the handle goes back to the object's start";
+    EXPECT_EQ(std::ftell(pffile(file.handle)), position) << "the handle goes back to the object's start";
     if (out) *out = info;
     return std::to_string(info.format) + " " + std::to_string(info.format_version) + " " + std::to_string(info.endian) +
            " " + std::to_string(info.target);
@@ -93,7 +77,7 @@ void recording_handler(OBJECT_FILE* object, uint32_t code, const char* message) 
 
 }  // namespace
 
-TEST(Identify, QxcoffMagicsOfVersionsTwoAndThreeAndTheirTargetAtByte20) {
+TEST(Identify, QxcoffMagicsOfEveryVersionAndTheirTargets) {
     EXPECT_EQ(identify({0xC2, 0x00}), "1 3 1 0");
     EXPECT_EQ(identify({0x00, 0xC2}), "1 3 2 0");
     EXPECT_EQ(identify({0xC1, 0x00}), "1 2 1 0");
@@ -105,9 +89,7 @@ TEST(Identify, QxcoffMagicsOfVersionsTwoAndThreeAndTheirTargetAtByte20) {
     EXPECT_EQ(identify({0x00, 0xC1}, {0x00, 0xA2}), "1 2 2 9");
     EXPECT_EQ(identify({0xC2, 0x00}, {0x00, 0x9D}), "1 3 1 0");
     EXPECT_EQ(identify({0xC1, 0x00}, {0x9A, 0x00}), "1 2 1 0");
-}
-
-TEST(Identify, VersionOneMagicsNameTheirTargetThemselves) {
+    // Version 1 magics name their target themselves.
     const std::map<unsigned, OF_TARGET> targets = {{0x97, 1}, {0x98, 4}, {0x99, 6}, {0x9C, 5},
                                                    {0x9D, 3}, {0xA0, 2}, {0xA1, 7}, {0xA2, 9}};
     for (unsigned char v = 0x90; v <= 0xA3; ++v) {
@@ -145,42 +127,17 @@ TEST(Identify, ElfByteOrderVersionMachineAndExtent) {
     EXPECT_EQ(info.size, 104u) << "size 0 takes the position of the end, whatever the start";
 }
 
-// Sends every diagnostic to a temporary file while it lives; text() gives them joined again
-// where the line width wrapped them.
-class diag_capture {
-public:
-    diag_capture() : saved_(DIAG::settings()), out_(std::tmpfile()) {
-        DIAG::settings().output_stream = out_;
-        diag_reset_error_count();
-    }
-    ~diag_capture() {
-        DIAG::settings() = saved_;
-        diag_reset_error_count();
-        std::fclose(out_);
-    }
-    std::string text() {
-        std::string t;
-        std::rewind(out_);
-        for (int c; (c = std::fgetc(out_)) != EOF;) t += static_cast<char>(c);
-        for (size_t at; (at = t.find("\n   ")) != std::string::npos;) t.replace(at, 4, " ");
-        return t;
-    }
-
-private:
-    DIAG::SETTINGS saved_;
-    FILE* out_;
-};
-
 TEST(Open, SizeZeroAwayFromTheStartIsRefusedAndAMemberIsReadWhereItStands) {
-    diag_capture diagnostics;
+    unit::diag_capture diagnostics;
+    DIAG::settings().diag_wrap = false;
     const bytes elf = fixture::build("elf32 le rel\nsection .text data=00\n");
     bytes padded(8 + elf.size(), 0);
     std::copy(elf.begin(), elf.end(), padded.begin() + 8);
     scratch_file file(padded);
     file.seek(8);
-    EXPECT_EQ(OBJECT_FILE::open(file.handle(), 0, "member.o", nullptr), nullptr);
+    EXPECT_EQ(OBJECT_FILE::open(file.handle, 0, "member.o", nullptr), nullptr);
     file.seek(8);
-    std::unique_ptr<OBJECT_FILE> member(OBJECT_FILE::open(file.handle(), uint32_t(elf.size()), "member.o", nullptr));
+    std::unique_ptr<OBJECT_FILE> member(OBJECT_FILE::open(file.handle, uint32_t(elf.size()), "member.o", nullptr));
     ASSERT_NE(member, nullptr);
     EXPECT_EQ(member->start_offset(), 8u);
     EXPECT_EQ(member->error_code(), OF_ERR_NONE);
@@ -188,18 +145,18 @@ TEST(Open, SizeZeroAwayFromTheStartIsRefusedAndAMemberIsReadWhereItStands) {
 
     // At the start, size 0 takes the whole file; bytes of no known format give no object, silently.
     scratch_file whole(elf);
-    std::unique_ptr<OBJECT_FILE> object(OBJECT_FILE::open(whole.handle(), 0, "whole.o", nullptr));
+    std::unique_ptr<OBJECT_FILE> object(OBJECT_FILE::open(whole.handle, 0, "whole.o", nullptr));
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(object->size(), elf.size());
     scratch_file hello(bytes{'h', 'e', 'l', 'l', 'o'});
-    EXPECT_EQ(OBJECT_FILE::open(hello.handle(), 0, "hello", nullptr), nullptr);
+    EXPECT_EQ(OBJECT_FILE::open(hello.handle, 0, "hello", nullptr), nullptr);
 
     EXPECT_EQ(diag_error_count(), 1);
-    EXPECT_EQ(diagnostics.text(),
+    EXPECT_EQ(diagnostics.take(),
               "error: a file size must be specified when reading an archive member; OBJECT_FILE not created\n");
 }
 
-TEST(ReportError, AWarningGivesWayAndASeriousErrorStays) {
+TEST(ReportError, AWarningGivesWayASeriousErrorStaysAndTheHandlerSeesThePendingOneFirst) {
     auto object = memory_object();
     object->report_error(OF_ERR_WARNING, "first %d", 1);
     EXPECT_STREQ(object->error_message(), "first 1");
@@ -219,10 +176,8 @@ TEST(ReportError, AWarningGivesWayAndASeriousErrorStays) {
     EXPECT_STREQ(object->error_message(), "development");
     object->report_error(OF_ERR_CORRUPTED, "corrupted");
     EXPECT_EQ(take(*object), report(OF_ERR_CORRUPTED, "corrupted"));
-}
 
-TEST(ReportError, TheHandlerSeesThePendingErrorFirstAndMayClearIt) {
-    auto object = memory_object();
+    // The handler sees the pending error first and may clear it.
     told.clear();
     handler_clears = false;
     object->set_error_handler(recording_handler);
@@ -234,10 +189,10 @@ TEST(ReportError, TheHandlerSeesThePendingErrorFirstAndMayClearIt) {
     object->report_error(OF_ERR_WARNING, "let in");
     EXPECT_EQ(told, (std::vector<report>{{5, "held"}, {4, "let in"}}));
     handler_clears = false;
-}
+    object->set_error_handler(nullptr);
+    object->clear_error();
 
-TEST(ReportError, MessagesAreCutAt4095BytesAndFileDataNeedsAnInput) {
-    auto object = memory_object();
+    // Messages are cut at 4095 bytes, and file data need an input.
     const std::string longer(5000, 'x');
     object->report_error(OF_ERR_CORRUPTED, "%s", longer.c_str());
     EXPECT_EQ(take(*object).second, longer.substr(0, 4095));
@@ -274,7 +229,7 @@ std::string lifecycle_text(const char* now, const char* how, const char* s) {
 
 }  // namespace
 
-TEST(Lifecycle, ProgressRunsEveryStepOrNoneOfItsEffect) {
+TEST(Lifecycle, ProgressRunsEveryStepOrNoneOfItsEffectAndChecksReportOnTheOwner) {
     auto file = memory_object();
     STEPS good(file.get()), failing(file.get());
     EXPECT_EQ(good.progress_to_state(OF_STATE_SAVED), 0);
@@ -289,10 +244,8 @@ TEST(Lifecycle, ProgressRunsEveryStepOrNoneOfItsEffect) {
     EXPECT_EQ(failing.state(), OF_STATE_OPEN);
     EXPECT_EQ(take(*file), report(OF_ERR_INTERNAL, "an error was encountered while progressing an OBJECT_FILE "
                                                    "object from the locked to the formatted state"));
-}
 
-TEST(Lifecycle, ChecksAndBackwardMovesReportOnTheOwner) {
-    auto file = memory_object();
+    // Checks and backward moves report on the owner.
     STEPS steps(file.get());
     ASSERT_EQ(steps.progress_to_state(OF_STATE_FORMATTED), 0);
     EXPECT_EQ(steps.require_at_most_state(OF_STATE_FORMATTED), 0);

@@ -1,6 +1,7 @@
 // The XML descriptions of both formats: well-formed documents that carry back the values they name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "ofe/of_symbol.h"
 #include "ofe/of_xml_writer.h"
 #include "qxcoff_test_support.h"
+#include "unit_support.h"
 
 namespace {
 
@@ -44,26 +46,21 @@ public:
     explicit reader(std::string doc) : s_(std::move(doc)) {}
 
     std::unique_ptr<element> document() {
-        check_characters();
+        for (unsigned char c : s_)
+            if ((c < 0x20 && c != '\n' && c != '\t' && c != '\r') || c == 0x7F) fail("control character");
         expect("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
         skip_blanks();
         auto root = parse_element();
-        skip_blanks();
-        if (at_ != s_.size()) fail("content after the root element");
+        if (skip_blanks(), at_ != s_.size()) fail("content after the root element");
         return root;
     }
 
 private:
-    [[noreturn]] void fail(const std::string& why) {
-        throw std::runtime_error(why + " at byte " + std::to_string(at_));
-    }
-    void check_characters() {
-        for (unsigned char c : s_)
-            if ((c < 0x20 && c != '\n' && c != '\t' && c != '\r') || c == 0x7F) fail("control character");
-    }
-    void expect(const std::string& text) {
-        if (s_.compare(at_, text.size(), text) != 0) fail("expected " + text);
-        at_ += text.size();
+    [[noreturn]] void fail(const std::string& why) { throw std::runtime_error(why + " at byte " + std::to_string(at_)); }
+    bool next_is(const char* text) { return s_.compare(at_, std::strlen(text), text) == 0; }
+    void expect(const char* text) {
+        if (!next_is(text)) fail(std::string("expected ") + text);
+        at_ += std::strlen(text);
     }
     void skip_blanks() {
         while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\n')) ++at_;
@@ -74,26 +71,17 @@ private:
         if (at_ == start) fail("expected a name");
         return s_.substr(start, at_ - start);
     }
+    // Text up to `end`, with the five entities replaced; a bare '<' (or '"' in an attribute) is an error.
     std::string text_until(char end) {
+        static const std::pair<const char*, char> entities[] = {
+            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
         std::string out;
         while (at_ < s_.size() && s_[at_] != end) {
-            const char c = s_[at_++];
-            if (c == '<' || (c == '"' && end == '"')) fail("bare markup character");
-            if (c != '&') {
-                out += c;
-                continue;
-            }
-            static const std::pair<const char*, char> entities[] = {
-                {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
-            bool known = false;
-            for (const auto& [entity, ch] : entities)
-                if (s_.compare(at_, std::strlen(entity), entity) == 0) {
-                    out += ch;
-                    at_ += std::strlen(entity);
-                    known = true;
-                    break;
-                }
-            if (!known) fail("unknown entity");
+            if (s_[at_] == '<' || (s_[at_] == '"' && end == '"')) fail("bare markup character");
+            const auto* entity = std::find_if(std::begin(entities), std::end(entities), [&](auto& e) { return next_is(e.first); });
+            if (s_[at_] == '&' && entity == std::end(entities)) fail("unknown entity");
+            out += s_[at_] == '&' ? entity->second : s_[at_];
+            at_ += s_[at_] == '&' ? std::strlen(entity->first) : 1;
         }
         return out;
     }
@@ -101,15 +89,10 @@ private:
         expect("<");
         auto e = std::make_unique<element>();
         e->name = name();
-        for (;;) {
-            skip_blanks();
-            if (s_.compare(at_, 2, "/>") == 0) {
+        for (skip_blanks(); !next_is(">"); skip_blanks()) {
+            if (next_is("/>")) {
                 at_ += 2;
                 return e;
-            }
-            if (s_.compare(at_, 1, ">") == 0) {
-                ++at_;
-                break;
             }
             const std::string key = name();
             expect("=\"");
@@ -117,15 +100,16 @@ private:
             expect("\"");
             if (!e->attributes.emplace(key, value).second) fail("repeated attribute " + key);
         }
-        for (;;) {
+        for (++at_;;) {
             e->text += text_until('<');
-            if (s_.compare(at_, 2, "</") == 0) {
-                at_ += 2;
-                if (name() != e->name) fail("mismatched end tag of <" + e->name + ">");
-                expect(">");
-                return e;
+            if (!next_is("</")) {
+                e->children.push_back(parse_element());
+                continue;
             }
-            e->children.push_back(parse_element());
+            at_ += 2;
+            if (name() != e->name) fail("mismatched end tag of <" + e->name + ">");
+            expect(">");
+            return e;
         }
     }
 
@@ -134,12 +118,10 @@ private:
 };
 
 std::string xml_of(OFE::OBJECT_FILE* object) {
-    std::unique_ptr<FILE, int (*)(FILE*)> tmp(std::tmpfile(), &std::fclose);
-    object->write_xml_to_handle(tmp.get());
-    std::string doc;
-    std::rewind(tmp.get());
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, tmp.get())) > 0;) doc.append(buffer, n);
+    FILE* out = std::tmpfile();
+    object->write_xml_to_handle(out);
+    std::string doc = unit::read_all(out);
+    std::fclose(out);
     return doc;
 }
 
