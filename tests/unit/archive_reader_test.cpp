@@ -27,28 +27,24 @@ std::string described(std::string_view description) {
 }
 
 // An archive file of the given bytes, opened and handed to a reader named "lib.a" (unless told otherwise).
-class archive {
-public:
-    explicit archive(const std::string& bytes, const std::string& name = "lib.a", AR_ERROR_HOOK hook = record) {
-        reports.clear();
-        const std::string path = dir_.write("lib.a", bytes);
-        input_ = pfopen(path.c_str(), "rb");
-        reader_ = ar_open(name.c_str(), input_, hook);
-    }
+struct archive {
+    unit::temp_dir dir;
+    PFILE* input;
+    ar_reader* reader;
+
+    explicit archive(const std::string& bytes, const std::string& name = "lib.a", AR_ERROR_HOOK hook = record)
+        : input((reports.clear(), pfopen(dir.write("lib.a", bytes).c_str(), "rb"))),
+          reader(ar_open(name.c_str(), input, hook)) {}
     ~archive() {
-        ar_close(reader_);
-        pfclose(input_);
+        ar_close(reader);
+        pfclose(input);
     }
     archive(const archive&) = delete;
-    archive& operator=(const archive&) = delete;
-
-    ar_reader* reader() const { return reader_; }
-    PFILE* input() const { return input_; }
     // The member list, read once.
     std::vector<const ar_member*> members() {
-        ar_read_index(reader_);
+        ar_read_index(reader);
         std::vector<const ar_member*> list;
-        for (const ar_member* m = ar_first_member(reader_); m && list.size() < 100; m = m->next) list.push_back(m);
+        for (const ar_member* m = ar_first_member(reader); m && list.size() < 100; m = m->next) list.push_back(m);
         return list;
     }
     std::vector<std::string> names() {
@@ -59,15 +55,9 @@ public:
     // The member's data, read from where ar_member_stream leaves the handle.
     std::string data(const ar_member* m) {
         std::string text(m->size, '\0');
-        PFILE* stream = ar_member_stream(reader_, m);
-        text.resize(std::fread(text.data(), 1, text.size(), pffile(stream)));
+        text.resize(std::fread(text.data(), 1, text.size(), pffile(ar_member_stream(reader, m))));
         return text;
     }
-
-private:
-    unit::temp_dir dir_;
-    PFILE* input_ = nullptr;
-    ar_reader* reader_ = nullptr;
 };
 
 using names = std::vector<std::string>;
@@ -75,8 +65,8 @@ using names = std::vector<std::string>;
 TEST(ArchiveMagic, OnlyTheExactEightBytesAtTheStart) {
     for (const std::string bytes : {"!<arch>\n", "!<arch>\nanything", "!<arch>", "", "!<arch>\r\n", "!<ARCH>\n", "\n!<arch>\n"}) {
         archive a(bytes);
-        std::fseek(pffile(a.input()), 3, SEEK_SET);  // the test reads from the start wherever the handle stands
-        EXPECT_EQ(ar_is_archive(a.reader()), bytes.rfind("!<arch>\n", 0) == 0) << bytes;
+        std::fseek(pffile(a.input), 3, SEEK_SET);  // the test reads from the start wherever the handle stands
+        EXPECT_EQ(ar_is_archive(a.reader), bytes.rfind("!<arch>\n", 0) == 0) << bytes;
     }
     EXPECT_FALSE(ar_is_archive(nullptr));
 

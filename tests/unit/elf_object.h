@@ -2,8 +2,6 @@
 // file), opened through OBJECT_FILE::open as "test.o", with every report it makes recorded.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -17,6 +15,7 @@
 #include "ofe/elf/elf_section.h"
 #include "ofe/object_file.h"
 #include "ofe/of_symbol.h"
+#include "unit_support.h"
 #include "util/pfile.h"
 
 namespace elf_test {
@@ -37,13 +36,8 @@ T* found(T* p, const char* what) {
 
 class elf_object {
 public:
-    explicit elf_object(std::string_view description, fixture::options opts = {}, bool with_handler = true) {
-        static int serial = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("nmkite-elf-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".o"))
-                    .string();
-        bytes_ = fixture::build_to(path_, description, opts);
-        remove_ = true;
+    explicit elf_object(std::string_view description, fixture::options opts = {}, bool with_handler = true)
+        : path_(dir_.file("test.o")), bytes_(fixture::build_to(path_, description, opts)) {
         open(with_handler);
     }
     struct existing {
@@ -55,7 +49,6 @@ public:
     ~elf_object() {
         object_.reset();
         if (handle_) pfclose(handle_);
-        if (remove_) std::filesystem::remove(path_);
     }
 
     OFE::ELF_FILE* operator->() const { return get(); }
@@ -88,9 +81,9 @@ private:
         object_.reset(OFE::OBJECT_FILE::open(handle_, 0, "test.o", with_handler ? record : nullptr));
     }
 
+    unit::temp_dir dir_;
     std::string path_;
     std::vector<unsigned char> bytes_;
-    bool remove_ = false;
     PFILE* handle_ = nullptr;
     std::unique_ptr<OFE::OBJECT_FILE> object_;
 };

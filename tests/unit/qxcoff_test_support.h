@@ -3,16 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <unistd.h>
-
 #include "fixture.h"
 #include "ofe/coff/qxcoff_file.h"
 #include "ofe/object_file.h"
+#include "unit_support.h"
 #include "util/pfile.h"
 
 namespace qxunit {
@@ -21,12 +19,8 @@ namespace qxunit {
 class opened {
 public:
     explicit opened(const std::vector<unsigned char>& bytes) : size_(bytes.size()) {
-        static unsigned serial = 0;
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("nmkite-qxcoff-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".o"))
-                    .string();
-        fixture::write_file(path_, bytes);
-        handle_ = pfopen(path_.c_str(), "rb");
+        fixture::write_file(dir_.file("object.o"), bytes);
+        handle_ = pfopen(dir_.file("object.o").c_str(), "rb");
         object_ = OFE::OBJECT_FILE::open(handle_, 0, "object.o", nullptr);
     }
     opened(std::string_view description, const fixture::options& opts = {})
@@ -34,8 +28,6 @@ public:
     ~opened() {
         delete object_;
         pfclose(handle_);
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
     }
     opened(const opened&) = delete;
     opened& operator=(const opened&) = delete;
@@ -56,7 +48,7 @@ public:
     }
 
 private:
-    std::string path_;
+    unit::temp_dir dir_;
     PFILE* handle_ = nullptr;
     OFE::OBJECT_FILE* object_ = nullptr;
     size_t size_;
