@@ -163,19 +163,7 @@ TEST(BuildAttributes, QxcoffListsHoldOneBasedIndexes) {
         EXPECT_TRUE(OFBA_ATTR_LIST::index_valid());
         EXPECT_EQ(list->index_entry(1), 0xFFFFFFFFu);
         EXPECT_FALSE(OFBA_ATTR_LIST::index_valid());
-        EXPECT_EQ(dump_of(t), R"(
-    Format Version:  'A'
-
-    <0>  Vendor Name:  "QX" (Norvane, Inc.)
-
-         Tag_Section:
-            Sections:
-                3  (.cinit)
-
-            Attributes:
-                Tag_ISA  KiteGen1
-)");
-    }
+    }  // how such a list is dumped, the golden dump of a QXCOFF object shows
 }
 
 TEST(BuildAttributes, WrongScopeIndexAccessIsRefused) {
