@@ -1,4 +1,5 @@
-// Small helpers: the banner, xasprintf and allocation, case-insensitive strings, byte swapping.
+// Small helpers: xasprintf and allocation, case-insensitive strings, byte swapping. (The banner and build
+// number: the tool's --version test.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,33 +7,11 @@
 #include <string>
 #include <tuple>
 
-#include "unit_support.h"
-#include "util/banner.h"
 #include "util/byte_order.h"
 #include "util/str_util.h"
 #include "util/xalloc.h"
 
 namespace {
-
-std::string printed(void (*print)(FILE*)) {
-    FILE* f = std::tmpfile();
-    print(f);
-    std::string text = unit::read_all(f);
-    std::fclose(f);
-    return text;
-}
-
-TEST(Banner, VersionBannerAndBuildNumber) {
-    EXPECT_STREQ(banner_version(), "20.12.0");
-    const std::string banner = "Kite Name Utility" + std::string(40 - 17, ' ') + "v20.12.0.STS\n";
-    EXPECT_EQ(printed(print_banner), banner);
-    const std::string id = build_identifier();
-    EXPECT_EQ(printed(print_build_number), banner + "Build Number " + id + "\n");
-    EXPECT_FALSE(id.empty());
-    EXPECT_EQ(id.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-"),
-              std::string::npos)
-        << id;
-}
 
 TEST(Xasprintf, ExactLengthOrFailure) {
     char* s = nullptr;
