@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -166,13 +167,12 @@ TEST(ElfDynamicDb, RolesComeFromTheProgramHeadersOfExecutablesAndSharedObjectsOn
         EXPECT_TRUE(s->created_by_library());
         EXPECT_STREQ(s->name(), name);
     }
-    EXPECT_EQ(role(DYN_ROLE_HASH).sh_size, 8u + 4u * (3u + 4u));
-    EXPECT_EQ(role(DYN_ROLE_STRINGS).sh_size, 18u);  // "\0alpha\0beta\0gamma\0"
-    EXPECT_EQ(role(DYN_ROLE_SYMBOLS).sh_size, 4u * 16u);
-    EXPECT_EQ(role(DYN_ROLE_SYMBOLS).sh_entsize, 16u);
-    EXPECT_EQ(role(DYN_ROLE_SYMBOLS).sh_link, db->role(DYN_ROLE_STRINGS));
-    EXPECT_EQ(role(DYN_ROLE_HASH).sh_link, db->role(DYN_ROLE_SYMBOLS));
-    EXPECT_EQ(role(DYN_ROLE_DYNAMIC).sh_link, db->role(DYN_ROLE_STRINGS));
+    // Sizes: the hash table of 3 buckets and 4 chains, "\0alpha\0beta\0gamma\0", 4 symbols of 16 bytes.
+    EXPECT_EQ(std::tuple(role(DYN_ROLE_HASH).sh_size, role(DYN_ROLE_STRINGS).sh_size, role(DYN_ROLE_SYMBOLS).sh_size,
+                         role(DYN_ROLE_SYMBOLS).sh_entsize),
+              std::tuple(8u + 4u * (3u + 4u), 18u, 4u * 16u, 16u));
+    EXPECT_EQ(std::tuple(role(DYN_ROLE_SYMBOLS).sh_link, role(DYN_ROLE_HASH).sh_link, role(DYN_ROLE_DYNAMIC).sh_link),
+              std::tuple(db->role(DYN_ROLE_STRINGS), db->role(DYN_ROLE_SYMBOLS), db->role(DYN_ROLE_STRINGS)));
     // Virtual addresses went through the PT_LOAD segment: the names and values read right.
     OF_SYMBOL_TABLE* symbols = found(db->dynamic_symbol_table(), "dynamic symbols");
     ASSERT_EQ(symbols->count(), 4u);
