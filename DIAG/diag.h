@@ -7,7 +7,10 @@
 #include <memory>
 #include <string>
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW_PRINTF_FORMAT)
+// MinGW formats with its own C99 printf, whose conversions (%zu, %lld) the system archetype lacks.
+#define DIAG_PRINTF(fmt_index, first_arg) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt_index, first_arg)))
+#elif defined(__GNUC__) || defined(__clang__)
 #define DIAG_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
 #else
 #define DIAG_PRINTF(fmt_index, first_arg)

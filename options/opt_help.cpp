@@ -10,6 +10,7 @@
 
 #include "options/opt_internal.h"
 #include "util/banner.h"
+#include "util/platform.h"
 #include "util/str_util.h"
 
 namespace {
@@ -52,11 +53,10 @@ bool sorts_before(const HELP_ENTRY& a, const HELP_ENTRY& b, int mode) {
 
 bool is_hidden(const OPT_DESC& desc) { return desc.hidden || desc.hidden_internal; }
 
-// The program name cut after its last "/", or the table's name when the command line gave none.
+// The program name without its directory, or the table's name when the command line gave none.
 std::string tool_name(const OPT_STATE* state) {
     if (!state->tool_name) return opt_decode_text(state->table->tool_name);
-    const char* slash = std::strrchr(state->tool_name, '/');
-    return slash ? slash + 1 : state->tool_name;
+    return platform_program_name(state->tool_name);
 }
 
 // One list of the full help: every option that `pick` selects, keyed by what it returns.

@@ -1,7 +1,10 @@
-// Host facilities: 64-bit seeks and tells, the "file table full" test, stream buffering.
+// Host facilities: 64-bit seeks and tells, the "file table full" test, stream buffering, program names.
 #include "util/platform.h"
 
 #include <cerrno>
+#include <cstring>
+
+#include "util/str_util.h"
 
 int platform_seek64(FILE* stream, pf_off_t offset, int whence) {
 #if defined(_WIN32)
@@ -25,3 +28,18 @@ bool platform_open_table_full(int error_number) {
 }
 
 void platform_line_buffer_stderr() { std::setvbuf(stderr, nullptr, _IOLBF, BUFSIZ); }
+
+std::string platform_program_name(const char* path) {
+#if defined(_WIN32)
+    const char* const separators = "/\\:";
+#else
+    const char* const separators = "/";
+#endif
+    std::string name = path;
+    const size_t cut = name.find_last_of(separators);
+    if (cut != std::string::npos) name.erase(0, cut + 1);
+#if defined(_WIN32)
+    if (name.size() > 4 && str_casecmp(name.c_str() + name.size() - 4, ".exe") == 0) name.resize(name.size() - 4);
+#endif
+    return name;
+}

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The runtime's large file offset.
 using pf_off_t = int64_t;
@@ -15,3 +16,6 @@ pf_off_t platform_tell64(FILE* stream);
 bool platform_open_table_full(int error_number);
 // Switches standard error to line buffering.
 void platform_line_buffer_stderr();
+// The program's name as a user types it: `path` (argv[0]) after its last directory separator, and on
+// Windows without the ".exe" that the runtime adds.
+std::string platform_program_name(const char* path);

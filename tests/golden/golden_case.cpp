@@ -9,6 +9,7 @@
 //                      library's information-dump tool
 //   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
 //                      stream does not end in a newline; an empty section means "must be empty"
+//   === written NAME   the exact contents of the file NAME that the command writes
 //   === status         the exit status
 // Lines before the first section are comments describing the case.
 #include "golden_case.h"
@@ -82,6 +83,9 @@ CASE read_case(const std::filesystem::path& path) {
             s.present = true;
             s.text = body;
             if (noeol && !s.text.empty() && s.text.back() == '\n') s.text.pop_back();
+        } else if (kind == "written") {
+            if (name.empty()) throw std::runtime_error(where + ": section needs a file name");
+            c.written.push_back(WRITTEN{name, body});
         } else if (kind == "status") {
             c.status = std::stoi(body);
         } else {
@@ -133,6 +137,7 @@ void write_case(const CASE& c) {
     };
     stream("stdout", c.out);
     stream("stderr", c.err);
+    for (const WRITTEN& w : c.written) out << "=== written " << w.name << "\n" << w.text;
     out << "=== status\n" << c.status << "\n";
     std::ofstream file(c.path, std::ios::binary | std::ios::trunc);
     file << out.str();

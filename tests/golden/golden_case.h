@@ -20,12 +20,19 @@ struct STREAM {
     bool present = false;
 };
 
+// A file the command must leave in the temporary directory, with its exact contents.
+struct WRITTEN {
+    std::string name;
+    std::string text;
+};
+
 struct CASE {
     std::filesystem::path path;
     std::string preamble;          // comment lines before the first section, kept on rewrite
     std::vector<INPUT> inputs;
     std::vector<std::string> command;
     STREAM out, err;
+    std::vector<WRITTEN> written;
     int status = 0;
 };
 

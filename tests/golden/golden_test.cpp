@@ -1,6 +1,10 @@
 // Runs every golden case: builds its inputs in a fresh directory, runs the tool there and compares
 // stdout, stderr and the exit status byte for byte. With NMKITE_GOLDEN_UPDATE=1 in the environment
 // a failing case's expectations are rewritten instead, and the file is named on standard output.
+//
+// The tool under test is NMKITE_BINARY, started through the command NMKITE_RUNNER when that is not
+// empty (e.g. an emulator that runs a Windows build). With NMKITE_TEXT_MODE_TOOL the tool writes its
+// streams in a host text mode that ends lines with CR LF; they are compared with LF line ends.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,7 +50,7 @@ RESULT run(const std::vector<std::string>& argv, const fs::path& dir) {
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
-        execv(args[0], args.data());
+        execvp(args[0], args.data());
         _exit(127);
     }
     RESULT r;
@@ -88,6 +92,21 @@ std::string line_diff(const std::string& expected, const std::string& actual) {
     return d;
 }
 
+// The command words that start the tool: the runner, when there is one, then the tool itself.
+std::vector<std::string> tool_command() {
+    if (std::string(NMKITE_RUNNER).empty()) return {NMKITE_BINARY};
+    return {NMKITE_RUNNER, NMKITE_BINARY};
+}
+
+// The text with every CR LF pair turned into LF.
+std::string lf_lines(std::string text) {
+    size_t kept = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
+    text.resize(kept);
+    return text;
+}
+
 class Golden : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(Golden, Matches) {
@@ -110,16 +129,30 @@ TEST_P(Golden, Matches) {
         }
     }
     std::vector<std::string> argv = c.command;
-    if (argv[0] == "nmkite") argv[0] = NMKITE_BINARY;
-    if (argv[0] == "ofdump") argv[0] = OFDUMP_BINARY;
-    const RESULT r = run(argv, dir);
+    if (argv[0] == "nmkite") {
+        argv.erase(argv.begin());
+        const std::vector<std::string> tool = tool_command();
+        argv.insert(argv.begin(), tool.begin(), tool.end());
+    } else if (argv[0] == "ofdump") {
+        argv[0] = OFDUMP_BINARY;
+    }
+    RESULT r = run(argv, dir);
+    std::vector<std::string> written;
+    for (const golden::WRITTEN& w : c.written) written.push_back(slurp(dir / w.name));
     fs::remove_all(dir);
+    if (NMKITE_TEXT_MODE_TOOL && c.command[0] == "nmkite") {
+        r.out = lf_lines(r.out);
+        r.err = lf_lines(r.err);
+        for (std::string& text : written) text = lf_lines(text);
+    }
 
-    const bool same = r.out == c.out.text && r.err == c.err.text && r.status == c.status;
+    bool same = r.out == c.out.text && r.err == c.err.text && r.status == c.status;
+    for (size_t i = 0; i < written.size(); ++i) same = same && written[i] == c.written[i].text;
     if (!same && std::getenv("NMKITE_GOLDEN_UPDATE")) {
         c.out.text = r.out;
         c.err.text = r.err;
         c.status = r.status;
+        for (size_t i = 0; i < written.size(); ++i) c.written[i].text = written[i];
         golden::write_case(c);
         std::printf("updated %s\n", c.path.string().c_str());
         return;
@@ -127,6 +160,9 @@ TEST_P(Golden, Matches) {
     EXPECT_EQ(r.status, c.status) << "exit status of " << c.path.string();
     EXPECT_TRUE(r.out == c.out.text) << "stdout of " << c.path.string() << ":\n" << line_diff(c.out.text, r.out);
     EXPECT_TRUE(r.err == c.err.text) << "stderr of " << c.path.string() << ":\n" << line_diff(c.err.text, r.err);
+    for (size_t i = 0; i < written.size(); ++i)
+        EXPECT_TRUE(written[i] == c.written[i].text) << c.written[i].name << " of " << c.path.string() << ":\n"
+                                                     << line_diff(c.written[i].text, written[i]);
 }
 
 std::string case_name(const ::testing::TestParamInfo<fs::path>& info) {

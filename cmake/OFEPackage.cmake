@@ -1,0 +1,39 @@
+# Installing the object-file library as the CMake package OFE: headers, static libraries, exported
+# targets and a package config, so that another project can find_package(OFE) and link OFE::ofe.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(OFE_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/OFE)
+set(OFE_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/OFE)
+set(ofe_libraries diag support ofe archive)
+
+# The libraries publish the source root as their include directory, and the headers include each
+# other from there ("ofe/...", "util/...", "DIAG/..."); the installed headers keep that layout below
+# include/OFE. Anything else a library publishes would have to be installed too, so it stops here.
+foreach(lib IN LISTS ofe_libraries)
+  get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
+  if(NOT dirs STREQUAL CMAKE_SOURCE_DIR)
+    message(FATAL_ERROR "${lib} publishes the include directories '${dirs}'; cmake/OFEPackage.cmake installs "
+                        "only the source root's headers")
+  endif()
+  set_target_properties(${lib} PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "$<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}>;$<INSTALL_INTERFACE:${OFE_INSTALL_INCLUDEDIR}>"
+    INTERFACE_COMPILE_FEATURES cxx_std_20
+    EXPORT_NAME ${lib})
+endforeach()
+# In a shared library directory the archives carry the package's name.
+set_target_properties(diag PROPERTIES OUTPUT_NAME ofe_diag)
+set_target_properties(support PROPERTIES OUTPUT_NAME ofe_support)
+set_target_properties(archive PROPERTIES OUTPUT_NAME ofe_archive)
+
+install(TARGETS ${ofe_libraries} EXPORT OFETargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+foreach(dir ofe util DIAG archive)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/${dir} DESTINATION ${OFE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+endforeach()
+install(EXPORT OFETargets NAMESPACE OFE:: DESTINATION ${OFE_INSTALL_CMAKEDIR})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/OFEConfig.cmake.in ${CMAKE_BINARY_DIR}/OFEConfig.cmake
+  INSTALL_DESTINATION ${OFE_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/OFEConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/OFEConfig.cmake ${CMAKE_BINARY_DIR}/OFEConfigVersion.cmake
+  DESTINATION ${OFE_INSTALL_CMAKEDIR})

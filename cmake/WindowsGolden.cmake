@@ -1,0 +1,39 @@
+# The golden cases on Windows: the windows preset cross-builds nmkite.exe (in build/windows of the
+# source tree), and the cases run it under wine, in a wine prefix of this build tree's own. Windows
+# ends the lines of the text streams with CR LF; the golden runner compares them with LF.
+# Sets golden_tool, golden_tool_target, golden_runner and golden_text_mode for tests/CMakeLists.txt.
+find_program(NMKITE_WINE NAMES wine64 wine PATHS /usr/lib/wine DOC "wine, to run the Windows build")
+if(NOT NMKITE_WINE)
+  message(FATAL_ERROR "NMKITE_GOLDEN_WINDOWS needs wine (Debian: wine64)")
+endif()
+
+set(windows_tool ${CMAKE_SOURCE_DIR}/build/windows/nm/nmkite.exe)
+add_custom_target(nmkite_windows
+  COMMAND ${CMAKE_COMMAND} --preset windows
+  COMMAND ${CMAKE_COMMAND} --build --preset windows --target nmkite
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+  BYPRODUCTS ${windows_tool}
+  COMMENT "Cross-building nmkite.exe with the windows preset"
+  USES_TERMINAL VERBATIM)
+
+# wine keeps its state in a prefix; making one takes seconds, so it is made once, at build time.
+set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
+set(wine_runner ${CMAKE_CURRENT_BINARY_DIR}/run-under-wine)
+file(CONFIGURE OUTPUT ${wine_runner} @ONLY CONTENT [=[#!/bin/sh
+# Runs a Windows program under wine, quietly, in the golden tests' own wine prefix.
+WINEPREFIX='@wine_prefix@' WINEDEBUG=-all exec '@NMKITE_WINE@' "$@"
+]=])
+file(CHMOD ${wine_runner} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+     WORLD_READ WORLD_EXECUTE)
+add_custom_command(OUTPUT ${wine_prefix}/.made
+  COMMAND ${wine_runner} wineboot --init
+  COMMAND ${CMAKE_COMMAND} -E touch ${wine_prefix}/.made
+  COMMENT "Making the wine prefix of the golden tests"
+  VERBATIM)
+add_custom_target(wine_prefix DEPENDS ${wine_prefix}/.made)
+add_dependencies(nmkite_windows wine_prefix)
+
+set(golden_tool ${windows_tool})
+set(golden_tool_target nmkite_windows)
+set(golden_runner ${wine_runner})
+set(golden_text_mode 1)

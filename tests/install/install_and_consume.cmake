@@ -1,0 +1,38 @@
+# Installs the build into a fresh prefix and checks what a user gets there: the tool runs, the man page
+# and the bash completion are in place, and a program outside the project finds the OFE package,
+# builds against it and reads a sample file.
+# Variables: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM, CXX, CXX_FLAGS, BUILD_TYPE.
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${rc}):\n${out}")
+  endif()
+  set(output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+set(prefix "${WORK_DIR}/prefix")
+run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
+
+foreach(path bin/nmkite share/man/man1/nmkite.1 share/bash-completion/completions/nmkite
+             include/OFE/ofe/object_file.h include/OFE/util/pfile.h include/OFE/DIAG/diag.h)
+  if(NOT EXISTS "${prefix}/${path}")
+    message(FATAL_ERROR "the install has no ${path}")
+  endif()
+endforeach()
+run("the installed nmkite" "${prefix}/bin/nmkite" --version)
+if(NOT output MATCHES "^Kite Name Utility +v[0-9]")
+  message(FATAL_ERROR "the installed nmkite --version printed:\n${output}")
+endif()
+
+run("configuring the consumer" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/tests/install/consumer" -B "${WORK_DIR}/build"
+    -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}" "-DCMAKE_CXX_COMPILER=${CXX}"
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}" "-DCMAKE_PREFIX_PATH=${prefix}")
+run("building the consumer" "${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
+execute_process(COMMAND "${WORK_DIR}/build/ofe_consumer" hello-i386.o WORKING_DIRECTORY "${SOURCE_DIR}/examples"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+set(expected "hello-i386.o: ELF\nmain\n__x86.get_pc_thunk.bx\ncounter\ngreeting\n")
+if(NOT rc EQUAL 0 OR NOT output STREQUAL expected OR NOT errors STREQUAL "")
+  message(FATAL_ERROR "the consumer ended with ${rc}, printed\n${output}\ninstead of\n${expected}and\n${errors}")
+endif()
+file(REMOVE_RECURSE "${WORK_DIR}")
