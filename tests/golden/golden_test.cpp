@@ -92,10 +92,18 @@ std::string line_diff(const std::string& expected, const std::string& actual) {
     return d;
 }
 
-// The command words that start the tool: the runner, when there is one, then the tool itself.
+// The command words that start the tool: the runner, when there is one, then the tool itself. The words
+// of NMKITE_GOLDEN_RUNNER in the environment replace the built-in runner (e.g. a memory checker).
 std::vector<std::string> tool_command() {
-    if (std::string(NMKITE_RUNNER).empty()) return {NMKITE_BINARY};
-    return {NMKITE_RUNNER, NMKITE_BINARY};
+    std::vector<std::string> words;
+    if (const char* env = std::getenv("NMKITE_GOLDEN_RUNNER")) {
+        std::istringstream in(env);
+        for (std::string w; in >> w;) words.push_back(w);
+    } else if (!std::string(NMKITE_RUNNER).empty()) {
+        words.push_back(NMKITE_RUNNER);
+    }
+    words.push_back(NMKITE_BINARY);
+    return words;
 }
 
 // The text with every CR LF pair turned into LF.
