@@ -1,8 +1,10 @@
 // The entry of the name utility: the option loop, the output and the loop over input files.
 #include "nm/nm_tool.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "DIAG/user_msg_api.h"
 #include "archive/ar_reader.h"
@@ -97,6 +99,12 @@ int nm_main(int argc, char** argv) {
     const char* first = parse_options();
     tool.output = open_output();
     for (const char* name = first; name; name = take_next_argument()) list_file(name, tool.output);
+    // Nothing is lost silently: a listing that could not be written whole (a full disk) is an error.
+    FILE* out = pffile(tool.output);
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        const char* where = *pfname(tool.output) ? pfname(tool.output) : "standard output";
+        user_msg_error(user_msg_context(), "cannot write the listing to \"%s\": %s", where, std::strerror(errno));
+    }
     pfclose(tool.output);
     return diag_error_count() > 0 ? 1 : 0;
 }
