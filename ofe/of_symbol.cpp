@@ -24,6 +24,24 @@ const char* symbol_type_name(uint32_t type) {
     return type < 7 ? names[type] : "unknown";
 }
 
+OF_SYMBOL::~OF_SYMBOL() { assign_name(nullptr, NAME_IN_TABLE); }
+
+void OF_SYMBOL::assign_name(const char* name, NAME_STORAGE storage) {
+    if (name_storage_ == NAME_ON_HEAP) delete[] name_;
+    name_ = name;
+    name_storage_ = storage;
+}
+
+void OF_SYMBOL::set_name_copy(const char* name) {
+    char* copy = nullptr;
+    if (name) {
+        const size_t length = std::strlen(name) + 1;
+        copy = new char[length];
+        std::memcpy(copy, name, length);
+    }
+    assign_name(copy, NAME_ON_HEAP);
+}
+
 OF_SECTION* OF_SYMBOL::section() const {
     return has_section() ? table_->section_table()->section_at(section_index()) : nullptr;
 }

@@ -49,14 +49,17 @@ public:
     OF_SYMBOL(OF_SYMBOL_TABLE* table, uint32_t index) : table_(table), index_(index) {}
     OF_SYMBOL(const OF_SYMBOL&) = delete;
     OF_SYMBOL& operator=(const OF_SYMBOL&) = delete;
-    virtual ~OF_SYMBOL() = default;
+    virtual ~OF_SYMBOL();
 
     // The name; null when the symbol has none.
-    const char* name() const { return has_name_ ? name_.c_str() : nullptr; }
-    void set_name_copy(const char* name) {
-        has_name_ = name != nullptr;
-        name_ = name ? name : "";
-    }
+    const char* name() const { return name_; }
+    // Names the symbol with a copy of `name` (null: no name) that the symbol owns.
+    void set_name_copy(const char* name);
+    // Names the symbol with text its table keeps (string-table bytes read from the file, or null): no copy
+    // is made, and the text stays valid as long as the table does, also after this object is dropped.
+    void set_name_in_table(const char* name) { assign_name(name, NAME_IN_TABLE); }
+    // True when the name (or its absence) does not depend on this object: it may be kept after a drop.
+    bool name_outlives_symbol() const { return name_storage_ == NAME_IN_TABLE; }
     uint32_t index() const { return index_; }
     OF_SYMBOL_TABLE* table() const { return table_; }
 
@@ -113,11 +116,17 @@ public:
     void set_mark1(bool on) { marks_ = static_cast<uint8_t>(on ? marks_ | 2 : marks_ & ~2); }
     void set_mark2(bool on) { marks_ = static_cast<uint8_t>(on ? marks_ | 4 : marks_ & ~4); }
 
+protected:
+    // Where the name's text lives: the table's bytes, a copy on the heap, or storage of the derived object.
+    enum NAME_STORAGE : uint8_t { NAME_IN_TABLE, NAME_ON_HEAP, NAME_IN_OBJECT };
+    // Points the name at `name` (null: no name), kept where `storage` says; a heap copy it replaces is freed.
+    void assign_name(const char* name, NAME_STORAGE storage);
+
 private:
     OF_SYMBOL_TABLE* table_;
+    const char* name_ = nullptr;
     uint32_t index_;
-    std::string name_;
-    bool has_name_ = false;
+    NAME_STORAGE name_storage_ = NAME_IN_TABLE;
     uint8_t marks_ = 0;
     OF_SYMBOL* alias_link_ = nullptr;
 };

@@ -12,8 +12,37 @@ DATA_MAP::DATA_MAP() : buffer_(1, 0) {}
 
 DATA_MAP::DATA_MAP(const DATA_MAP& other) : buffer_(1, 0) { *this = other; }
 
+void DATA_MAP::retire_buffer() {
+    if (!lent_) return;
+    retired_.push_back(std::move(buffer_));
+    buffer_.assign(1, 0);
+    lent_ = false;
+}
+
+DATA_MAP& DATA_MAP::operator=(DATA_MAP&& other) noexcept {
+    if (this == &other) return *this;
+    retire_buffer();
+    for (std::vector<uint8_t>& b : other.retired_) retired_.push_back(std::move(b));
+    other.retired_.clear();
+    buffer_ = std::move(other.buffer_);
+    other.buffer_.assign(1, 0);
+    lent_ = other.lent_;
+    other.lent_ = false;
+    loaded_len_ = other.loaded_len_;
+    size_ = other.size_;
+    cursor_ = other.cursor_;
+    file_ = other.file_;
+    file_offset_ = other.file_offset_;
+    load_size_ = other.load_size_;
+    loaded_ = other.loaded_;
+    modified_ = other.modified_;
+    big_endian_ = other.big_endian_;
+    return *this;
+}
+
 DATA_MAP& DATA_MAP::operator=(const DATA_MAP& other) {
     if (this == &other) return *this;
+    retire_buffer();
     size_ = other.size_;
     cursor_ = other.cursor_;
     file_ = other.file_;
@@ -35,6 +64,7 @@ DATA_MAP& DATA_MAP::operator=(const DATA_MAP& other) {
 }
 
 void DATA_MAP::attach_file(PFILE* file, int64_t offset, uint64_t size) {
+    retire_buffer();
     buffer_.assign(1, 0);
     buffer_.shrink_to_fit();
     loaded_len_ = 0;
@@ -48,6 +78,7 @@ void DATA_MAP::attach_file(PFILE* file, int64_t offset, uint64_t size) {
 
 void DATA_MAP::assign_bytes(const void* pointer, size_t length) {
     const auto* p = static_cast<const uint8_t*>(pointer);
+    retire_buffer();
     buffer_.assign(p, p + length);
     buffer_.push_back(0);
     loaded_len_ = size_ = length;
@@ -57,6 +88,7 @@ void DATA_MAP::assign_bytes(const void* pointer, size_t length) {
 }
 
 void DATA_MAP::reset() {
+    retire_buffer();
     buffer_.assign(1, 0);
     loaded_len_ = size_ = cursor_ = 0;
     file_ = nullptr;
@@ -83,6 +115,7 @@ void DATA_MAP::load() {
     }
     const uint64_t held_now = std::min(n, available);
     if (pfseeko(stream, file_offset_, SEEK_SET) == 0 && held_now > 0) {
+        retire_buffer();
         buffer_.assign(static_cast<size_t>(held_now) + 1, 0);
         pfread(buffer_.data(), static_cast<size_t>(held_now), 1, stream);
         buffer_[static_cast<size_t>(held_now)] = 0;
@@ -91,6 +124,7 @@ void DATA_MAP::load() {
 }
 
 void DATA_MAP::unload() {
+    retire_buffer();
     buffer_.assign(1, 0);
     buffer_.shrink_to_fit();
     loaded_len_ = 0;
@@ -164,9 +198,17 @@ uint32_t DATA_MAP::read_uleb128() {
 
 const char* DATA_MAP::read_string() {
     load();
-    const uint64_t w = measure([](uint8_t b) { return b == 0; });
+    // Most strings end inside the held bytes: one search finds the terminator.
+    const uint64_t limit = std::min(std::min(size_, loaded_len_), held());
+    const void* end = cursor_ < limit ? std::memchr(buffer_.data() + cursor_, 0, static_cast<size_t>(limit - cursor_))
+                                      : nullptr;
+    const uint64_t w = end ? static_cast<uint64_t>(static_cast<const uint8_t*>(end) - buffer_.data()) - cursor_ + 1
+                           : measure([](uint8_t b) { return b == 0; });
     const char* text = "";
-    if (readable(w) && cursor_ < held()) text = reinterpret_cast<const char*>(buffer_.data() + cursor_);
+    if (readable(w) && cursor_ < held()) {
+        text = reinterpret_cast<const char*>(buffer_.data() + cursor_);
+        lent_ = true;
+    }
     cursor_ += w;
     return text;
 }
@@ -184,7 +226,18 @@ void DATA_MAP::read_bytes(void* out, size_t n) {
 uint8_t* DATA_MAP::writable(uint64_t w) {
     load();
     const uint64_t end = cursor_ + w;
-    if (end > held()) buffer_.resize(static_cast<size_t>(end) + 1, 0);
+    if (end > held()) {
+        const size_t need = static_cast<size_t>(end) + 1;
+        if (lent_ && need > buffer_.capacity()) {
+            // Growing would move the bytes that strings were read from: they stay where they are.
+            std::vector<uint8_t> grown;
+            grown.reserve(std::max(need, 2 * buffer_.capacity()));
+            grown.assign(buffer_.begin(), buffer_.end());
+            retire_buffer();
+            buffer_ = std::move(grown);
+        }
+        buffer_.resize(need, 0);
+    }
     loaded_len_ = std::max(loaded_len_, end);
     size_ = std::max(size_, end);
     modified_ = true;

@@ -15,7 +15,7 @@ public:
     DATA_MAP(const DATA_MAP& other);
     DATA_MAP& operator=(const DATA_MAP& other);
     DATA_MAP(DATA_MAP&&) noexcept = default;
-    DATA_MAP& operator=(DATA_MAP&&) noexcept = default;
+    DATA_MAP& operator=(DATA_MAP&& other) noexcept;
 
     // Becomes an unloaded window on `size` bytes of `file` at `offset`. Bytes the file does
     // not hold read as zeros and cost no memory.
@@ -36,7 +36,8 @@ public:
     uint32_t read_u32();
     uint64_t read_uint(unsigned n);  // n from 1 to 8
     uint32_t read_uleb128();
-    // A NUL-terminated string returned in place (valid until the map changes); "" at the edges.
+    // A NUL-terminated string returned in place; "" at the edges. The text stays valid as long as the
+    // map lives: bytes that strings were read from are kept when the map is changed, reloaded or reset.
     const char* read_string();
     // Copies n bytes out; zeros where the map has none.
     void read_bytes(void* out, size_t n);
@@ -49,6 +50,23 @@ public:
     void write_uleb128(uint32_t value);
     void write_string(const char* text);
     void write_bytes(const void* data, size_t n);
+
+    // The `length` bytes at `offset` in place, when the map holds every one of them (it is loaded first);
+    // null when any of them would read as zero or lies past the size, so that the caller reads them
+    // through the readers above and their edge rules. The cursor does not move.
+    const uint8_t* bytes_at(uint64_t offset, uint64_t length) {
+        load();
+        const uint64_t limit = size_ < held() ? size_ : held();
+        return length <= limit && offset <= limit - length ? buffer_.data() + offset : nullptr;
+    }
+    // Values of 2 and 4 bytes at `p` in the map's byte order.
+    uint16_t u16_at(const uint8_t* p) const {
+        return big_endian_ ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+    }
+    uint32_t u32_at(const uint8_t* p) const {
+        return big_endian_ ? uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]
+                           : uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+    }
 
     // Writes `count` bytes from the cursor to the file: the map's data, then zeros. 0 or -1.
     [[nodiscard]] int save(PFILE* file, uint64_t count);
@@ -85,7 +103,12 @@ private:
     template <class ENDS>
     uint64_t measure(ENDS ends) const;
 
+    // Before the buffer is freed, replaced or grown: keeps it when strings were read from it in place.
+    void retire_buffer();
+
     std::vector<uint8_t> buffer_;  // the held bytes plus one NUL so in-place strings always end
+    std::vector<std::vector<uint8_t>> retired_;  // earlier buffers that strings were read from
+    bool lent_ = false;                          // a string was read in place from the buffer
     uint64_t loaded_len_ = 0;
     uint64_t size_ = 0;
     uint64_t cursor_ = 0;
