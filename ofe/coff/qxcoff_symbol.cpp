@@ -49,6 +49,12 @@ QXCOFF_SYMBOL::QXCOFF_SYMBOL(QXCOFF_SYMBOL_TABLE* table, uint32_t index) : OF_SY
 
 QXCOFF_SYMBOL::~QXCOFF_SYMBOL() = default;
 
+void QXCOFF_SYMBOL::name_from_entry() {
+    std::memcpy(inline_name_, entry_.n_name, SYMENT::NAME_SIZE);
+    inline_name_[SYMENT::NAME_SIZE] = 0;
+    assign_name(inline_name_, NAME_IN_OBJECT);
+}
+
 QXCOFF_SYMBOL_TABLE* QXCOFF_SYMBOL::qxcoff_table() const { return static_cast<QXCOFF_SYMBOL_TABLE*>(table()); }
 
 bool QXCOFF_SYMBOL::has_section() const {
@@ -220,27 +226,39 @@ void QXCOFF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     QXCOFF_SYMBOL_ENTRY& e = symbol->entry_;
     DATA_MAP& data = f->symbol_data();
     const uint64_t base = uint64_t{index} * SYMENT::SIZE;
-    data.set_cursor(base + SYMENT::n_name);
-    data.read_bytes(e.n_name, SYMENT::NAME_SIZE);
-    const bool by_offset = e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0;
-    if (by_offset) {
-        data.set_cursor(base + SYMENT::n_offset);
-        e.n_offset = data.read_u32();
+    bool by_offset = false;
+    if (const uint8_t* p = data.bytes_at(base, SYMENT::SIZE)) {
+        // The whole entry is present: its fields straight from the bytes.
+        std::memcpy(e.n_name, p + SYMENT::n_name, SYMENT::NAME_SIZE);
+        by_offset = e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0;
+        if (by_offset) e.n_offset = data.u32_at(p + SYMENT::n_offset);
+        e.n_value = data.u32_at(p + SYMENT::n_value);
+        e.n_scnum = static_cast<int16_t>(data.u16_at(p + SYMENT::n_scnum));
+        e.n_type = data.u16_at(p + SYMENT::n_type);
+        e.n_sclass = p[SYMENT::n_sclass];
+        e.n_numaux = p[SYMENT::n_numaux];
+    } else {
+        data.set_cursor(base + SYMENT::n_name);
+        data.read_bytes(e.n_name, SYMENT::NAME_SIZE);
+        by_offset = e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0;
+        if (by_offset) {
+            data.set_cursor(base + SYMENT::n_offset);
+            e.n_offset = data.read_u32();
+        }
+        data.set_cursor(base + SYMENT::n_value);
+        e.n_value = data.read_u32();
+        e.n_scnum = static_cast<int16_t>(data.read_u16());
+        e.n_type = data.read_u16();
+        e.n_sclass = data.read_u8();
+        e.n_numaux = data.read_u8();
     }
-    data.set_cursor(base + SYMENT::n_value);
-    e.n_value = data.read_u32();
-    e.n_scnum = static_cast<int16_t>(data.read_u16());
-    e.n_type = data.read_u16();
-    e.n_sclass = data.read_u8();
-    e.n_numaux = data.read_u8();
 
     if (by_offset) {
-        // A missing string table or an offset past its end leaves the symbol nameless.
-        symbol->set_name_copy(f->string_table()->get_string(e.n_offset));
+        // A missing string table or an offset past its end leaves the symbol nameless. The name stays in
+        // the string table's bytes, which outlive the symbol object.
+        symbol->set_name_in_table(f->string_table()->get_string(e.n_offset));
     } else {
-        char name[SYMENT::NAME_SIZE + 1] = {};
-        std::memcpy(name, e.n_name, SYMENT::NAME_SIZE);
-        symbol->set_name_copy(name);
+        symbol->name_from_entry();
     }
 
     // A label keeps no auxiliary entries: the walk then visits the next entry as a symbol.
@@ -249,11 +267,14 @@ void QXCOFF_SYMBOL_TABLE::build_symbol(uint32_t index) {
         auto aux = std::make_unique<QXCOFF_AUX>();
         aux->kind = qxcoff_aux_kind(f->format_version(), e.n_sclass, e.n_type, e.n_numaux);
         const uint64_t at = base + SYMENT::SIZE;
+        const uint8_t* ap = data.bytes_at(at, SYMENT::SIZE);
         auto u32 = [&](uint32_t field) {
+            if (ap) return data.u32_at(ap + field);
             data.set_cursor(at + field);
             return data.read_u32();
         };
         auto u16 = [&](uint32_t field) {
+            if (ap) return data.u16_at(ap + field);
             data.set_cursor(at + field);
             return data.read_u16();
         };

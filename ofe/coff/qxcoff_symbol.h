@@ -109,10 +109,13 @@ public:
 private:
     friend class QXCOFF_SYMBOL_TABLE;
     QXCOFF_SYMBOL_TABLE* qxcoff_table() const;
+    // Takes the name kept inline in the entry: the 8 bytes, cut at the first NUL.
+    void name_from_entry();
     bool may_change() const;
     void changed();
 
     QXCOFF_SYMBOL_ENTRY entry_;
+    char inline_name_[9] = {};  // a name kept in the entry itself, with its terminator
     std::unique_ptr<QXCOFF_AUX> aux_;
 };
 

@@ -176,14 +176,25 @@ void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     if (!file()->info().handle || exists(index)) return;
     auto* symbol = static_cast<ELF_SYMBOL*>(make_symbol(index));
     DATA_MAP& data = section_->data();
-    data.set_cursor(uint64_t{index} * entry_size_);
+    const uint64_t at = uint64_t{index} * entry_size_;
     ELF_SYMBOL_ENTRY& e = symbol->entry();
-    e.st_name = data.read_u32();
-    e.st_value = data.read_u32();
-    e.st_size = data.read_u32();
-    e.st_info = data.read_u8();
-    e.st_other = data.read_u8();
-    e.st_shndx = data.read_u16();
+    if (const uint8_t* p = data.bytes_at(at, ELF::SYM::SIZE)) {
+        // The whole entry is present: its fields straight from the bytes.
+        e.st_name = data.u32_at(p + ELF::SYM::st_name);
+        e.st_value = data.u32_at(p + ELF::SYM::st_value);
+        e.st_size = data.u32_at(p + ELF::SYM::st_size);
+        e.st_info = p[ELF::SYM::st_info];
+        e.st_other = p[ELF::SYM::st_other];
+        e.st_shndx = data.u16_at(p + ELF::SYM::st_shndx);
+    } else {
+        data.set_cursor(at);
+        e.st_name = data.read_u32();
+        e.st_value = data.read_u32();
+        e.st_size = data.read_u32();
+        e.st_info = data.read_u8();
+        e.st_other = data.read_u8();
+        e.st_shndx = data.read_u16();
+    }
     if (e.st_shndx == ELF::SHN_XINDEX) {
         if (ELF_SECTION* shndx = shndx_section()) {
             shndx->data().set_cursor(uint64_t{index} * 4);
@@ -194,7 +205,8 @@ void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
         versym->data().set_cursor(uint64_t{index} * 2);
         symbol->set_version_index(versym->data().read_u16());
     }
-    if (ELF_STRING_TABLE* strings = string_table()) symbol->set_name_copy(strings->get_string(e.st_name));
+    // The name stays in the string table's bytes, which outlive the symbol object.
+    if (ELF_STRING_TABLE* strings = string_table()) symbol->set_name_in_table(strings->get_string(e.st_name));
     if (!metadata_read_) {
         metadata_read_ = true;
         read_symbol_metadata(elf_file(), section_->index(), metadata_);
