@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "DIAG/user_msg_api.h"
 #include "nm/nm_longform.h"
+#include "nm/nm_sort.h"
 #include "nm/nm_tool.h"
 #include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/elf/elf_defs.h"
@@ -24,19 +26,43 @@ using namespace OFE;
 
 namespace {
 
-// Kept for the whole run: the list is emptied, not freed, between objects.
+// Kept for the whole run: the lists are emptied, not freed, between objects. `listed` holds what the sort
+// and the short form need of each listed symbol, `letters` its letter, `symbol_list` the symbols themselves
+// for the long form, and `order` the sorted positions.
 std::vector<OF_SYMBOL*> symbol_list;
+std::vector<NM_LISTED> listed;
+std::vector<char> letters;
+std::vector<uint32_t> order;
 bool warned_debug = false;
 bool warned_cnull = false;
 bool warned_tag_info = false;
 bool longform_header_printed = false;
 
-const char* shown_name(const OF_SYMBOL* s) { return s->name() ? s->name() : ""; }
+// Copies of the names that live in their symbol objects, which the short form drops once it has read them.
+class NAME_STORE {
+public:
+    const char* keep(const char* text, size_t length) {
+        if (blocks_.empty() || length + 1 > block_size - used_) {
+            blocks_.push_back(std::make_unique<char[]>(std::max(block_size, length + 1)));
+            used_ = 0;
+        }
+        char* copy = blocks_.back().get() + used_;
+        std::memcpy(copy, text, length);
+        copy[length] = 0;
+        used_ += length + 1;
+        return copy;
+    }
+    void clear() {
+        blocks_.clear();
+        used_ = 0;
+    }
 
-bool by_name(const OF_SYMBOL* a, const OF_SYMBOL* b) { return std::strcmp(shown_name(a), shown_name(b)) < 0; }
-bool by_name_reversed(const OF_SYMBOL* a, const OF_SYMBOL* b) { return by_name(b, a); }
-bool by_value(const OF_SYMBOL* a, const OF_SYMBOL* b) { return a->value() < b->value(); }
-bool by_value_reversed(const OF_SYMBOL* a, const OF_SYMBOL* b) { return b->value() < a->value(); }
+private:
+    static constexpr size_t block_size = 1 << 16;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t used_ = 0;
+};
+NAME_STORE name_store;
 
 // The name given at open, else the input's own name, else "(unknown file)".
 const char* object_name(const OBJECT_FILE& object) {
@@ -108,25 +134,24 @@ bool passes_filters(OF_SYMBOL* s, const NM_OPTIONS& o) {
 // "%s: " when file names are prepended) without a formatted print per line.
 class SHORT_FORM_WRITER {
 public:
-    explicit SHORT_FORM_WRITER(FILE* out) : out_(out) {}
+    explicit SHORT_FORM_WRITER(FILE* out) : out_(out) { buffer_.reserve(block + 64); }
     SHORT_FORM_WRITER(const SHORT_FORM_WRITER&) = delete;
     SHORT_FORM_WRITER& operator=(const SHORT_FORM_WRITER&) = delete;
     ~SHORT_FORM_WRITER() { flush(); }
 
-    void line(const OF_SYMBOL* s, const char* name, const NM_OPTIONS& o) {
-        if (o.prepend_file_name) {
-            buffer_ += name;
-            buffer_ += ": ";
+    void line(const char* prefix, size_t prefix_length, uint32_t value, char letter, const NM_LISTED& symbol) {
+        if (prefix) {
+            buffer_.append(prefix, prefix_length);
+            buffer_.append(": ", 2);
         }
         static const char digits[] = "0123456789abcdef";
         char head[11];
-        const uint32_t value = s->value();
         for (int i = 0; i < 8; ++i) head[i] = digits[(value >> (28 - 4 * i)) & 15];
         head[8] = ' ';
-        head[9] = symbol_letter(*s);
+        head[9] = letter;
         head[10] = ' ';
         buffer_.append(head, sizeof head);
-        buffer_ += shown_name(s);
+        buffer_.append(symbol.name, symbol.length);
         buffer_ += '\n';
         if (buffer_.size() >= block) flush();
     }
@@ -140,6 +165,18 @@ private:
     FILE* out_;
     std::string buffer_;
 };
+
+// Takes what the sort and the listing need of a symbol that passed the filters.
+void keep(OF_SYMBOL* s, bool keep_object) {
+    const char* name = s->name() ? s->name() : "";
+    const size_t length = std::strlen(name);
+    if (!keep_object && !s->name_outlives_symbol()) name = name_store.keep(name, length);
+    listed.push_back({name, static_cast<uint32_t>(length), s->value()});
+    if (keep_object)
+        symbol_list.push_back(s);
+    else
+        letters.push_back(symbol_letter(*s));
+}
 
 }  // namespace
 
@@ -196,24 +233,38 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     OF_SYMBOL_TABLE* table = choose_table(object, o);
     if (!table || table->count() == 0) return;
     symbol_list.clear();
+    listed.clear();
+    letters.clear();
+    name_store.clear();
     FILE* out = pffile(output);
     if (o.long_form && !longform_header_printed) {
         print_longform_header(out, *object, o.prepend_file_name);
         longform_header_printed = true;
     }
-    for (uint32_t i = 0; i < table->count(); i = table->next_index(i)) {
+    // The short form keeps only what it prints of each symbol, so every symbol object goes back to its
+    // table's pool as soon as it has been read; the long form keeps the symbols themselves.
+    const bool keep_objects = o.long_form;
+    for (uint32_t i = 0; i < table->count();) {
         OF_SYMBOL* s = table->symbol_at(i);
-        if (s && passes_filters(s, o)) symbol_list.push_back(s);
+        const uint32_t next = table->next_index(i);
+        if (s && passes_filters(s, o)) keep(s, keep_objects);
+        if (s && !keep_objects) table->drop_symbol(i);
+        i = next;
     }
-    if (!o.no_sort) {
-        auto order = o.sort_by_value ? (o.reverse_sort ? by_value_reversed : by_value)
-                                     : (o.reverse_sort ? by_name_reversed : by_name);
-        std::sort(symbol_list.begin(), symbol_list.end(), order);
+    order.resize(listed.size());
+    if (o.no_sort) {
+        for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    } else if (o.sort_by_value) {
+        order_by_value(listed, o.reverse_sort, order);
+    } else {
+        order_by_name(listed, o.reverse_sort, order);
     }
     if (o.long_form) {
-        for (const OF_SYMBOL* s : symbol_list) dump_one_sym_longform(out, *s, name, o.prepend_file_name);
+        for (uint32_t k : order) dump_one_sym_longform(out, *symbol_list[k], name, o.prepend_file_name);
         return;
     }
     SHORT_FORM_WRITER writer(out);
-    for (const OF_SYMBOL* s : symbol_list) writer.line(s, name, o);
+    const size_t name_length = o.prepend_file_name ? std::strlen(name) : 0;
+    for (uint32_t k : order)
+        writer.line(o.prepend_file_name ? name : nullptr, name_length, listed[k].value, letters[k], listed[k]);
 }
