@@ -13,9 +13,16 @@ DATA_MAP::DATA_MAP() : buffer_(1, 0) {}
 DATA_MAP::DATA_MAP(const DATA_MAP& other) : buffer_(1, 0) { *this = other; }
 
 void DATA_MAP::retire_buffer() {
-    if (!lent_) return;
-    retired_.push_back(std::move(buffer_));
+    if (lent_) {
+        if (view_)
+            kept_views_.push_back(mapping_);
+        else
+            retired_.push_back(std::move(buffer_));
+    }
     buffer_.assign(1, 0);
+    view_ = nullptr;
+    view_length_ = 0;
+    mapping_.reset();
     lent_ = false;
 }
 
@@ -24,8 +31,17 @@ DATA_MAP& DATA_MAP::operator=(DATA_MAP&& other) noexcept {
     retire_buffer();
     for (std::vector<uint8_t>& b : other.retired_) retired_.push_back(std::move(b));
     other.retired_.clear();
+    for (auto& m : other.kept_views_) kept_views_.push_back(std::move(m));
+    other.kept_views_.clear();
+    for (auto& t : other.tails_) tails_.push_back(std::move(t));
+    other.tails_.clear();
     buffer_ = std::move(other.buffer_);
     other.buffer_.assign(1, 0);
+    mapping_ = std::move(other.mapping_);
+    view_ = other.view_;
+    view_length_ = other.view_length_;
+    other.view_ = nullptr;
+    other.view_length_ = 0;
     lent_ = other.lent_;
     other.lent_ = false;
     loaded_len_ = other.loaded_len_;
@@ -52,9 +68,13 @@ DATA_MAP& DATA_MAP::operator=(const DATA_MAP& other) {
     big_endian_ = other.big_endian_;
     if (other.file_ && !other.modified_) {
         // Another window on the same region: it loads by itself when used.
-        buffer_.assign(1, 0);
         loaded_len_ = 0;
         loaded_ = false;
+    } else if (other.view_) {
+        buffer_.assign(other.view_, other.view_ + other.view_length_);
+        buffer_.push_back(0);
+        loaded_len_ = other.loaded_len_;
+        loaded_ = other.loaded_;
     } else {
         buffer_ = other.buffer_;
         loaded_len_ = other.loaded_len_;
@@ -65,7 +85,6 @@ DATA_MAP& DATA_MAP::operator=(const DATA_MAP& other) {
 
 void DATA_MAP::attach_file(PFILE* file, int64_t offset, uint64_t size) {
     retire_buffer();
-    buffer_.assign(1, 0);
     buffer_.shrink_to_fit();
     loaded_len_ = 0;
     file_ = file;
@@ -89,7 +108,6 @@ void DATA_MAP::assign_bytes(const void* pointer, size_t length) {
 
 void DATA_MAP::reset() {
     retire_buffer();
-    buffer_.assign(1, 0);
     loaded_len_ = size_ = cursor_ = 0;
     file_ = nullptr;
     file_offset_ = 0;
@@ -104,6 +122,20 @@ void DATA_MAP::load() {
     const uint64_t n = std::min(size_, load_size_);
     loaded_len_ = n;
     if (n == 0 || !file_) return;
+    if (file_offset_ >= 0) {
+        if (std::shared_ptr<const PF_MAPPING> mapping = pfmap(file_)) {
+            // The file's bytes are shown where the host maps them; none are copied.
+            const uint64_t offset = static_cast<uint64_t>(file_offset_);
+            const uint64_t available = mapping->length > offset ? mapping->length - offset : 0;
+            retire_buffer();
+            if (std::min(n, available) > 0) {
+                mapping_ = std::move(mapping);
+                view_ = mapping_->data + offset;
+                view_length_ = std::min(n, available);
+            }
+            return;
+        }
+    }
     FILE* stream = pffile(file_);
     if (!stream) return;
     // Only the bytes the file really holds are read and kept; the rest of the region reads as zeros.
@@ -125,7 +157,6 @@ void DATA_MAP::load() {
 
 void DATA_MAP::unload() {
     retire_buffer();
-    buffer_.assign(1, 0);
     buffer_.shrink_to_fit();
     loaded_len_ = 0;
     if (file_) loaded_ = false;
@@ -149,7 +180,7 @@ uint64_t DATA_MAP::read_value(unsigned n) {
         const uint64_t h = held();
         for (unsigned i = 0; i < n; ++i) {
             const uint64_t at = cursor_ + (big_endian_ ? i : n - 1 - i);
-            value = (value << 8) | (at < h ? buffer_[static_cast<size_t>(at)] : 0u);
+            value = (value << 8) | (at < h ? bytes()[static_cast<size_t>(at)] : 0u);
         }
     }
     cursor_ += n;
@@ -174,7 +205,7 @@ uint64_t DATA_MAP::measure(ENDS ends) const {
     const uint64_t limit = std::min(size_, loaded_len_);
     const uint64_t h = std::min(held(), limit);
     for (uint64_t at = cursor_; at < h; ++at)
-        if (ends(buffer_[static_cast<size_t>(at)])) return at - cursor_ + 1;
+        if (ends(bytes()[static_cast<size_t>(at)])) return at - cursor_ + 1;
     // Past the held bytes the loaded region reads as zeros, and a zero ends both encodings.
     if (std::max(cursor_, h) < limit) return std::max(cursor_, h) - cursor_ + 1;
     return size_ - cursor_ + 1;
@@ -188,7 +219,7 @@ uint32_t DATA_MAP::read_uleb128() {
         const uint64_t h = held();
         for (uint64_t i = 0; i < w && i * 7 < 32; ++i) {
             const uint64_t at = cursor_ + i;
-            const uint32_t group = at < h ? buffer_[static_cast<size_t>(at)] & 0x7Fu : 0u;
+            const uint32_t group = at < h ? bytes()[static_cast<size_t>(at)] & 0x7Fu : 0u;
             value |= group << (i * 7);
         }
     }
@@ -200,14 +231,22 @@ const char* DATA_MAP::read_string() {
     load();
     // Most strings end inside the held bytes: one search finds the terminator.
     const uint64_t limit = std::min(std::min(size_, loaded_len_), held());
-    const void* end = cursor_ < limit ? std::memchr(buffer_.data() + cursor_, 0, static_cast<size_t>(limit - cursor_))
+    const void* end = cursor_ < limit ? std::memchr(bytes() + cursor_, 0, static_cast<size_t>(limit - cursor_))
                                       : nullptr;
-    const uint64_t w = end ? static_cast<uint64_t>(static_cast<const uint8_t*>(end) - buffer_.data()) - cursor_ + 1
+    const uint64_t w = end ? static_cast<uint64_t>(static_cast<const uint8_t*>(end) - bytes()) - cursor_ + 1
                            : measure([](uint8_t b) { return b == 0; });
     const char* text = "";
     if (readable(w) && cursor_ < held()) {
-        text = reinterpret_cast<const char*>(buffer_.data() + cursor_);
-        lent_ = true;
+        if (view_ && !end) {
+            // The string runs to the end of the file's bytes, where a view has no terminator: a copy ends it.
+            const size_t length = static_cast<size_t>(held() - cursor_);
+            tails_.push_back(std::make_unique<char[]>(length + 1));
+            std::memcpy(tails_.back().get(), bytes() + cursor_, length);
+            text = tails_.back().get();
+        } else {
+            text = reinterpret_cast<const char*>(bytes() + cursor_);
+            lent_ = true;
+        }
     }
     cursor_ += w;
     return text;
@@ -218,13 +257,20 @@ void DATA_MAP::read_bytes(void* out, size_t n) {
     std::memset(o, 0, n);
     if (n > 0 && readable(n) && cursor_ < held()) {
         const uint64_t real = std::min<uint64_t>(n, held() - cursor_);
-        std::memcpy(o, buffer_.data() + cursor_, static_cast<size_t>(real));
+        std::memcpy(o, bytes() + cursor_, static_cast<size_t>(real));
     }
     cursor_ += n;
 }
 
 uint8_t* DATA_MAP::writable(uint64_t w) {
     load();
+    if (view_) {
+        // Writes go to a copy of the bytes; strings read from the view stay where they are.
+        std::vector<uint8_t> copy(view_, view_ + view_length_);
+        copy.push_back(0);
+        retire_buffer();
+        buffer_ = std::move(copy);
+    }
     const uint64_t end = cursor_ + w;
     if (end > held()) {
         const size_t need = static_cast<size_t>(end) + 1;
@@ -289,7 +335,7 @@ int DATA_MAP::save(PFILE* file, uint64_t count) {
     const uint64_t end = std::min(size_, loaded_len_);
     const uint64_t have = cursor_ < end ? std::min(count, end - cursor_) : 0;
     const uint64_t real = cursor_ < held() ? std::min(have, held() - cursor_) : 0;
-    if (real > 0 && pfwrite(buffer_.data() + cursor_, static_cast<size_t>(real), 1, stream, false) != 1) return -1;
+    if (real > 0 && pfwrite(bytes() + cursor_, static_cast<size_t>(real), 1, stream, false) != 1) return -1;
     static const uint8_t zeros[4096] = {};
     for (uint64_t left = count - real; left > 0;) {
         const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, sizeof zeros));
@@ -309,7 +355,7 @@ int DATA_MAP::hex_dump(FILE* stream, uint64_t count) {
     char chars[17] = {};
     for (uint64_t i = 0; i < count; ++i) {
         const uint64_t at = cursor_ + i;
-        const uint8_t b = at >= cursor_ && at < h ? buffer_[static_cast<size_t>(at)] : 0;
+        const uint8_t b = at >= cursor_ && at < h ? bytes()[static_cast<size_t>(at)] : 0;
         const unsigned column = static_cast<unsigned>(i % 16);
         if (column == 0) std::fprintf(stream, "%08zx:  ", static_cast<size_t>(i));
         std::fprintf(stream, "%02x ", b);

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 struct PFILE;
+struct PF_MAPPING;
 
 class DATA_MAP {
 public:
@@ -57,7 +59,7 @@ public:
     const uint8_t* bytes_at(uint64_t offset, uint64_t length) {
         load();
         const uint64_t limit = size_ < held() ? size_ : held();
-        return length <= limit && offset <= limit - length ? buffer_.data() + offset : nullptr;
+        return length <= limit && offset <= limit - length ? bytes() + offset : nullptr;
     }
     // Values of 2 and 4 bytes at `p` in the map's byte order.
     uint16_t u16_at(const uint8_t* p) const {
@@ -88,11 +90,12 @@ public:
     uint64_t bytes_held() const { return held(); }
     // The loaded length: what readers may see, real bytes and zeros together.
     uint64_t loaded_length() const { return loaded_len_; }
-    // The held bytes themselves (followed by one NUL), after load().
-    const uint8_t* data() const { return buffer_.data(); }
+    // The held bytes themselves, after load(): a view of the file's bytes, or a buffer followed by one NUL.
+    const uint8_t* data() const { return bytes(); }
 
 private:
-    uint64_t held() const { return buffer_.size() - 1; }
+    uint64_t held() const { return view_ ? view_length_ : buffer_.size() - 1; }
+    const uint8_t* bytes() const { return view_ ? view_ : buffer_.data(); }
     // True when a read of w bytes at the cursor sees the map's data; false when it yields zeros.
     bool readable(uint64_t w);
     uint64_t read_value(unsigned n);
@@ -103,12 +106,20 @@ private:
     template <class ENDS>
     uint64_t measure(ENDS ends) const;
 
-    // Before the buffer is freed, replaced or grown: keeps it when strings were read from it in place.
+    // Lets go of the held bytes (buffer or view), keeping them when strings were read from them in place;
+    // leaves an empty buffer.
     void retire_buffer();
 
-    std::vector<uint8_t> buffer_;  // the held bytes plus one NUL so in-place strings always end
-    std::vector<std::vector<uint8_t>> retired_;  // earlier buffers that strings were read from
-    bool lent_ = false;                          // a string was read in place from the buffer
+    // The held bytes are either a view of the file that the host maps (`view_`, while `mapping_` keeps it)
+    // or `buffer_`, the bytes plus one NUL so that in-place strings always end.
+    std::vector<uint8_t> buffer_;
+    std::shared_ptr<const PF_MAPPING> mapping_;
+    const uint8_t* view_ = nullptr;
+    uint64_t view_length_ = 0;
+    std::vector<std::vector<uint8_t>> retired_;               // earlier buffers that strings were read from
+    std::vector<std::shared_ptr<const PF_MAPPING>> kept_views_;  // earlier views that strings were read from
+    std::vector<std::unique_ptr<char[]>> tails_;              // ended copies of strings cut by the file's end
+    bool lent_ = false;                                       // a string was read in place from the bytes
     uint64_t loaded_len_ = 0;
     uint64_t size_ = 0;
     uint64_t cursor_ = 0;

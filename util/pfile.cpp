@@ -172,6 +172,21 @@ FILE* pffile(PFILE* h) {
     return h->stream;
 }
 
+std::shared_ptr<const PF_MAPPING> pfmap(PFILE* h) {
+    if (!h || h->standard) return nullptr;
+    if (!h->map_tried) {
+        h->map_tried = true;
+        // Only files that nothing writes through this handle: their bytes stay as mapped.
+        const std::string& m = h->mode;
+        if (!m.empty() && m[0] == 'r' && m.find('+') == std::string::npos) {
+            uint64_t length = 0;
+            if (const uint8_t* data = platform_map_file(pffile(h), length))
+                h->mapping = std::make_shared<const PF_MAPPING>(data, length);
+        }
+    }
+    return h->mapping;
+}
+
 int pfclose(PFILE* h) {
     if (!h || h->standard) return 0;
     PFILE_POOL& p = *h->pool;

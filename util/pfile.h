@@ -5,11 +5,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "util/platform.h"
 
 struct PFILE_POOL;
+
+// A read-only view of a whole file's bytes as the host maps them, released when its last holder lets go.
+struct PF_MAPPING {
+    PF_MAPPING(const uint8_t* d, uint64_t n) : data(d), length(n) {}
+    PF_MAPPING(const PF_MAPPING&) = delete;
+    PF_MAPPING& operator=(const PF_MAPPING&) = delete;
+    ~PF_MAPPING() { platform_unmap_file(data, length); }
+    const uint8_t* data;
+    uint64_t length;
+};
 
 // One named file of the pool (or one of the three standard handles).
 struct PFILE {
@@ -27,6 +38,8 @@ struct PFILE {
     size_t index = 0;           // place in the pool's handle table
     int slot = -1;              // place in the open-slot table, -1 when closed
     bool standard = false;      // stdin, stdout or stderr: never closed, evicted or released
+    std::shared_ptr<const PF_MAPPING> mapping;  // the file's bytes, once mapped
+    bool map_tried = false;
 };
 
 // The mode that reopens a file first opened with `mode` without truncating it.
@@ -37,6 +50,10 @@ PFILE* pfopen(const char* name, const char* mode);
 // The open stream of a handle, reopening it at its saved position if the pool closed it.
 // Every use of a pool file goes through here; null when a reopen fails.
 FILE* pffile(PFILE* handle);
+// The bytes of a file opened for reading only, mapped on the first request and kept while the handle or
+// any data map holds them; null for a file opened for writing, a standard handle, or a file the host
+// cannot map (its bytes are then read through the stream).
+std::shared_ptr<const PF_MAPPING> pfmap(PFILE* handle);
 // Closes and releases a handle; does nothing for the standard handles. Returns fclose's result.
 int pfclose(PFILE* handle);
 PFILE* pfstdin();

@@ -2,7 +2,13 @@
 #include "util/platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <sys/stat.h>
+#endif
 
 #include "util/str_util.h"
 
@@ -42,4 +48,31 @@ std::string platform_program_name(const char* path) {
     if (name.size() > 4 && str_casecmp(name.c_str() + name.size() - 4, ".exe") == 0) name.resize(name.size() - 4);
 #endif
     return name;
+}
+
+const uint8_t* platform_map_file(FILE* stream, uint64_t& length) {
+    length = 0;
+#if defined(_WIN32)
+    (void)stream;
+    return nullptr;
+#else
+    const int fd = stream ? fileno(stream) : -1;
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size > SIZE_MAX) return nullptr;
+    void* p = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (p == MAP_FAILED) return nullptr;
+    length = size;
+    return static_cast<const uint8_t*>(p);
+#endif
+}
+
+void platform_unmap_file(const uint8_t* data, uint64_t length) {
+#if !defined(_WIN32)
+    if (data) munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
+#else
+    (void)data;
+    (void)length;
+#endif
 }

@@ -19,3 +19,8 @@ void platform_line_buffer_stderr();
 // The program's name as a user types it: `path` (argv[0]) after its last directory separator, and on
 // Windows without the ".exe" that the runtime adds.
 std::string platform_program_name(const char* path);
+// A read-only mapping of the whole regular file behind `stream`, with its length; null where the host
+// cannot map it (or the file is empty). The bytes are those of the file as it is now.
+const uint8_t* platform_map_file(FILE* stream, uint64_t& length);
+// Releases a mapping made by platform_map_file.
+void platform_unmap_file(const uint8_t* data, uint64_t length);
