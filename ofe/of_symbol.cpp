@@ -1,6 +1,7 @@
 // The symbol table: symbols built on first access, finds, drops and removal marks.
 #include "ofe/of_symbol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "DIAG/user_msg_api.h"
@@ -65,19 +66,33 @@ void OF_SYMBOL_TABLE::set_count(uint32_t count) {
     drop_all_symbols();
     for (OF_SYMBOL* s : symbols_) delete s;
     symbols_.clear();
+    first_ = 0;
     count_ = count;
 }
 
 void OF_SYMBOL_TABLE::store(uint32_t index, OF_SYMBOL* symbol) {
-    if (index >= symbols_.size()) symbols_.resize(static_cast<size_t>(index) + 1, nullptr);
-    delete symbols_[index];
-    symbols_[index] = symbol;
+    if (symbols_.empty()) first_ = index;
+    if (index < first_) {
+        // Slots in front: at least as many as there are, so that building downwards stays linear.
+        const uint32_t room = static_cast<uint32_t>(std::min<size_t>(first_, symbols_.size()));
+        const uint32_t new_first = std::min(index, first_ - room);
+        symbols_.insert(symbols_.begin(), first_ - new_first, nullptr);
+        first_ = new_first;
+    }
+    const size_t at = index - first_;
+    if (at == symbols_.size()) {
+        symbols_.push_back(symbol);  // the common case: symbols built in table order
+        return;
+    }
+    if (at > symbols_.size()) symbols_.resize(at + 1, nullptr);
+    delete symbols_[at];
+    symbols_[at] = symbol;
 }
 
 OF_SYMBOL* OF_SYMBOL_TABLE::symbol_at(uint32_t index) {
     if (index >= count_) return nullptr;
     if (!exists(index)) build_symbol(index);
-    return exists(index) ? symbols_[index] : nullptr;
+    return exists(index) ? symbols_[index - first_] : nullptr;
 }
 
 OF_SYMBOL* OF_SYMBOL_TABLE::find_by_name(const char* name, uint32_t start) {
@@ -98,13 +113,15 @@ OF_SYMBOL* OF_SYMBOL_TABLE::add_symbol() {
 }
 
 void OF_SYMBOL_TABLE::drop_symbol(uint32_t index) {
-    if (!file()->info().handle || index >= count_ || !exists(index) || symbols_[index]->alias_link()) return;
-    delete symbols_[index];
-    symbols_[index] = nullptr;
+    if (!file()->info().handle || index >= count_ || !exists(index) || symbols_[index - first_]->alias_link()) return;
+    delete symbols_[index - first_];
+    symbols_[index - first_] = nullptr;
+    while (!symbols_.empty() && !symbols_.back()) symbols_.pop_back();
+    if (symbols_.empty()) first_ = 0;
 }
 
 void OF_SYMBOL_TABLE::drop_all_symbols() {
-    for (uint32_t i = 0; i < symbols_.size(); ++i) drop_symbol(i);
+    for (size_t k = 0; k < symbols_.size(); ++k) drop_symbol(first_ + static_cast<uint32_t>(k));
 }
 
 void OF_SYMBOL_TABLE::mark_for_removal(uint32_t index) {

@@ -164,10 +164,15 @@ protected:
     virtual OF_SYMBOL* make_symbol(uint32_t index) = 0;
     void set_count(uint32_t count);
     void store(uint32_t index, OF_SYMBOL* symbol);
-    bool exists(uint32_t index) const { return index < symbols_.size() && symbols_[index]; }
+    bool exists(uint32_t index) const {
+        return index >= first_ && index - first_ < symbols_.size() && symbols_[index - first_];
+    }
 
 private:
-    std::vector<OF_SYMBOL*> symbols_;  // owned; grows as symbols are built
+    // Owned; the slots of the indexes from first_ on, grown as symbols are built and given up at the end
+    // as they are dropped, so that building and dropping in table order needs no slot per symbol.
+    std::vector<OF_SYMBOL*> symbols_;
+    uint32_t first_ = 0;
     std::vector<uint8_t> removal_marks_;
     bool any_marked_ = false;
     uint32_t count_ = 0;
