@@ -244,6 +244,12 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     // The short form keeps only what it prints of each symbol, so every symbol object goes back to its
     // table's pool as soon as it has been read; the long form keeps the symbols themselves.
     const bool keep_objects = o.long_form;
+    // The count is what the object's bytes hold, so it may size the lists.
+    listed.reserve(table->count());
+    if (keep_objects)
+        symbol_list.reserve(table->count());
+    else
+        letters.reserve(table->count());
     for (uint32_t i = 0; i < table->count();) {
         OF_SYMBOL* s = table->symbol_at(i);
         const uint32_t next = table->next_index(i);
@@ -251,8 +257,8 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
         if (s && !keep_objects) table->drop_symbol(i);
         i = next;
     }
-    order.resize(listed.size());
     if (o.no_sort) {
+        order.resize(listed.size());
         for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
     } else if (o.sort_by_value) {
         order_by_value(listed, o.reverse_sort, order);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -36,43 +37,75 @@ uint64_t key_at(const NM_LISTED& name, uint64_t depth) {
 
 class NAME_SORTER {
 public:
-    NAME_SORTER(const std::vector<NM_LISTED>& names, std::vector<RADIX_ITEM>& items, std::vector<uint8_t>& same)
-        : names_(names), items_(items), same_(same) {}
+    // `items` holds the items to sort, `spare` as many more; `same` has one mark per item.
+    NAME_SORTER(const std::vector<NM_LISTED>& names, RADIX_ITEM* items, RADIX_ITEM* spare, uint8_t* same)
+        : names_(names), buffers_{items, spare}, same_(same) {}
 
-    // Sorts items [b, e), whose keys are those at `depth` and whose first `depth` bytes are all equal,
-    // and marks every item that equals the one before it. Recursion goes into the smaller parts only.
-    void sort(RADIX_ITEM* b, RADIX_ITEM* e, uint64_t depth) {
+    // Sorts the `n` items from position `at`, which lie in buffer `in` with keys for `depth` and whose first
+    // `depth` bytes are all equal; the sorted items end in the first buffer, and every item that equals the
+    // one before it is marked. `differ` is the OR of each key XOR the first key, when `known`. Each pass
+    // moves the items to the other buffer; recursion goes into the smaller parts only.
+    void sort(size_t at, size_t n, unsigned in, uint64_t depth, uint64_t differ, bool known) {
         for (;;) {
-            const size_t n = static_cast<size_t>(e - b);
-            if (n < 2) return;
-            if (n <= small_range) return small_sort(b, e, depth);
-            uint64_t differ = 0;
-            for (const RADIX_ITEM* r = b + 1; r != e; ++r) differ |= r->key ^ b->key;
+            RADIX_ITEM* b = buffers_[in] + at;
+            if (n <= small_range) {
+                RADIX_ITEM* home = settle(at, n, in);
+                if (n > 1) small_sort(home, home + n, at, depth);
+                return;
+            }
+            if (!known) {
+                differ = 0;
+                for (size_t i = 1; i < n; ++i) differ |= b[i].key ^ b[0].key;
+            }
             if (differ == 0) {
                 // A key whose last byte is zero holds the end of its name: then all of these names are equal.
-                if ((b->key & 0xFF) == 0) return mark_same(b, e);
+                if ((b[0].key & 0xFF) == 0) {
+                    settle(at, n, in);
+                    return mark_same(at, n);
+                }
                 depth += 8;
-                for (RADIX_ITEM* r = b; r != e; ++r) r->key = key_at(names_[r->position], depth);
+                differ = 0;
+                b[0].key = key_at(names_[b[0].position], depth);
+                for (size_t i = 1; i < n; ++i) {
+                    b[i].key = key_at(names_[b[i].position], depth);
+                    differ |= b[i].key ^ b[0].key;
+                }
+                known = true;
                 continue;
             }
+            // Moves the items to the other buffer, in the order of the first byte in which their keys differ,
+            // and notes for each part how its keys differ.
             const int shift = 56 - (std::countl_zero(differ) & ~7);
             uint32_t start[257] = {};
-            for (const RADIX_ITEM* r = b; r != e; ++r) ++start[((r->key >> shift) & 0xFF) + 1];
+            for (size_t i = 0; i < n; ++i) ++start[((b[i].key >> shift) & 0xFF) + 1];
             for (int i = 0; i < 256; ++i) start[i + 1] += start[i];
             uint32_t fill[256];
             std::memcpy(fill, start, sizeof fill);
-            if (scratch_.size() < n) scratch_.resize(n);
-            for (const RADIX_ITEM* r = b; r != e; ++r) scratch_[fill[(r->key >> shift) & 0xFF]++] = *r;
-            std::copy(scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(n), b);
+            uint64_t first[256];
+            uint64_t part_differ[256] = {};
+            RADIX_ITEM* out = buffers_[in ^ 1] + at;
+            for (size_t i = 0; i < n; ++i) {
+                const unsigned d = static_cast<unsigned>(b[i].key >> shift) & 0xFF;
+                if (fill[d] == start[d]) first[d] = b[i].key;
+                part_differ[d] |= b[i].key ^ first[d];
+                out[fill[d]++] = b[i];
+            }
+            in ^= 1;
             // A zero byte ends the name: those names are equal to each other.
-            mark_same(b, b + start[1]);
+            if (start[1] > 0) {
+                settle(at, start[1], in);
+                mark_same(at, start[1]);
+            }
             int largest = 1;
             for (int i = 2; i < 256; ++i)
                 if (start[i + 1] - start[i] > start[largest + 1] - start[largest]) largest = i;
             for (int i = 1; i < 256; ++i)
-                if (i != largest) sort(b + start[i], b + start[i + 1], depth);
-            e = b + start[largest + 1];
-            b = b + start[largest];
+                if (i != largest && start[i + 1] > start[i])
+                    sort(at + start[i], start[i + 1] - start[i], in, depth, part_differ[i], true);
+            at += start[largest];
+            n = start[largest + 1] - start[largest];
+            differ = part_differ[largest];
+            known = true;
         }
     }
 
@@ -89,7 +122,14 @@ private:
         return c < 0 || (c == 0 && a.length < b.length);
     }
 
-    void small_sort(RADIX_ITEM* b, RADIX_ITEM* e, uint64_t depth) {
+    // Brings `n` items at `at` to the first buffer; returns where they are there.
+    RADIX_ITEM* settle(size_t at, size_t n, unsigned in) {
+        if (in != 0) std::copy(buffers_[1] + at, buffers_[1] + at + n, buffers_[0] + at);
+        return buffers_[0] + at;
+    }
+
+    // Sorts the items [b, e) of the first buffer, which start at position `at`.
+    void small_sort(RADIX_ITEM* b, RADIX_ITEM* e, size_t at, uint64_t depth) {
         for (RADIX_ITEM* i = b + 1; i < e; ++i) {
             const RADIX_ITEM item = *i;
             RADIX_ITEM* j = i;
@@ -97,17 +137,16 @@ private:
             *j = item;
         }
         for (RADIX_ITEM* r = b + 1; r < e; ++r)
-            if (!before(r[-1], *r, depth)) same_[static_cast<size_t>(r - items_.data())] = 1;
+            if (!before(r[-1], *r, depth)) same_[at + static_cast<size_t>(r - b)] = 1;
     }
 
-    void mark_same(RADIX_ITEM* b, RADIX_ITEM* e) {
-        for (RADIX_ITEM* r = b + 1; r < e; ++r) same_[static_cast<size_t>(r - items_.data())] = 1;
+    void mark_same(size_t at, size_t n) {
+        for (size_t i = 1; i < n; ++i) same_[at + i] = 1;
     }
 
     const std::vector<NM_LISTED>& names_;
-    std::vector<RADIX_ITEM>& items_;
-    std::vector<uint8_t>& same_;
-    std::vector<RADIX_ITEM> scratch_;
+    RADIX_ITEM* buffers_[2];
+    uint8_t* same_;
 };
 
 // Sorts the keys in list order with std::sort and takes the positions in the order it leaves them.
@@ -124,10 +163,11 @@ void comparison_sort(std::vector<RANKED>& keyed, bool reverse, std::vector<uint3
 
 void order_by_name(const std::vector<NM_LISTED>& names, bool reverse, std::vector<uint32_t>& order) {
     const size_t n = names.size();
-    std::vector<RADIX_ITEM> items(n);
+    const std::unique_ptr<RADIX_ITEM[]> items(new RADIX_ITEM[n]);
+    const std::unique_ptr<RADIX_ITEM[]> spare(new RADIX_ITEM[n]);
     for (size_t i = 0; i < n; ++i) items[i] = {key_at(names[i], 0), static_cast<uint32_t>(i), names[i].length};
     std::vector<uint8_t> same(n, 0);
-    NAME_SORTER(names, items, same).sort(items.data(), items.data() + n, 0);
+    NAME_SORTER(names, items.get(), spare.get(), same.data()).sort(0, n, 0, 0, 0, false);
     if (std::find(same.begin(), same.end(), 1) == same.end()) {
         // Distinct names have one order only, whatever sort makes it.
         order.resize(n);
