@@ -1,6 +1,7 @@
 // ELF sections: reading the header table, materialising sections, their meaning and contents.
 #include "ofe/elf/elf_section.h"
 
+#include <array>
 #include <cstring>
 #include <iterator>
 
@@ -72,8 +73,18 @@ const SECTION_TEMPLATE section_templates[] = {
 
 const SECTION_TEMPLATE* find_template(const char* name, bool versions) {
     if (!name) return nullptr;
-    for (const SECTION_TEMPLATE& t : section_templates)
-        if (std::strcmp(t.name, name) == 0 && (versions || !t.versions_only)) return &t;
+    // Sections are made for every object listed: names are told apart by length before their bytes.
+    static const auto lengths = [] {
+        std::array<size_t, std::size(section_templates)> l{};
+        for (size_t i = 0; i < l.size(); ++i) l[i] = std::strlen(section_templates[i].name);
+        return l;
+    }();
+    const size_t length = std::strlen(name);
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        const SECTION_TEMPLATE& t = section_templates[i];
+        if (lengths[i] == length && std::memcmp(t.name, name, length) == 0 && (versions || !t.versions_only))
+            return &t;
+    }
     return nullptr;
 }
 
@@ -277,17 +288,32 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
     store(index, make_section(index));
     auto* s = static_cast<ELF_SECTION*>(section_at(index));
     ELF_SECTION_HEADER& h = s->header();
-    headers_.set_cursor(uint64_t{index} * entry_size());
-    h.sh_name = headers_.read_u32();
-    h.sh_type = headers_.read_u32();
-    h.sh_flags = headers_.read_u32();
-    h.sh_addr = headers_.read_u32();
-    h.sh_offset = headers_.read_u32();
-    h.sh_size = headers_.read_u32();
-    h.sh_link = headers_.read_u32();
-    h.sh_info = headers_.read_u32();
-    h.sh_addralign = headers_.read_u32();
-    h.sh_entsize = headers_.read_u32();
+    const uint64_t at = uint64_t{index} * entry_size();
+    if (const uint8_t* p = headers_.bytes_at(at, ELF::SHDR::SIZE)) {
+        // The whole header is present: its fields straight from the bytes.
+        h.sh_name = headers_.u32_at(p + ELF::SHDR::sh_name);
+        h.sh_type = headers_.u32_at(p + ELF::SHDR::sh_type);
+        h.sh_flags = headers_.u32_at(p + ELF::SHDR::sh_flags);
+        h.sh_addr = headers_.u32_at(p + ELF::SHDR::sh_addr);
+        h.sh_offset = headers_.u32_at(p + ELF::SHDR::sh_offset);
+        h.sh_size = headers_.u32_at(p + ELF::SHDR::sh_size);
+        h.sh_link = headers_.u32_at(p + ELF::SHDR::sh_link);
+        h.sh_info = headers_.u32_at(p + ELF::SHDR::sh_info);
+        h.sh_addralign = headers_.u32_at(p + ELF::SHDR::sh_addralign);
+        h.sh_entsize = headers_.u32_at(p + ELF::SHDR::sh_entsize);
+    } else {
+        headers_.set_cursor(at);
+        h.sh_name = headers_.read_u32();
+        h.sh_type = headers_.read_u32();
+        h.sh_flags = headers_.read_u32();
+        h.sh_addr = headers_.read_u32();
+        h.sh_offset = headers_.read_u32();
+        h.sh_size = headers_.read_u32();
+        h.sh_link = headers_.read_u32();
+        h.sh_info = headers_.read_u32();
+        h.sh_addralign = headers_.read_u32();
+        h.sh_entsize = headers_.read_u32();
+    }
     if (s->has_raw_data()) file()->get_file_data(s->data(), h.sh_offset, h.sh_size);
     s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
     if (ELF_STRING_TABLE* names = section_name_table())
