@@ -190,4 +190,30 @@ TEST(DataMap, FileBackedWindows) {
     EXPECT_EQ(pfclose(f), 0);
 }
 
+TEST(DataMap, StringsReadInPlaceOutliveChangesToTheMap) {
+    // In memory: growing, copying over and resetting the map leave the string's bytes where they were.
+    DATA_MAP m = map_of({'a', 'b', 'c', 0});
+    const char* abc = m.read_string();
+    m.set_cursor(4);
+    m.write_bytes(std::string(1 << 20, 'x').data(), 1 << 20);
+    m = map_of({'z', 0});
+    m.reset();
+    EXPECT_STREQ(abc, "abc");
+
+    // From a file: the text stays after a write, an unload and the file's own close.
+    unit::temp_dir dir;
+    PFILE* f = pfopen(dir.write("names", std::string("xyz\0tail", 8)).c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    DATA_MAP w;
+    w.attach_file(f, 0, 64);
+    const char* xyz = w.read_string();
+    const char* tail = w.read_string();  // runs to the end of the file, where zeros follow
+    w.set_cursor(0);
+    w.write_u8('X');
+    w.unload();
+    EXPECT_EQ(pfclose(f), 0);
+    EXPECT_STREQ(xyz, "xyz");
+    EXPECT_STREQ(tail, "tail");
+}
+
 }  // namespace
