@@ -20,6 +20,7 @@
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
+#include "util/large_array.h"
 #include "util/pfile.h"
 
 using namespace OFE;
@@ -30,9 +31,9 @@ namespace {
 // and the short form need of each listed symbol, `letters` its letter, `symbol_list` the symbols themselves
 // for the long form, and `order` the sorted positions.
 std::vector<OF_SYMBOL*> symbol_list;
-std::vector<NM_LISTED> listed;
-std::vector<char> letters;
-std::vector<uint32_t> order;
+LARGE_ARRAY<NM_LISTED> listed;
+LARGE_ARRAY<char> letters;
+LARGE_ARRAY<uint32_t> order;
 bool warned_debug = false;
 bool warned_cnull = false;
 bool warned_tag_info = false;
@@ -257,13 +258,13 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
         if (s && !keep_objects) table->drop_symbol(i);
         i = next;
     }
+    order.resize(listed.size());
     if (o.no_sort) {
-        order.resize(listed.size());
         for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
     } else if (o.sort_by_value) {
-        order_by_value(listed, o.reverse_sort, order);
+        order_by_value(listed.data(), listed.size(), o.reverse_sort, order.data());
     } else {
-        order_by_name(listed, o.reverse_sort, order);
+        order_by_name(listed.data(), listed.size(), o.reverse_sort, order.data());
     }
     if (o.long_form) {
         for (uint32_t k : order) dump_one_sym_longform(out, *symbol_list[k], name, o.prepend_file_name);

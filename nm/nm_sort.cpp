@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <memory>
+
+#include "util/large_array.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ uint64_t key_at(const NM_LISTED& name, uint64_t depth) {
 class NAME_SORTER {
 public:
     // `items` holds the items to sort, `spare` as many more; `same` has one mark per item.
-    NAME_SORTER(const std::vector<NM_LISTED>& names, RADIX_ITEM* items, RADIX_ITEM* spare, uint8_t* same)
+    NAME_SORTER(const NM_LISTED* names, RADIX_ITEM* items, RADIX_ITEM* spare, uint8_t* same)
         : names_(names), buffers_{items, spare}, same_(same) {}
 
     // Sorts the `n` items from position `at`, which lie in buffer `in` with keys for `depth` and whose first
@@ -156,47 +157,52 @@ private:
         for (size_t i = 1; i < n; ++i) same_[at + i] = 1;
     }
 
-    const std::vector<NM_LISTED>& names_;
+    const NM_LISTED* names_;
     RADIX_ITEM* buffers_[2];
     uint8_t* same_;
 };
 
+// The working memory of the sorts, kept for the whole run like the lists of the listing.
+LARGE_ARRAY<RADIX_ITEM> items;
+LARGE_ARRAY<RADIX_ITEM> spare;
+LARGE_ARRAY<uint8_t> same;
+LARGE_ARRAY<RANKED> keyed;
+
 // Sorts the keys in list order with std::sort and takes the positions in the order it leaves them.
-void comparison_sort(std::vector<RANKED>& keyed, bool reverse, std::vector<uint32_t>& order) {
+void comparison_sort(size_t n, bool reverse, uint32_t* order) {
+    RANKED* k = keyed.data();
     if (reverse)
-        std::sort(keyed.begin(), keyed.end(), [](const RANKED& a, const RANKED& b) { return b.key < a.key; });
+        std::sort(k, k + n, [](const RANKED& a, const RANKED& b) { return b.key < a.key; });
     else
-        std::sort(keyed.begin(), keyed.end(), [](const RANKED& a, const RANKED& b) { return a.key < b.key; });
-    order.resize(keyed.size());
-    for (size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].position;
+        std::sort(k, k + n, [](const RANKED& a, const RANKED& b) { return a.key < b.key; });
+    for (size_t i = 0; i < n; ++i) order[i] = k[i].position;
 }
 
 }  // namespace
 
-void order_by_name(const std::vector<NM_LISTED>& names, bool reverse, std::vector<uint32_t>& order) {
-    const size_t n = names.size();
-    const std::unique_ptr<RADIX_ITEM[]> items(new RADIX_ITEM[n]);
-    const std::unique_ptr<RADIX_ITEM[]> spare(new RADIX_ITEM[n]);
+void order_by_name(const NM_LISTED* names, size_t n, bool reverse, uint32_t* order) {
+    items.resize(n);
+    spare.resize(n);
+    same.resize(n);
     for (size_t i = 0; i < n; ++i) items[i] = {key_at(names[i], 0), static_cast<uint32_t>(i), names[i].length};
-    std::vector<uint8_t> same(n, 0);
-    NAME_SORTER(names, items.get(), spare.get(), same.data()).sort(0, n, 0, 0, 0, false);
+    if (n > 0) std::memset(same.data(), 0, n);
+    NAME_SORTER(names, items.data(), spare.data(), same.data()).sort(0, n, 0, 0, 0, false);
     if (std::find(same.begin(), same.end(), 1) == same.end()) {
         // Distinct names have one order only, whatever sort makes it.
-        order.resize(n);
         for (size_t i = 0; i < n; ++i) order[i] = items[reverse ? n - 1 - i : i].position;
         return;
     }
-    std::vector<RANKED> ranked(n);
+    keyed.resize(n);
     uint32_t rank = 0;
     for (size_t i = 0; i < n; ++i) {
         if (i > 0 && !same[i]) ++rank;
-        ranked[items[i].position] = {rank, items[i].position};
+        keyed[items[i].position] = {rank, items[i].position};
     }
-    comparison_sort(ranked, reverse, order);
+    comparison_sort(n, reverse, order);
 }
 
-void order_by_value(const std::vector<NM_LISTED>& listed, bool reverse, std::vector<uint32_t>& order) {
-    std::vector<RANKED> keyed(listed.size());
-    for (size_t i = 0; i < listed.size(); ++i) keyed[i] = {listed[i].value, static_cast<uint32_t>(i)};
-    comparison_sort(keyed, reverse, order);
+void order_by_value(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order) {
+    keyed.resize(n);
+    for (size_t i = 0; i < n; ++i) keyed[i] = {listed[i].value, static_cast<uint32_t>(i)};
+    comparison_sort(n, reverse, order);
 }

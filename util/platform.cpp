@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #if !defined(_WIN32)
@@ -65,6 +66,38 @@ const uint8_t* platform_map_file(FILE* stream, uint64_t& length) {
     if (p == MAP_FAILED) return nullptr;
     length = size;
     return static_cast<const uint8_t*>(p);
+#endif
+}
+
+namespace {
+constexpr size_t huge_page = size_t{2} << 20;
+}
+
+void* platform_alloc_large(size_t bytes) {
+#if defined(__linux__)
+    // Whole, aligned huge pages: the host may back them with huge pages only then.
+    const size_t size = (bytes + huge_page - 1) & ~(huge_page - 1);
+    if (size < bytes) return nullptr;
+    void* p = mmap(nullptr, size + huge_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t aligned = (start + huge_page - 1) & ~uintptr_t{huge_page - 1};
+    if (aligned > start) munmap(p, aligned - start);
+    if (aligned + size < start + size + huge_page)
+        munmap(reinterpret_cast<void*>(aligned + size), start + size + huge_page - (aligned + size));
+    (void)madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+#else
+    return std::malloc(bytes);
+#endif
+}
+
+void platform_free_large(void* memory, size_t bytes) {
+#if defined(__linux__)
+    if (memory) munmap(memory, (bytes + huge_page - 1) & ~(huge_page - 1));
+#else
+    (void)bytes;
+    std::free(memory);
 #endif
 }
 

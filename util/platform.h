@@ -24,3 +24,7 @@ std::string platform_program_name(const char* path);
 const uint8_t* platform_map_file(FILE* stream, uint64_t& length);
 // Releases a mapping made by platform_map_file.
 void platform_unmap_file(const uint8_t* data, uint64_t length);
+// Memory for a large array, of at least `bytes` bytes: where the host can, in huge pages, so that touching
+// it for the first time costs few page faults. Null when none can be had. Released with platform_free_large.
+void* platform_alloc_large(size_t bytes);
+void platform_free_large(void* memory, size_t bytes);
