@@ -155,6 +155,38 @@ TEST(ElfSymbols, KindBindingAndTypeInEitherByteOrder) {
     }
 }
 
+TEST(ElfSymbols, DroppedInAnyOrderAndRebuiltNamesStayInTheStringTable) {
+    std::string description = "elf32 le rel\nsection .text data=00\n";
+    for (int i = 1; i <= 40; ++i)
+        description += "symbol name_" + std::to_string(i) + " value=" + std::to_string(i) + " section=.text\n";
+    elf_object f(description);
+    ASSERT_TRUE(f.opened());
+    OF_SYMBOL_TABLE* table = f->symbol_table();
+    ASSERT_EQ(table->count(), 41u);
+    // Built downwards, upwards and in between, each dropped or kept.
+    std::vector<const char*> names(41, nullptr);
+    for (uint32_t i : {30u, 12u, 11u, 10u, 31u, 40u, 1u, 20u, 39u}) {
+        const OF_SYMBOL* s = table->symbol_at(i);
+        ASSERT_NE(s, nullptr) << i;
+        EXPECT_TRUE(s->name_outlives_symbol());
+        names[i] = s->name();
+        if (i % 3 != 0) table->drop_symbol(i);
+    }
+    // A name read from the file stays where it was when the table grows.
+    (void)f.section(".strtab")->string_table()->add_string(std::string(5000, 'z').c_str());
+    for (uint32_t i = 1; i <= 40; ++i) {
+        const OF_SYMBOL* s = table->symbol_at(i);
+        ASSERT_NE(s, nullptr) << i;
+        EXPECT_EQ(s->value(), i);
+        EXPECT_EQ(std::string(s->name()), "name_" + std::to_string(i));
+        if (names[i]) {
+            EXPECT_EQ(std::string(names[i]), "name_" + std::to_string(i));
+        }
+    }
+    table->drop_all_symbols();
+    EXPECT_STREQ(table->symbol_at(40)->name(), "name_40");
+}
+
 // Extended numbering, wide section headers and files without section headers or .symtab are read as
 // the golden listings show.
 TEST(ElfLayouts, EiDataZeroIsReadBigEndianThroughout) {
