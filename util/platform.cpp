@@ -1,4 +1,5 @@
-// Host facilities: 64-bit seeks and tells, the "file table full" test, stream buffering, program names.
+// Host facilities: 64-bit seeks and tells, the "file table full" test, stream buffering, program names,
+// read-only file mappings and memory for large arrays.
 #include "util/platform.h"
 
 #include <cerrno>
@@ -6,7 +7,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <sys/stat.h>
 #endif
@@ -54,8 +64,21 @@ std::string platform_program_name(const char* path) {
 const uint8_t* platform_map_file(FILE* stream, uint64_t& length) {
     length = 0;
 #if defined(_WIN32)
-    (void)stream;
-    return nullptr;
+    const int fd = stream ? _fileno(stream) : -1;
+    const intptr_t os_handle = fd >= 0 ? _get_osfhandle(fd) : -1;
+    if (os_handle == -1) return nullptr;
+    const HANDLE file = reinterpret_cast<HANDLE>(os_handle);
+    LARGE_INTEGER size{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart <= 0) return nullptr;
+    if (static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) return nullptr;
+    const HANDLE section = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!section) return nullptr;
+    // The view keeps the mapping object alive; its handle is not needed after this.
+    void* p = MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(section);
+    if (!p) return nullptr;
+    length = static_cast<uint64_t>(size.QuadPart);
+    return static_cast<const uint8_t*>(p);
 #else
     const int fd = stream ? fileno(stream) : -1;
     struct stat st {};
@@ -102,10 +125,10 @@ void platform_free_large(void* memory, size_t bytes) {
 }
 
 void platform_unmap_file(const uint8_t* data, uint64_t length) {
-#if !defined(_WIN32)
-    if (data) munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
-#else
-    (void)data;
+#if defined(_WIN32)
     (void)length;
+    if (data) UnmapViewOfFile(data);
+#else
+    if (data) munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
 #endif
 }
