@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -129,4 +130,41 @@ private:
     bool loaded_ = true;
     bool modified_ = false;
     bool big_endian_ = false;
+};
+
+// The fields of one fixed-size entry of a map, by their offsets in the entry: straight from the bytes
+// when the map holds all of them, otherwise through the map's checked readers and their rules for
+// missing bytes. The map's cursor is moved only on the second way.
+class DATA_MAP_ENTRY {
+public:
+    DATA_MAP_ENTRY(DATA_MAP& map, uint64_t at, uint64_t size) : map_(map), at_(at), bytes_(map.bytes_at(at, size)) {}
+
+    uint32_t u32(uint32_t field) {
+        if (bytes_) return map_.u32_at(bytes_ + field);
+        map_.set_cursor(at_ + field);
+        return map_.read_u32();
+    }
+    uint16_t u16(uint32_t field) {
+        if (bytes_) return map_.u16_at(bytes_ + field);
+        map_.set_cursor(at_ + field);
+        return map_.read_u16();
+    }
+    uint8_t u8(uint32_t field) {
+        if (bytes_) return bytes_[field];
+        map_.set_cursor(at_ + field);
+        return map_.read_u8();
+    }
+    void copy(uint32_t field, void* out, size_t n) {
+        if (bytes_) {
+            std::memcpy(out, bytes_ + field, n);
+            return;
+        }
+        map_.set_cursor(at_ + field);
+        map_.read_bytes(out, n);
+    }
+
+private:
+    DATA_MAP& map_;
+    uint64_t at_;
+    const uint8_t* bytes_;  // null when some byte of the entry would read as zero
 };

@@ -226,32 +226,15 @@ void QXCOFF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     QXCOFF_SYMBOL_ENTRY& e = symbol->entry_;
     DATA_MAP& data = f->symbol_data();
     const uint64_t base = uint64_t{index} * SYMENT::SIZE;
-    bool by_offset = false;
-    if (const uint8_t* p = data.bytes_at(base, SYMENT::SIZE)) {
-        // The whole entry is present: its fields straight from the bytes.
-        std::memcpy(e.n_name, p + SYMENT::n_name, SYMENT::NAME_SIZE);
-        by_offset = e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0;
-        if (by_offset) e.n_offset = data.u32_at(p + SYMENT::n_offset);
-        e.n_value = data.u32_at(p + SYMENT::n_value);
-        e.n_scnum = static_cast<int16_t>(data.u16_at(p + SYMENT::n_scnum));
-        e.n_type = data.u16_at(p + SYMENT::n_type);
-        e.n_sclass = p[SYMENT::n_sclass];
-        e.n_numaux = p[SYMENT::n_numaux];
-    } else {
-        data.set_cursor(base + SYMENT::n_name);
-        data.read_bytes(e.n_name, SYMENT::NAME_SIZE);
-        by_offset = e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0;
-        if (by_offset) {
-            data.set_cursor(base + SYMENT::n_offset);
-            e.n_offset = data.read_u32();
-        }
-        data.set_cursor(base + SYMENT::n_value);
-        e.n_value = data.read_u32();
-        e.n_scnum = static_cast<int16_t>(data.read_u16());
-        e.n_type = data.read_u16();
-        e.n_sclass = data.read_u8();
-        e.n_numaux = data.read_u8();
-    }
+    DATA_MAP_ENTRY entry(data, base, SYMENT::SIZE);
+    entry.copy(SYMENT::n_name, e.n_name, SYMENT::NAME_SIZE);
+    const bool by_offset = e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0;
+    if (by_offset) e.n_offset = entry.u32(SYMENT::n_offset);
+    e.n_value = entry.u32(SYMENT::n_value);
+    e.n_scnum = static_cast<int16_t>(entry.u16(SYMENT::n_scnum));
+    e.n_type = entry.u16(SYMENT::n_type);
+    e.n_sclass = entry.u8(SYMENT::n_sclass);
+    e.n_numaux = entry.u8(SYMENT::n_numaux);
 
     if (by_offset) {
         // A missing string table or an offset past its end leaves the symbol nameless. The name stays in
@@ -266,54 +249,42 @@ void QXCOFF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     if (e.n_numaux > 0) {
         auto aux = std::make_unique<QXCOFF_AUX>();
         aux->kind = qxcoff_aux_kind(f->format_version(), e.n_sclass, e.n_type, e.n_numaux);
-        const uint64_t at = base + SYMENT::SIZE;
-        const uint8_t* ap = data.bytes_at(at, SYMENT::SIZE);
-        auto u32 = [&](uint32_t field) {
-            if (ap) return data.u32_at(ap + field);
-            data.set_cursor(at + field);
-            return data.read_u32();
-        };
-        auto u16 = [&](uint32_t field) {
-            if (ap) return data.u16_at(ap + field);
-            data.set_cursor(at + field);
-            return data.read_u16();
-        };
+        DATA_MAP_ENTRY a(data, base + SYMENT::SIZE, SYMENT::SIZE);
         switch (aux->kind) {
         case QXCOFF_AUX_TAG:
-            aux->size = u32(AUXENT::x_size);
-            aux->next_index = u32(AUXENT::x_endndx);
+            aux->size = a.u32(AUXENT::x_size);
+            aux->next_index = a.u32(AUXENT::x_endndx);
             break;
         case QXCOFF_AUX_END_OF_STRUCT:
         case QXCOFF_AUX_TYPED:
-            aux->tag_index = u32(AUXENT::x_tagndx);
-            aux->size = u32(AUXENT::x_size);
+            aux->tag_index = a.u32(AUXENT::x_tagndx);
+            aux->size = a.u32(AUXENT::x_size);
             break;
         case QXCOFF_AUX_FUNCTION:
-            aux->tag_index = u32(AUXENT::x_tagndx);
-            aux->size = u32(AUXENT::x_size);
-            aux->lnno_offset = u32(AUXENT::x_lnnoptr);
-            aux->next_index = u32(AUXENT::x_endndx);
+            aux->tag_index = a.u32(AUXENT::x_tagndx);
+            aux->size = a.u32(AUXENT::x_size);
+            aux->lnno_offset = a.u32(AUXENT::x_lnnoptr);
+            aux->next_index = a.u32(AUXENT::x_endndx);
             break;
         case QXCOFF_AUX_BLOCK:
-            aux->register_mask = u32(AUXENT::x_regmask);
-            aux->line = u16(AUXENT::x_lnno);
-            aux->line_entries = u16(AUXENT::x_nlines);
-            aux->frame_size = u32(AUXENT::x_framesz);
-            aux->next_index = u32(AUXENT::x_endndx);
+            aux->register_mask = a.u32(AUXENT::x_regmask);
+            aux->line = a.u16(AUXENT::x_lnno);
+            aux->line_entries = a.u16(AUXENT::x_nlines);
+            aux->frame_size = a.u32(AUXENT::x_framesz);
+            aux->next_index = a.u32(AUXENT::x_endndx);
             break;
         case QXCOFF_AUX_ARRAY:
-            aux->tag_index = u32(AUXENT::x_tagndx);
-            aux->size = u32(AUXENT::x_size);
-            for (uint32_t d = 0; d < AUXENT::DIMENSIONS; ++d) aux->dimensions[d] = u16(AUXENT::x_dimen + 2 * d);
+            aux->tag_index = a.u32(AUXENT::x_tagndx);
+            aux->size = a.u32(AUXENT::x_size);
+            for (uint32_t d = 0; d < AUXENT::DIMENSIONS; ++d) aux->dimensions[d] = a.u16(AUXENT::x_dimen + 2 * d);
             break;
         case QXCOFF_AUX_FILE:
-            data.set_cursor(at + AUXENT::x_fname);
-            data.read_bytes(aux->file_name, AUXENT::FNAME_SIZE);
+            a.copy(AUXENT::x_fname, aux->file_name, AUXENT::FNAME_SIZE);
             break;
         case QXCOFF_AUX_SECTION:
-            aux->section_length = u32(AUXENT::x_scnlen);
-            aux->relocations = u16(AUXENT::x_nreloc);
-            aux->line_numbers = u16(AUXENT::x_nlinno);
+            aux->section_length = a.u32(AUXENT::x_scnlen);
+            aux->relocations = a.u16(AUXENT::x_nreloc);
+            aux->line_numbers = a.u16(AUXENT::x_nlinno);
             break;
         default: break;
         }

@@ -288,32 +288,17 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
     store(index, make_section(index));
     auto* s = static_cast<ELF_SECTION*>(section_at(index));
     ELF_SECTION_HEADER& h = s->header();
-    const uint64_t at = uint64_t{index} * entry_size();
-    if (const uint8_t* p = headers_.bytes_at(at, ELF::SHDR::SIZE)) {
-        // The whole header is present: its fields straight from the bytes.
-        h.sh_name = headers_.u32_at(p + ELF::SHDR::sh_name);
-        h.sh_type = headers_.u32_at(p + ELF::SHDR::sh_type);
-        h.sh_flags = headers_.u32_at(p + ELF::SHDR::sh_flags);
-        h.sh_addr = headers_.u32_at(p + ELF::SHDR::sh_addr);
-        h.sh_offset = headers_.u32_at(p + ELF::SHDR::sh_offset);
-        h.sh_size = headers_.u32_at(p + ELF::SHDR::sh_size);
-        h.sh_link = headers_.u32_at(p + ELF::SHDR::sh_link);
-        h.sh_info = headers_.u32_at(p + ELF::SHDR::sh_info);
-        h.sh_addralign = headers_.u32_at(p + ELF::SHDR::sh_addralign);
-        h.sh_entsize = headers_.u32_at(p + ELF::SHDR::sh_entsize);
-    } else {
-        headers_.set_cursor(at);
-        h.sh_name = headers_.read_u32();
-        h.sh_type = headers_.read_u32();
-        h.sh_flags = headers_.read_u32();
-        h.sh_addr = headers_.read_u32();
-        h.sh_offset = headers_.read_u32();
-        h.sh_size = headers_.read_u32();
-        h.sh_link = headers_.read_u32();
-        h.sh_info = headers_.read_u32();
-        h.sh_addralign = headers_.read_u32();
-        h.sh_entsize = headers_.read_u32();
-    }
+    DATA_MAP_ENTRY entry(headers_, uint64_t{index} * entry_size(), ELF::SHDR::SIZE);
+    h.sh_name = entry.u32(ELF::SHDR::sh_name);
+    h.sh_type = entry.u32(ELF::SHDR::sh_type);
+    h.sh_flags = entry.u32(ELF::SHDR::sh_flags);
+    h.sh_addr = entry.u32(ELF::SHDR::sh_addr);
+    h.sh_offset = entry.u32(ELF::SHDR::sh_offset);
+    h.sh_size = entry.u32(ELF::SHDR::sh_size);
+    h.sh_link = entry.u32(ELF::SHDR::sh_link);
+    h.sh_info = entry.u32(ELF::SHDR::sh_info);
+    h.sh_addralign = entry.u32(ELF::SHDR::sh_addralign);
+    h.sh_entsize = entry.u32(ELF::SHDR::sh_entsize);
     if (s->has_raw_data()) file()->get_file_data(s->data(), h.sh_offset, h.sh_size);
     s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
     if (ELF_STRING_TABLE* names = section_name_table())

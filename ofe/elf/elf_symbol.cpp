@@ -176,25 +176,14 @@ void ELF_SYMBOL_TABLE::build_symbol(uint32_t index) {
     if (!file()->info().handle || exists(index)) return;
     auto* symbol = static_cast<ELF_SYMBOL*>(make_symbol(index));
     DATA_MAP& data = section_->data();
-    const uint64_t at = uint64_t{index} * entry_size_;
     ELF_SYMBOL_ENTRY& e = symbol->entry();
-    if (const uint8_t* p = data.bytes_at(at, ELF::SYM::SIZE)) {
-        // The whole entry is present: its fields straight from the bytes.
-        e.st_name = data.u32_at(p + ELF::SYM::st_name);
-        e.st_value = data.u32_at(p + ELF::SYM::st_value);
-        e.st_size = data.u32_at(p + ELF::SYM::st_size);
-        e.st_info = p[ELF::SYM::st_info];
-        e.st_other = p[ELF::SYM::st_other];
-        e.st_shndx = data.u16_at(p + ELF::SYM::st_shndx);
-    } else {
-        data.set_cursor(at);
-        e.st_name = data.read_u32();
-        e.st_value = data.read_u32();
-        e.st_size = data.read_u32();
-        e.st_info = data.read_u8();
-        e.st_other = data.read_u8();
-        e.st_shndx = data.read_u16();
-    }
+    DATA_MAP_ENTRY entry(data, uint64_t{index} * entry_size_, ELF::SYM::SIZE);
+    e.st_name = entry.u32(ELF::SYM::st_name);
+    e.st_value = entry.u32(ELF::SYM::st_value);
+    e.st_size = entry.u32(ELF::SYM::st_size);
+    e.st_info = entry.u8(ELF::SYM::st_info);
+    e.st_other = entry.u8(ELF::SYM::st_other);
+    e.st_shndx = entry.u16(ELF::SYM::st_shndx);
     if (e.st_shndx == ELF::SHN_XINDEX) {
         if (ELF_SECTION* shndx = shndx_section()) {
             shndx->data().set_cursor(uint64_t{index} * 4);
