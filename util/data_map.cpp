@@ -44,6 +44,28 @@ DATA_MAP& DATA_MAP::operator=(DATA_MAP&& other) noexcept {
     other.view_length_ = 0;
     lent_ = other.lent_;
     other.lent_ = false;
+    take_window(other);
+    return *this;
+}
+
+DATA_MAP& DATA_MAP::operator=(const DATA_MAP& other) {
+    if (this == &other) return *this;
+    retire_buffer();
+    take_window(other);
+    if (other.file_ && !other.modified_) {
+        // Another window on the same region: it loads by itself when used.
+        loaded_len_ = 0;
+        loaded_ = false;
+    } else if (other.view_) {
+        buffer_.assign(other.view_, other.view_ + other.view_length_);
+        buffer_.push_back(0);
+    } else {
+        buffer_ = other.buffer_;
+    }
+    return *this;
+}
+
+void DATA_MAP::take_window(const DATA_MAP& other) {
     loaded_len_ = other.loaded_len_;
     size_ = other.size_;
     cursor_ = other.cursor_;
@@ -53,34 +75,6 @@ DATA_MAP& DATA_MAP::operator=(DATA_MAP&& other) noexcept {
     loaded_ = other.loaded_;
     modified_ = other.modified_;
     big_endian_ = other.big_endian_;
-    return *this;
-}
-
-DATA_MAP& DATA_MAP::operator=(const DATA_MAP& other) {
-    if (this == &other) return *this;
-    retire_buffer();
-    size_ = other.size_;
-    cursor_ = other.cursor_;
-    file_ = other.file_;
-    file_offset_ = other.file_offset_;
-    load_size_ = other.load_size_;
-    modified_ = other.modified_;
-    big_endian_ = other.big_endian_;
-    if (other.file_ && !other.modified_) {
-        // Another window on the same region: it loads by itself when used.
-        loaded_len_ = 0;
-        loaded_ = false;
-    } else if (other.view_) {
-        buffer_.assign(other.view_, other.view_ + other.view_length_);
-        buffer_.push_back(0);
-        loaded_len_ = other.loaded_len_;
-        loaded_ = other.loaded_;
-    } else {
-        buffer_ = other.buffer_;
-        loaded_len_ = other.loaded_len_;
-        loaded_ = other.loaded_;
-    }
-    return *this;
 }
 
 void DATA_MAP::attach_file(PFILE* file, int64_t offset, uint64_t size) {

@@ -110,6 +110,8 @@ private:
     // Lets go of the held bytes (buffer or view), keeping them when strings were read from them in place;
     // leaves an empty buffer.
     void retire_buffer();
+    // Takes the other map's window, cursor and state; not its bytes.
+    void take_window(const DATA_MAP& other);
 
     // The held bytes are either a view of the file that the host maps (`view_`, while `mapping_` keeps it)
     // or `buffer_`, the bytes plus one NUL so that in-place strings always end.
