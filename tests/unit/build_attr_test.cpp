@@ -1,5 +1,6 @@
-// Build-attribute sections of both formats: the parse and its result rules, vendor and producer queries,
-// one-based QXCOFF indexes, wrong-scope index access, the dump text and the table written back when locked.
+// Build-attribute sections of both formats: the parse and its result rules, vendor queries, one-based
+// QXCOFF indexes, wrong-scope index access and the table written back when locked. (The dump text: the
+// golden dumps.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,69 +37,20 @@ std::string qxcoff_with(const std::string& attributes, const std::string& order 
 
 const encoder le;
 
-TEST(BuildAttributes, ElfTableParsedQueriedAndDumped) {
-    const std::string kite = le.list(1, num(4, 1) + num(6, 2) + num(70, 5) + num(8, 0) + num(14, 1) + num(18, 3));
-    const std::string qx = le.list(1, str(5, "asm") + num(8, 3) + num(10, 5) + num(12, 1) + num(4, 1)) +
-                           le.list(2, encoder::uleb(1) + '\0' + num(256, 2)) +
-                           le.list(3, encoder::uleb(1) + encoder::uleb(2) + '\0' + num(262, 0));
-    opened o(elf_with("A" + le.vendor("kiteabi", kite) + le.vendor("QX", qx)));
+// The dump, and the vendor, producer and version that the header shows: the golden dump of ELF attributes.
+TEST(BuildAttributes, ElfTableParsedOnceAndQueried) {
+    const std::string kite = le.list(1, num(4, 1) + num(6, 2) + num(70, 5));
+    opened o(elf_with("A" + le.vendor("kiteabi", kite) + le.vendor("QX", le.list(1, str(5, "asm") + num(4, 1)))));
     OBJECT_FILE* f = o.object();
-    ASSERT_TRUE(f->has_build_attributes());
     OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
     // Tag 70 is unknown, but bit 6 lets it be ignored: the parse still succeeds.
     EXPECT_EQ(t->parse_result(), 0);
     EXPECT_EQ(t->parse(), 0);  // parsed once only
-    EXPECT_EQ(t->vendor_count(), 2u);
     EXPECT_STREQ(f->abi_vendor_section()->name(), "kiteabi");
     EXPECT_EQ(f->qx_vendor_section()->index(), 1u);
     EXPECT_EQ(f->find_build_attribute("kiteabi", 6)->numeric_value(), 2u);
     EXPECT_EQ(f->find_build_attribute("kiteabi", 99), nullptr);
-    EXPECT_EQ(f->vendor_name(), "QX");
-    EXPECT_EQ(f->producer_name(), "asm");
-    EXPECT_TRUE(f->has_producer_version());
-    EXPECT_EQ(f->producer_version(), "2.4.0");
     EXPECT_EQ(f->machine_db()->rts_vendor(), 1u);
-    EXPECT_EQ(dump_of(t), R"(
- Build Attributes in "__QX_build_attributes"
-
-    Format Version:  'A'
-
-    <0>  Vendor Name:  "kiteabi" (ABI for the Norvane Kite Architecture)
-
-         Tag_File:
-            Attributes:
-                Tag_Kite        Kite code present
-                Tag_FPU         FPU64 code present
-                Tag_0x46        5
-                Tag_WISP        none
-                Tag_float_args  1
-                Tag_IDIV        none
-
-    <1>  Vendor Name:  "QX" (Norvane, Inc.)
-
-         Tag_File:
-            Attributes:
-                Tag_Producer_Name    asm
-                Tag_Producer_VMajor  Producer Major Version + 1
-                Tag_Producer_VMinor  Producer Minor Version + 1
-                Tag_Producer_VPatch  Producer Patch Version + 1
-                Tag_RTS_Vendor       QX
-
-         Tag_Section:
-            Sections:
-                1  (.text)
-
-            Attributes:
-                Tag_ISA  KiteGen2
-
-         Tag_Symbol:
-            Symbols:
-                1  (main)
-                2  (data)
-
-            Attributes:
-                Tag_VANE  none
-)");
 }
 
 TEST(BuildAttributes, OnlyTheFormatByteInBothFormatsAndTheVersionStamp) {
