@@ -1,4 +1,4 @@
-// QXCOFF sections: 40- and 48-byte headers in both byte orders, names inline and from the string table,
+// QXCOFF sections: the page field, names inline and from the string table,
 // the format-neutral classification, alignment bits, address units and the setters' version limits.
 #include <gtest/gtest.h>
 
@@ -15,40 +15,13 @@ using qxunit::opened;
 
 namespace {
 
-constexpr const char* two_sections = R"(qxcoff v2 le
-section .text data=0011223344556677 paddr=0x1000 vaddr=0x2000 page=3 align=8
-reloc .text vaddr=4 symndx=1 type=17
-reloc .text vaddr=6 symndx=1 type=17
-lnno .text addr=0 line=5
-section .data data=aabb flags=data paddr=0x3000
-)";
-
-TEST(QxcoffSectionHeaders, FortyAndFortyEightByteHeadersInBothByteOrders) {
-    for (int version : {0, 1, 2}) {
-        for (bool big : {false, true}) {
-            SCOPED_TRACE(qxunit::variant_name(version, big));
-            opened o(two_sections, qxunit::variant(version, big));
-            QXCOFF_SECTION_TABLE* t = o.file().section_table();
-            const uint32_t header = version == 2 ? 48 : 40, file_header = version == 0 ? 20 : 22;
-            EXPECT_EQ(std::tuple(t->header_size(), t->table_offset()), std::tuple(header, file_header));
-            ASSERT_EQ(t->count(), 2u);
-            QXCOFF_SECTION* text = t->qxcoff_section_at(0);
-            QXCOFF_SECTION* data = t->qxcoff_section_at(1);
-            EXPECT_STREQ(text->name(), ".text");
-            EXPECT_EQ(std::tuple(text->run_address(), text->load_address(), text->page(), text->alignment(), text->size()),
-                      std::tuple(0x1000u, 0x2000u, 3, 8u, 4u));
-            EXPECT_EQ(text->raw_data_offset(), file_header + 2 * header);
-            EXPECT_EQ(text->header().s_nreloc, 2u);
-            EXPECT_EQ(text->reloc_data().size(), version == 0 ? 20u : 24u);
-            EXPECT_EQ(text->lnno_data().size(), 6u);
-            // The second header is read at the version's stride.
-            EXPECT_STREQ(data->name(), ".data");
-            EXPECT_EQ(data->run_address(), 0x3000u);
-            EXPECT_TRUE(data->is_data());
-            EXPECT_EQ(data->raw_data_offset(), file_header + 2 * header + 8);
-        }
+// The page field, which the dump leaves out: 8 bits in versions 0 and 1, 16 in version 2 beside s_mwidth.
+// (The rest of the headers at each version's stride: the golden dumps of each version.)
+TEST(QxcoffSectionHeaders, PageAndMemoryWidth) {
+    for (int version : {0, 1}) {
+        opened o("qxcoff v2 le\nsection .text data=00 page=3\n", qxunit::variant(version, version == 1));
+        EXPECT_EQ(o.file().section_table()->qxcoff_section_at(0)->page(), 3);
     }
-    // The page and memory-width fields of version 2.
     opened wide("qxcoff v2 be\nsection .wide data=00 page=0x1234 mwidth=8\n");
     QXCOFF_SECTION* s = wide.file().section_table()->qxcoff_section_at(0);
     EXPECT_EQ(std::tuple(s->page(), s->address_unit_bits(), s->size()), std::tuple(0x1234, 8u, 1u));

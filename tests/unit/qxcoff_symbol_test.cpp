@@ -1,5 +1,6 @@
-// QXCOFF symbols: names inline and by offset, the walk over auxiliary entries, the auxiliary kind order
-// and layouts, the symbol model's kind, binding and type, and the setters' refusals.
+// QXCOFF symbols: names inline and by offset, the auxiliary kind order, the symbol model's kind, binding
+// and type, and the setters' refusals. (The walk over auxiliary entries and their layouts in each version
+// and byte order: the golden dumps of auxiliary entries.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,13 +21,6 @@ namespace {
 
 const QXCOFF_SYMBOL* symbol(const opened& o, uint32_t index) {
     return as_qxcoff_symbol(o.file().symbol_table()->symbol_at(index));
-}
-
-std::vector<uint32_t> walk(const opened& o) {
-    std::vector<uint32_t> visited;
-    OF_SYMBOL_TABLE* t = o.file().symbol_table();
-    for (uint32_t i = 0; i < t->count(); i = t->next_index(i)) visited.push_back(i);
-    return visited;
 }
 
 TEST(QxcoffSymbolNames, InlineAndByOffsetInBothByteOrders) {
@@ -51,17 +45,6 @@ symbol far n_stroff=0x7fffffff
         EXPECT_EQ(symbol(o, 5)->name(), nullptr);
         EXPECT_EQ(o.take_error(), "0: ");
     }
-}
-
-// Auxiliary entries are skipped in every version (the golden listings show it), except after a label,
-// which keeps none: the next entry is visited as a symbol.
-TEST(QxcoffSymbolWalk, ALabelKeepsNoAuxiliaryEntry) {
-    opened o("qxcoff v2 le\nsection .text data=00\nsymbol lab sclass=label scnum=.text aux=41\nsymbol z\n");
-    EXPECT_EQ(walk(o), (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(symbol(o, 0)->aux_count(), 0u);
-    EXPECT_EQ(symbol(o, 0)->aux(), nullptr);
-    EXPECT_STREQ(symbol(o, 1)->name(), "A");
-    EXPECT_EQ(symbol(o, 0)->type(), OF_TYPE_NONE);
 }
 
 TEST(QxcoffAuxKind, RulesApplyInOrder) {
@@ -92,63 +75,6 @@ TEST(QxcoffAuxKind, RulesApplyInOrder) {
     for (const CASE& c : cases)
         EXPECT_EQ(qxcoff_aux_kind(c.version, c.sclass, c.type, c.numaux), c.kind)
             << "version " << c.version << " class " << c.sclass << " type 0x" << std::hex << c.type;
-}
-
-constexpr const char* aux_layouts = R"(qxcoff v2 le
-section .text data=00112233 flags=text
-section .data data=0011 flags=data
-symbol _fn scnum=.text type=int:func auxtag=7 auxsize=0x40 auxlnnoptr=0x100 auxnext=9
-symbol .bf sclass=fcn scnum=.text auxmask=0xff00 auxline=12 auxnlines=3 auxframe=16 auxnext=5
-symbol arr scnum=.data type=int:array auxtag=2 auxsize=64 auxdim1=4 auxdim2=2 auxdim3=1 auxdim4=0xffff
-symbol tag sclass=strtag scnum=debug type=struct auxsize=32 auxnext=8
-symbol .eos sclass=eos scnum=abs auxtag=6 auxsize=32
-symbol td sclass=tpdef scnum=debug type=int auxtag=3 auxsize=16
-symbol .text sclass=stat scnum=.text auxseclen=0x10 auxnreloc=2 auxnlnno=3
-symbol .file sclass=file scnum=debug auxfile="source_file_name.c"
-)";
-
-TEST(QxcoffAuxLayouts, TheFirstAuxiliaryEntryOfEachKindInBothByteOrders) {
-    for (int version : {1, 2}) {
-        for (bool big : {false, true}) {
-            SCOPED_TRACE(qxunit::variant_name(version, big));
-            opened o(aux_layouts, qxunit::variant(version, big));
-            EXPECT_EQ(walk(o), (std::vector<uint32_t>{0, 2, 4, 6, 8, 10, 12, 14}));
-
-            const QXCOFF_AUX* fn = symbol(o, 0)->aux();
-            ASSERT_NE(fn, nullptr);
-            EXPECT_EQ(std::tuple(fn->kind, fn->tag_index, fn->lnno_offset, fn->next_index, symbol(o, 0)->size()),
-                      std::tuple(QXCOFF_AUX_FUNCTION, 7u, 0x100u, 9u, 0x40u));
-            const QXCOFF_AUX* bf = symbol(o, 2)->aux();
-            EXPECT_EQ(std::tuple(bf->kind, bf->register_mask, bf->line, bf->line_entries, bf->frame_size, bf->next_index),
-                      std::tuple(QXCOFF_AUX_BLOCK, 0xff00u, 12u, 3u, 16u, 5u));
-            EXPECT_EQ(symbol(o, 2)->size(), 0u);
-            const QXCOFF_AUX* arr = symbol(o, 4)->aux();
-            EXPECT_EQ(std::tuple(arr->kind, arr->tag_index, symbol(o, 4)->size()), std::tuple(QXCOFF_AUX_ARRAY, 2u, 64u));
-            EXPECT_EQ(std::vector<uint32_t>(arr->dimensions, arr->dimensions + 4), (std::vector<uint32_t>{4, 2, 1, 0xffff}));
-            EXPECT_EQ(std::tuple(symbol(o, 6)->aux_kind(), symbol(o, 6)->aux()->next_index, symbol(o, 6)->size()),
-                      std::tuple(QXCOFF_AUX_TAG, 8u, 32u));
-            EXPECT_EQ(std::tuple(symbol(o, 8)->aux_kind(), symbol(o, 8)->aux()->tag_index),
-                      std::tuple(QXCOFF_AUX_END_OF_STRUCT, 6u));
-            EXPECT_EQ(std::tuple(symbol(o, 10)->aux_kind(), symbol(o, 10)->size()), std::tuple(QXCOFF_AUX_TYPED, 16u));
-            const QXCOFF_SYMBOL* sec = symbol(o, 12);
-            EXPECT_EQ(std::tuple(sec->aux_kind(), sec->size(), sec->aux()->relocations, sec->aux()->line_numbers,
-                                 sec->type()),
-                      std::tuple(QXCOFF_AUX_SECTION, 0x10u, 2u, 3u, OF_TYPE_SECTION));
-
-            const QXCOFF_SYMBOL* file = symbol(o, 14);
-            EXPECT_EQ(file->type(), OF_TYPE_FILE);
-            EXPECT_EQ(file->kind(), OF_SYM_DEBUG);
-            if (version == 2) {
-                // Read as a section entry: the length is the first four characters, in the control order.
-                EXPECT_EQ(file->aux_kind(), QXCOFF_AUX_SECTION);
-                EXPECT_EQ(file->size(), big ? 0x736f7572u : 0x72756f73u);
-            } else {
-                EXPECT_EQ(file->aux_kind(), QXCOFF_AUX_FILE);
-                EXPECT_STREQ(file->aux()->file_name, "source_file_name.c");
-                EXPECT_EQ(file->size(), 0u);
-            }
-        }
-    }
 }
 
 TEST(QxcoffSymbolModel, KindFromTheSectionNumber) {
