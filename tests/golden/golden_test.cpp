@@ -5,22 +5,195 @@
 // The tool under test is NMKITE_BINARY, started through the command NMKITE_RUNNER when that is not
 // empty (e.g. an emulator that runs a Windows build). With NMKITE_TEXT_MODE_TOOL the tool writes its
 // streams in a host text mode that ends lines with CR LF; they are compared with LF line ends.
+//
+// A case file holds sections, each opened by a line "=== KIND [NAME]":
+//   === file NAME      a fixture description; the fixture builder writes NAME from it
+//   === text NAME      NAME holds the following lines verbatim
+//   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
+//   === command        one line: the command, words split at blanks, "..." quotes a word;
+//                      the word nmkite stands for the tool under test, ofdump for the
+//                      library's information-dump tool
+//   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
+//                      stream does not end in a newline; an empty section means "must be empty"
+//   === written NAME   the exact contents of the file NAME that the command writes
+//   === status         the exit status
+// Lines before the first section are comments describing the case.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "fixture.h"
-#include "golden_case.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// ---- Case files ----
+
+// One input written into the case's temporary directory before the command runs.
+struct INPUT {
+    enum class KIND { fixture, text, copy } kind;
+    std::string name;     // file name in the temporary directory
+    std::string content;  // fixture description, verbatim text, or the path to copy (from the source root)
+};
+
+// A file the command must leave in the temporary directory, with its exact contents.
+struct WRITTEN {
+    std::string name;
+    std::string text;
+};
+
+struct CASE {
+    std::filesystem::path path;
+    std::string preamble;          // comment lines before the first section, kept on rewrite
+    std::vector<INPUT> inputs;
+    std::vector<std::string> command;
+    std::string out, err;  // the expected streams, byte for byte
+    std::vector<WRITTEN> written;
+    int status = 0;
+};
+
+std::vector<std::string> split_words(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, in_word = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            in_word = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (in_word) words.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) words.push_back(word);
+    return words;
+}
+
+std::string quote_word(const std::string& w) {
+    if (!w.empty() && w.find_first_of(" \t\"") == std::string::npos) return w;
+    return "\"" + w + "\"";
+}
+
+// Reads a case file; throws std::runtime_error naming the line on a malformed one.
+CASE read_case(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string all = ss.str();
+
+    CASE c;
+    c.path = path;
+    std::string kind, name, body;
+    bool noeol = false;
+    int line_no = 0, section_line = 0;
+    auto finish = [&]() {
+        if (kind.empty()) return;
+        const std::string where = path.string() + ":" + std::to_string(section_line);
+        if (kind == "file" || kind == "text" || kind == "copy") {
+            if (name.empty()) throw std::runtime_error(where + ": section needs a file name");
+            INPUT input{INPUT::KIND::text, name, body};
+            if (kind == "file") input.kind = INPUT::KIND::fixture;
+            if (kind == "copy") {
+                input.kind = INPUT::KIND::copy;
+                input.content = body.substr(0, body.find('\n'));
+            }
+            c.inputs.push_back(std::move(input));
+        } else if (kind == "command") {
+            c.command = split_words(body.substr(0, body.find('\n')));
+            if (c.command.empty()) throw std::runtime_error(where + ": empty command");
+        } else if (kind == "stdout" || kind == "stderr") {
+            std::string& s = kind == "stdout" ? c.out : c.err;
+            s = body;
+            if (noeol && !s.empty() && s.back() == '\n') s.pop_back();
+        } else if (kind == "written") {
+            if (name.empty()) throw std::runtime_error(where + ": section needs a file name");
+            c.written.push_back(WRITTEN{name, body});
+        } else if (kind == "status") {
+            c.status = std::stoi(body);
+        } else {
+            throw std::runtime_error(where + ": unknown section '" + kind + "'");
+        }
+    };
+    size_t pos = 0;
+    while (pos < all.size()) {
+        size_t end = all.find('\n', pos);
+        const bool has_nl = end != std::string::npos;
+        if (!has_nl) end = all.size();
+        const std::string line = all.substr(pos, end - pos);
+        ++line_no;
+        if (line.rfind("=== ", 0) == 0) {
+            finish();
+            const auto words = split_words(line.substr(4));
+            kind = words.empty() ? "" : words[0];
+            name = words.size() > 1 ? words[1] : "";
+            noeol = name == "noeol";
+            body.clear();
+            section_line = line_no;
+        } else if (kind.empty()) {
+            c.preamble += line + "\n";
+        } else {
+            body += line;
+            if (has_nl) body += "\n";
+        }
+        pos = end + 1;
+    }
+    finish();
+    if (c.command.empty()) throw std::runtime_error(path.string() + ": no command section");
+    return c;
+}
+
+// Writes the case back with new expectations.
+void write_case(const CASE& c) {
+    std::ostringstream out;
+    out << c.preamble;
+    for (const INPUT& input : c.inputs) {
+        static const char* const kinds[] = {"file", "text", "copy"};
+        out << "=== " << kinds[static_cast<int>(input.kind)] << " " << input.name << "\n" << input.content;
+        if (!input.content.empty() && input.content.back() != '\n') out << "\n";
+    }
+    out << "=== command\n";
+    for (size_t i = 0; i < c.command.size(); ++i) out << (i ? " " : "") << quote_word(c.command[i]);
+    out << "\n";
+    auto stream = [&](const char* kind, const std::string& s) {
+        const bool eol = s.empty() || s.back() == '\n';
+        out << "=== " << kind << (eol ? "" : " noeol") << "\n" << s << (eol ? "" : "\n");
+    };
+    stream("stdout", c.out);
+    stream("stderr", c.err);
+    for (const WRITTEN& w : c.written) out << "=== written " << w.name << "\n" << w.text;
+    out << "=== status\n" << c.status << "\n";
+    std::ofstream file(c.path, std::ios::binary | std::ios::trunc);
+    file << out.str();
+}
+
+// Every case file (*.golden) below a directory, sorted.
+std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> cases;
+    if (!std::filesystem::exists(dir)) return cases;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        if (entry.is_regular_file() && entry.path().extension() == ".golden") cases.push_back(entry.path());
+    std::sort(cases.begin(), cases.end());
+    return cases;
+}
+
+// ---- Running a case ----
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -118,19 +291,19 @@ std::string lf_lines(std::string text) {
 class Golden : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(Golden, Matches) {
-    golden::CASE c = golden::read_case(GetParam());
+    CASE c = read_case(GetParam());
     const fs::path dir = fs::temp_directory_path() / ("nmkite-golden-" + std::to_string(getpid()) + "-" +
                                                       GetParam().stem().string());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    for (const golden::INPUT& input : c.inputs) {
+    for (const INPUT& input : c.inputs) {
         const fs::path target = dir / input.name;
         fs::create_directories(target.parent_path());
-        if (input.kind == golden::INPUT::KIND::fixture) {
+        if (input.kind == INPUT::KIND::fixture) {
             const auto bytes = fixture::build(input.content);
             std::ofstream(target, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                           static_cast<std::streamsize>(bytes.size()));
-        } else if (input.kind == golden::INPUT::KIND::text) {
+        } else if (input.kind == INPUT::KIND::text) {
             std::ofstream(target, std::ios::binary) << input.content;
         } else {
             fs::copy_file(fs::path(NMKITE_SOURCE_DIR) / input.content, target);
@@ -146,7 +319,7 @@ TEST_P(Golden, Matches) {
     }
     RESULT r = run(argv, dir);
     std::vector<std::string> written;
-    for (const golden::WRITTEN& w : c.written) written.push_back(slurp(dir / w.name));
+    for (const WRITTEN& w : c.written) written.push_back(slurp(dir / w.name));
     fs::remove_all(dir);
     if (NMKITE_TEXT_MODE_TOOL && c.command[0] == "nmkite") {
         r.out = lf_lines(r.out);
@@ -154,20 +327,20 @@ TEST_P(Golden, Matches) {
         for (std::string& text : written) text = lf_lines(text);
     }
 
-    bool same = r.out == c.out.text && r.err == c.err.text && r.status == c.status;
+    bool same = r.out == c.out && r.err == c.err && r.status == c.status;
     for (size_t i = 0; i < written.size(); ++i) same = same && written[i] == c.written[i].text;
     if (!same && std::getenv("NMKITE_GOLDEN_UPDATE")) {
-        c.out.text = r.out;
-        c.err.text = r.err;
+        c.out = r.out;
+        c.err = r.err;
         c.status = r.status;
         for (size_t i = 0; i < written.size(); ++i) c.written[i].text = written[i];
-        golden::write_case(c);
+        write_case(c);
         std::printf("updated %s\n", c.path.string().c_str());
         return;
     }
     EXPECT_EQ(r.status, c.status) << "exit status of " << c.path.string();
-    EXPECT_TRUE(r.out == c.out.text) << "stdout of " << c.path.string() << ":\n" << line_diff(c.out.text, r.out);
-    EXPECT_TRUE(r.err == c.err.text) << "stderr of " << c.path.string() << ":\n" << line_diff(c.err.text, r.err);
+    EXPECT_TRUE(r.out == c.out) << "stdout of " << c.path.string() << ":\n" << line_diff(c.out, r.out);
+    EXPECT_TRUE(r.err == c.err) << "stderr of " << c.path.string() << ":\n" << line_diff(c.err, r.err);
     for (size_t i = 0; i < written.size(); ++i)
         EXPECT_TRUE(written[i] == c.written[i].text) << c.written[i].name << " of " << c.path.string() << ":\n"
                                                      << line_diff(c.written[i].text, written[i]);
@@ -180,6 +353,6 @@ std::string case_name(const ::testing::TestParamInfo<fs::path>& info) {
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(golden::find_cases(NMKITE_GOLDEN_DIR)), case_name);
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(find_cases(NMKITE_GOLDEN_DIR)), case_name);
 
 }  // namespace
