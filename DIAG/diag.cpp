@@ -96,10 +96,6 @@ void max_errors::emit() {
     diag_finish(*this);
 }
 
-}  // namespace DIAG
-
-using namespace DIAG;
-
 namespace {
 
 bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -208,7 +204,9 @@ int diag_header(DIAGNOSTIC& d) {
 
     std::string where;
     if (d.srcinfo && !d.srcinfo->file_name().empty()) {
-        where = "\"" + d.srcinfo->file_name() + "\"";
+        where += '"';
+        where += d.srcinfo->file_name();
+        where += '"';
         if (d.srcinfo->line() != 0) where += ", line " + std::to_string(d.srcinfo->line());
         if (d.srcinfo->approximate()) where += " (approximate)";
     }
@@ -291,3 +289,5 @@ void diag_remap_severity(diag_severity from, diag_severity to) {
 int32_t diag_error_count() { return error_count; }
 
 void diag_reset_error_count() { error_count = 0; }
+
+}  // namespace DIAG

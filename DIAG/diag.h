@@ -144,8 +144,6 @@ public:
     uint32_t limit;
 };
 
-}  // namespace DIAG
-
 // Prints the header of d; returns the number of characters printed.
 int diag_header(DIAG::DIAGNOSTIC& d);
 // Formats with printf rules and prints through the wrapping algorithm; returns the formatted length.
@@ -163,3 +161,5 @@ void diag_remap_severity(DIAG::diag_severity from, DIAG::diag_severity to);
 int32_t diag_error_count();
 // Test support: puts the counter back to zero.
 void diag_reset_error_count();
+
+}  // namespace DIAG

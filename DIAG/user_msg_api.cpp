@@ -22,8 +22,6 @@ void user_message::emit() {
     diag_finish(*this);
 }
 
-}  // namespace DIAG
-
 namespace {
 
 std::string format_text(const char* format, va_list args) {
@@ -116,3 +114,5 @@ void user_msg_die(USER_MSG_CONTEXT*, const char* where, const char* format, ...)
     std::fflush(nullptr);
     std::abort();
 }
+
+}  // namespace DIAG

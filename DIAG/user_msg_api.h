@@ -6,6 +6,8 @@
 
 #include "DIAG/diag.h"
 
+namespace DIAG {
+
 // Process-wide context of the user message calls.
 struct USER_MSG_CONTEXT {
     bool warnings_as_errors = false;
@@ -28,8 +30,6 @@ void user_msg_apperror(USER_MSG_CONTEXT* ctx, const char* format, ...) DIAG_PRIN
 // An internal fatal error naming the failing operation `where`: printed, then the program aborts.
 [[noreturn]] void user_msg_die(USER_MSG_CONTEXT* ctx, const char* where, const char* format, ...)
     DIAG_PRINTF(3, 4);
-
-namespace DIAG {
 
 // A diagnostic of the user message interface: its kind plus the already formatted text.
 class user_message : public DIAGNOSTIC {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace OFE {
+
 void* AR_ARENA::take(std::size_t n) {
     constexpr std::size_t align = alignof(std::max_align_t);
     n = (n + align - 1) & ~(align - 1);
@@ -23,3 +25,5 @@ char* AR_ARENA::copy(const char* text, std::size_t length) {
     p[length] = '\0';
     return p;
 }
+
+}  // namespace OFE

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+namespace OFE {
+
 class AR_ARENA {
 public:
     // `n` bytes aligned for any record; valid until the arena is destroyed.
@@ -18,3 +20,5 @@ private:
     std::size_t used_ = 0;
     std::size_t capacity_ = 0;
 };
+
+}  // namespace OFE

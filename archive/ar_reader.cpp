@@ -12,6 +12,8 @@
 #include "archive/ar_arena.h"
 #include "util/pfile.h"
 
+namespace OFE {
+
 namespace {
 
 constexpr char archive_magic[] = "!<arch>\n";
@@ -241,3 +243,5 @@ PFILE* ar_member_stream(ar_reader* reader, const ar_member* member) {
 }
 
 void ar_close(ar_reader* reader) { delete reader; }
+
+}  // namespace OFE

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace OFE {
+
 struct PFILE;
 struct ar_reader;
 
@@ -30,3 +32,5 @@ const ar_member* ar_first_member(const ar_reader* reader);
 PFILE* ar_member_stream(ar_reader* reader, const ar_member* member);
 // Releases the reader and everything it allocated; the caller's handle stays open.
 void ar_close(ar_reader* reader);
+
+}  // namespace OFE

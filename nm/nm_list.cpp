@@ -7,7 +7,7 @@
 #include "nm/nm_tool.h"
 #include "ofe/object_file.h"
 
-using OFE::OBJECT_FILE;
+using namespace OFE;
 
 namespace {
 
@@ -15,9 +15,9 @@ namespace {
 void error_handler(OBJECT_FILE* object, uint32_t code, const char* message) {
     if (message && *message) {
         if (code != OFE::OF_ERR_DEVELOPMENT)
-            user_msg_error(user_msg_context(), "%s: %s", OFE::error_text(code), message);
+            user_msg_error(DIAG::user_msg_context(), "%s: %s", OFE::error_text(code), message);
     } else {
-        user_msg_error(user_msg_context(), "%s: %s", OFE::error_text(OFE::OF_ERR_INTERNAL),
+        user_msg_error(DIAG::user_msg_context(), "%s: %s", OFE::error_text(OFE::OF_ERR_INTERNAL),
                        "no description available");
     }
     object->clear_error();
@@ -30,7 +30,7 @@ void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output) {
     if (!object) return;
     if (object->error_code() != OFE::OF_ERR_NONE) {
         const char* message = object->error_message();
-        user_msg_error(user_msg_context(), "%s%s%s", OFE::error_text(object->error_code()), *message ? ": " : "",
+        user_msg_error(DIAG::user_msg_context(), "%s%s%s", OFE::error_text(object->error_code()), *message ? ": " : "",
                        message);
         delete object;
         std::fflush(nullptr);

@@ -77,7 +77,7 @@ bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
     const char* name = object_name(*object);
     if (object->format() == OF_FORMAT_QXCOFF) {
         if (o.dynamic_symbols) {
-            user_msg_warning(user_msg_context(), "Cannot access dynamic symbol table.  \"%s\" is not an ELF file.",
+            user_msg_warning(DIAG::user_msg_context(), "Cannot access dynamic symbol table.  \"%s\" is not an ELF file.",
                              name);
             return false;
         }
@@ -85,7 +85,7 @@ bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
     }
     auto warn_once = [](bool asked, bool& given, const char* text) {
         if (asked && !given) {
-            user_msg_warning(user_msg_context(), "%s", text);
+            user_msg_warning(DIAG::user_msg_context(), "%s", text);
             given = true;
         }
     };
@@ -93,7 +93,7 @@ bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
     warn_once(o.cnull_symbols, warned_cnull, "Cannot dump cnull symbols from an ELF file");
     warn_once(o.tag_info_symbols, warned_tag_info, "Cannot dump tag info symbols from an ELF file");
     if (o.dynamic_symbols && object->file_type() != OF_FILE_EXECUTABLE && object->file_type() != OF_FILE_SHARED) {
-        user_msg_warning(user_msg_context(),
+        user_msg_warning(DIAG::user_msg_context(),
                          "Cannot access dynamic symbol table. \"%s\" is not an executable or shared object.", name);
         return false;
     }

@@ -4,9 +4,9 @@
 #include <vector>
 
 struct OPT_STATE;
-struct PFILE;
 
 namespace OFE {
+struct PFILE;
 class OBJECT_FILE;
 class OF_SYMBOL;
 }  // namespace OFE
@@ -34,4 +34,4 @@ NM_OPTIONS take_option_snapshot(OPT_STATE* state);
 char symbol_letter(const OFE::OF_SYMBOL& symbol);
 
 // Lists the symbols of one object to `output`; `name` prefixes the lines when asked.
-void dump_symbols(OFE::OBJECT_FILE* object, PFILE* output, const char* name);
+void dump_symbols(OFE::OBJECT_FILE* object, OFE::PFILE* output, const char* name);

@@ -81,7 +81,7 @@ void dump_one_sym_longform(FILE* out, const OF_SYMBOL& s, const char* name, bool
     case OF_SYM_COMMON: std::fputs(qxcoff ? "COMMON             |" : "COMN  |", out); break;
     case OF_SYM_DEBUG: std::fputs(qxcoff ? "SYMBOLIC DEBUG     |" : "DBG   |", out); break;
     default:
-        user_msg_apperror(user_msg_context(), "dump_one_sym_longform: unknown symbol kind (%d)",
+        user_msg_apperror(DIAG::user_msg_context(), "dump_one_sym_longform: unknown symbol kind (%d)",
                           static_cast<int>(s.kind()));
         break;
     }

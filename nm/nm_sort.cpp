@@ -9,6 +9,8 @@
 
 #include "util/large_array.h"
 
+using namespace OFE;
+
 namespace {
 
 // A name during the radix sort: 8 of its bytes from the current depth, most significant first and zero

@@ -11,6 +11,8 @@
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 namespace {
 
 const char* take_next_argument() {
@@ -41,7 +43,7 @@ PFILE* open_output() {
     PFILE* output = pfstdout();
     if (const char* path = opt_get_text(nm_tool().options, nmkite_opt::output_file, 0)) {
         output = pfopen(path, "w");
-        if (!output) user_msg_fatal(user_msg_context(), "cannot open \"%s\" for output\n", path);
+        if (!output) user_msg_fatal(DIAG::user_msg_context(), "cannot open \"%s\" for output\n", path);
     }
     pfpin(output, 1);
     return output;
@@ -58,7 +60,7 @@ void list_archive(const char* name, ar_reader* reader, PFILE* output) {
 
 void list_file(const char* name, PFILE* output) {
     PFILE* input = pfopen(name, "rb");
-    if (!input) user_msg_fatal(user_msg_context(), "cannot open \"%s\" for input\n", name);
+    if (!input) user_msg_fatal(DIAG::user_msg_context(), "cannot open \"%s\" for input\n", name);
     ar_reader* reader = ar_open(name, input, nm_archive_error);
     const bool archive = ar_is_archive(reader);
     if (!archive) {
@@ -82,7 +84,7 @@ NM_TOOL& nm_tool() {
     return tool;
 }
 
-void nm_archive_error(ar_reader*, int, const char* message) { user_msg_error(user_msg_context(), "%s", message); }
+void nm_archive_error(ar_reader*, int, const char* message) { user_msg_error(DIAG::user_msg_context(), "%s", message); }
 
 int nm_main(int argc, char** argv) {
     NM_TOOL& tool = nm_tool();
@@ -103,8 +105,8 @@ int nm_main(int argc, char** argv) {
     FILE* out = pffile(tool.output);
     if (std::fflush(out) != 0 || std::ferror(out)) {
         const char* where = *pfname(tool.output) ? pfname(tool.output) : "standard output";
-        user_msg_error(user_msg_context(), "cannot write the listing to \"%s\": %s", where, std::strerror(errno));
+        user_msg_error(DIAG::user_msg_context(), "cannot write the listing to \"%s\": %s", where, std::strerror(errno));
     }
     pfclose(tool.output);
-    return diag_error_count() > 0 ? 1 : 0;
+    return DIAG::diag_error_count() > 0 ? 1 : 0;
 }

@@ -5,8 +5,10 @@
 
 #include "options/opt_engine.h"
 
+namespace OFE {
 struct PFILE;
 struct ar_reader;
+}  // namespace OFE
 
 // Everything the tool keeps for the whole run.
 struct NM_TOOL {
@@ -15,7 +17,7 @@ struct NM_TOOL {
     int32_t next_index = 1;     // the next command-line word to consume
     OPT_STATE* options = nullptr;
     const char* tool_name = "<toolname>";
-    PFILE* output = nullptr;
+    OFE::PFILE* output = nullptr;
 };
 NM_TOOL& nm_tool();
 
@@ -24,7 +26,7 @@ int nm_main(int argc, char** argv);
 
 // Lists one object file or archive member standing at the input's current position.
 // `size` is 0 for a whole file, else the member's size.
-void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output);
+void list_object(const char* name, OFE::PFILE* input, uint32_t size, OFE::PFILE* output);
 
 // The archive reader's error hook: every problem is reported as an error.
-void nm_archive_error(ar_reader* reader, int level, const char* message);
+void nm_archive_error(OFE::ar_reader* reader, int level, const char* message);

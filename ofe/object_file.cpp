@@ -48,7 +48,7 @@ OBJECT_FILE::~OBJECT_FILE() {
 OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler) {
     const pf_off_t position = pftello(pffile(handle));
     if (size == 0 && position != 0) {
-        user_msg_error(user_msg_context(),
+        user_msg_error(DIAG::user_msg_context(),
                        "a file size must be specified when reading an archive member; OBJECT_FILE not created");
         return nullptr;
     }

@@ -13,10 +13,10 @@
 #include "ofe/of_state_machine.h"
 #include "ofe/of_types.h"
 
+namespace OFE {
+
 struct PFILE;
 class DATA_MAP;
-
-namespace OFE {
 
 class OF_BUILD_ATTR_TABLE;
 class OF_MACHINE_DB;

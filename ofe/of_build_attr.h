@@ -19,9 +19,9 @@
 #include "ofe/of_state_machine.h"
 #include "ofe/of_value_names.h"
 
-class DATA_MAP;
-
 namespace OFE {
+
+class DATA_MAP;
 
 class OF_XML_WRITER;
 

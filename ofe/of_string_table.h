@@ -9,9 +9,9 @@
 
 #include "ofe/of_state_machine.h"
 
-class DATA_MAP;
-
 namespace OFE {
+
+class DATA_MAP;
 
 class OF_XML_WRITER;
 

@@ -54,7 +54,7 @@ OF_SYMBOL* OF_SYMBOL::alias_ring_last() {
 }
 
 void OF_SYMBOL::set_alias_link(OF_SYMBOL* symbol) {
-    if (symbol == this) user_msg_die(user_msg_context(), "OF_SYMBOL::set_alias_link", "assertion failed: sym != this");
+    if (symbol == this) user_msg_die(DIAG::user_msg_context(), "OF_SYMBOL::set_alias_link", "assertion failed: sym != this");
     alias_link_ = symbol;
 }
 

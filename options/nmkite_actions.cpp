@@ -8,6 +8,8 @@
 #include "util/banner.h"
 #include "util/platform.h"
 
+using namespace OFE;
+
 void nmkite_line_buffer_stderr(OPT_STATE*, uint32_t) { platform_line_buffer_stderr(); }
 
 // The second choice of the option switches wrapping off; the first switches it back on.
@@ -18,8 +20,8 @@ void nmkite_set_message_wrapping(OPT_STATE* state, uint32_t id) {
 }
 
 void nmkite_promote_warnings(OPT_STATE*, uint32_t) {
-    user_msg_set_warnings_as_errors(user_msg_context());
-    diag_remap_severity(DIAG::SEV_WARNING, DIAG::SEV_ERROR);
+    user_msg_set_warnings_as_errors(DIAG::user_msg_context());
+    DIAG::diag_remap_severity(DIAG::SEV_WARNING, DIAG::SEV_ERROR);
 }
 
 void nmkite_show_version(OPT_STATE*, uint32_t) {

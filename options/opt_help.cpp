@@ -13,6 +13,8 @@
 #include "util/platform.h"
 #include "util/str_util.h"
 
+using namespace OFE;
+
 namespace {
 
 constexpr int help_columns = 79;

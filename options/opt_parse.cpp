@@ -11,6 +11,8 @@
 #include "options/opt_internal.h"
 #include "util/str_util.h"
 
+using namespace OFE;
+
 namespace {
 
 OPT_NEXT_ARGUMENT next_argument_hook = nullptr;

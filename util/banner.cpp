@@ -6,6 +6,11 @@
 
 #include "util/xalloc.h"
 
+// The release version comes from the build's project version, so that the banner, the manual page and the
+// packages always show the same number.
+#ifndef NMKITE_VERSION
+#error "NMKITE_VERSION must be defined by the build"
+#endif
 #ifndef NMKITE_BUILD_STAMP
 #define NMKITE_BUILD_STAMP "00000000-0000"
 #endif
@@ -13,13 +18,12 @@
 #define NMKITE_BRANCH_WORD "nobranch"
 #endif
 
+namespace OFE {
+
 namespace {
 
 constexpr const char* family_name = "Kite";
 constexpr const char* tool_title = "Name Utility";
-constexpr int version_major = 20;
-constexpr int version_minor = 12;
-constexpr int version_patch = 0;
 constexpr const char* release_suffix = ".STS";
 
 struct TEXTS {
@@ -27,7 +31,7 @@ struct TEXTS {
     char* release = nullptr;
     char* product = nullptr;
     TEXTS() {
-        xasprintf(&version, "%d.%d.%d", version_major, version_minor, version_patch);
+        xasprintf(&version, "%s", NMKITE_VERSION);
         char* v = nullptr;
         xasprintf(&v, "v%s", version);
         xasprintf(&release, "%s%s", v, release_suffix);
@@ -70,3 +74,5 @@ void print_build_number(FILE* stream) {
     print_banner(stream);
     std::fprintf(stream, "Build Number %s\n", build_identifier());
 }
+
+}  // namespace OFE

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+namespace OFE {
+
 // "20.12.0".
 const char* banner_version();
 // The product text padded or cut to 40 columns, then the release text, e.g.
@@ -12,3 +14,5 @@ void print_banner(FILE* stream);
 void print_build_number(FILE* stream);
 // The build identifier: compiler, build date and time, source branch (letters, digits and "-").
 const char* build_identifier();
+
+}  // namespace OFE

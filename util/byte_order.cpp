@@ -1,6 +1,8 @@
 // Byte swapping and the names of byte orders.
 #include "util/byte_order.h"
 
+namespace OFE {
+
 void swap16(uint16_t& value) { value = static_cast<uint16_t>((value >> 8) | (value << 8)); }
 
 void swap32(uint32_t& value) {
@@ -14,3 +16,5 @@ const char* endianness_name(int code) {
     default: return "unknown endianness";
     }
 }
+
+}  // namespace OFE

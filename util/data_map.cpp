@@ -8,6 +8,8 @@
 #include "DIAG/user_msg_api.h"
 #include "util/pfile.h"
 
+namespace OFE {
+
 DATA_MAP::DATA_MAP() : buffer_(1, 0) {}
 
 DATA_MAP::DATA_MAP(const DATA_MAP& other) : buffer_(1, 0) { *this = other; }
@@ -160,7 +162,7 @@ bool DATA_MAP::readable(uint64_t w) {
     load();
     if (w > size_ || cursor_ > size_ - w || cursor_ >= loaded_len_) return false;
     if (w > loaded_len_ - cursor_) {
-        user_msg_apperror(user_msg_context(), "buffer of size %zu not big enough on const DATA_MAP %p of size %zu",
+        user_msg_apperror(DIAG::user_msg_context(), "buffer of size %zu not big enough on const DATA_MAP %p of size %zu",
                           static_cast<size_t>(cursor_ + w), static_cast<const void*>(this),
                           static_cast<size_t>(size_));
         return false;
@@ -187,7 +189,7 @@ uint32_t DATA_MAP::read_u32() { return static_cast<uint32_t>(read_value(4)); }
 
 uint64_t DATA_MAP::read_uint(unsigned n) {
     if (n < 1 || n > 8) {
-        user_msg_apperror(user_msg_context(), "DATA_MAP::read_uint called for %u bytes", n);
+        user_msg_apperror(DIAG::user_msg_context(), "DATA_MAP::read_uint called for %u bytes", n);
         return 0;
     }
     return read_value(n);
@@ -300,7 +302,7 @@ void DATA_MAP::write_u32(uint32_t value) { write_value(value, 4); }
 
 void DATA_MAP::write_uint(uint64_t value, unsigned n) {
     if (n < 1 || n > 8) {
-        user_msg_apperror(user_msg_context(), "DATA_MAP::write_uint called for %u bytes", n);
+        user_msg_apperror(DIAG::user_msg_context(), "DATA_MAP::write_uint called for %u bytes", n);
         return;
     }
     write_value(value, n);
@@ -341,7 +343,7 @@ int DATA_MAP::save(PFILE* file, uint64_t count) {
 
 int DATA_MAP::hex_dump(FILE* stream, uint64_t count) {
     if (count > 0xFFFFFFFFull) {
-        user_msg_apperror(user_msg_context(), "saving a single DATA_MAP with more than 4GB; unsupported");
+        user_msg_apperror(DIAG::user_msg_context(), "saving a single DATA_MAP with more than 4GB; unsupported");
         return -1;
     }
     load();
@@ -363,3 +365,5 @@ int DATA_MAP::hex_dump(FILE* stream, uint64_t count) {
     }
     return 0;
 }
+
+}  // namespace OFE

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+namespace OFE {
+
 struct PFILE;
 struct PF_MAPPING;
 
@@ -170,3 +172,5 @@ private:
     uint64_t at_;
     const uint8_t* bytes_;  // null when some byte of the entry would read as zero
 };
+
+}  // namespace OFE

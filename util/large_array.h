@@ -12,6 +12,8 @@
 #include "util/platform.h"
 #include "util/xalloc.h"
 
+namespace OFE {
+
 template <class T>
 class LARGE_ARRAY {
     static_assert(std::is_trivially_copyable_v<T>, "LARGE_ARRAY holds plain values only");
@@ -73,3 +75,5 @@ private:
     size_t capacity_ = 0;
     bool large_ = false;  // the memory came from platform_alloc_large
 };
+
+}  // namespace OFE

@@ -8,6 +8,8 @@
 
 #include "DIAG/user_msg_api.h"
 
+namespace OFE {
+
 namespace {
 
 constexpr int open_slots = 15;
@@ -33,9 +35,10 @@ struct PFILE_POOL {
     void bind(PFILE& h, const char* n, const char* m, FILE* s) {
         h.pool = this;
         h.stream = s;
-        h.name = n;
+        // Built, then moved in: GCC 12 at -O3 reports a false overlap (-Wrestrict) for assigning the literal.
+        h.name = std::string(n);
         h.has_name = true;
-        h.mode = m;
+        h.mode = std::string(m);
         h.standard = true;
         h.pinned = 1;
     }
@@ -219,11 +222,11 @@ int pf_open_count() {
 
 size_t pfread(void* buffer, size_t size, size_t count, FILE* stream) {
     if (!buffer || size == 0 || count == 0) {  // a buffer of no bytes counts as none
-        user_msg_apperror(user_msg_context(), "pfread called with a NULL buffer pointer");
+        user_msg_apperror(DIAG::user_msg_context(), "pfread called with a NULL buffer pointer");
         return 0;
     }
     if (!stream) {
-        user_msg_apperror(user_msg_context(), "pfread called with a NULL FILE pointer");
+        user_msg_apperror(DIAG::user_msg_context(), "pfread called with a NULL FILE pointer");
         return 0;
     }
     return std::fread(buffer, size, count, stream);
@@ -240,36 +243,36 @@ size_t pfwrite(const void* buffer, size_t size, size_t count, FILE* stream, bool
     else if (!stream)
         problem = "pfwrite called with a NULL FILE pointer";
     if (problem) {
-        user_msg_apperror(user_msg_context(), "%s", problem);
+        user_msg_apperror(DIAG::user_msg_context(), "%s", problem);
         return 0;
     }
     const size_t written = std::fwrite(buffer, size, count, stream);
     if (written < count && !quiet)
-        user_msg_apperror(user_msg_context(), "pfwrite only wrote %zu elements; %zu were requested", written, count);
+        user_msg_apperror(DIAG::user_msg_context(), "pfwrite only wrote %zu elements; %zu were requested", written, count);
     return written;
 }
 
 int pfseek(FILE* stream, long offset, int whence) {
     if (!stream) {
-        user_msg_apperror(user_msg_context(), "pfseek called with a NULL FILE pointer");
+        user_msg_apperror(DIAG::user_msg_context(), "pfseek called with a NULL FILE pointer");
         return -1;
     }
     if (whence == SEEK_SET && offset < 0) {
-        user_msg_apperror(user_msg_context(), "pfseek called with SEEK_SET, but offset is negative");
+        user_msg_apperror(DIAG::user_msg_context(), "pfseek called with SEEK_SET, but offset is negative");
         return -1;
     }
     const int result = std::fseek(stream, offset, whence);
-    if (result != 0) user_msg_apperror(user_msg_context(), "call to pfseek failed:  %s", std::strerror(errno));
+    if (result != 0) user_msg_apperror(DIAG::user_msg_context(), "call to pfseek failed:  %s", std::strerror(errno));
     return result;
 }
 
 int pfseeko(FILE* stream, pf_off_t offset, int whence) {
     if (!stream) {
-        user_msg_apperror(user_msg_context(), "pfseeko called with a NULL FILE pointer");
+        user_msg_apperror(DIAG::user_msg_context(), "pfseeko called with a NULL FILE pointer");
         return -1;
     }
     if (whence == SEEK_SET && offset < 0) {
-        user_msg_apperror(user_msg_context(), "pfseeko called with SEEK_SET, but offset is negative");
+        user_msg_apperror(DIAG::user_msg_context(), "pfseeko called with SEEK_SET, but offset is negative");
         return -1;
     }
     return platform_seek64(stream, offset, whence);
@@ -277,20 +280,22 @@ int pfseeko(FILE* stream, pf_off_t offset, int whence) {
 
 long pftell(FILE* stream) {
     if (!stream) {
-        user_msg_apperror(user_msg_context(), "pftell called with a NULL FILE pointer");
+        user_msg_apperror(DIAG::user_msg_context(), "pftell called with a NULL FILE pointer");
         return -1;
     }
     const long result = std::ftell(stream);
-    if (result < 0) user_msg_apperror(user_msg_context(), "call to pftell failed:  %s", std::strerror(errno));
+    if (result < 0) user_msg_apperror(DIAG::user_msg_context(), "call to pftell failed:  %s", std::strerror(errno));
     return result;
 }
 
 pf_off_t pftello(FILE* stream) {
     if (!stream) {
-        user_msg_apperror(user_msg_context(), "pftello called with a NULL FILE pointer");
+        user_msg_apperror(DIAG::user_msg_context(), "pftello called with a NULL FILE pointer");
         return -1;
     }
     const pf_off_t result = platform_tell64(stream);
-    if (result < 0) user_msg_apperror(user_msg_context(), "call to pftello failed:  %s", std::strerror(errno));
+    if (result < 0) user_msg_apperror(DIAG::user_msg_context(), "call to pftello failed:  %s", std::strerror(errno));
     return result;
 }
+
+}  // namespace OFE

@@ -10,6 +10,8 @@
 
 #include "util/platform.h"
 
+namespace OFE {
+
 struct PFILE_POOL;
 
 // A read-only view of a whole file's bytes as the host maps them, released when its last holder lets go.
@@ -73,3 +75,5 @@ int pfseek(FILE* stream, long offset, int whence);
 int pfseeko(FILE* stream, pf_off_t offset, int whence);
 long pftell(FILE* stream);
 pf_off_t pftello(FILE* stream);
+
+}  // namespace OFE

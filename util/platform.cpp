@@ -23,6 +23,8 @@
 
 #include "util/str_util.h"
 
+namespace OFE {
+
 int platform_seek64(FILE* stream, pf_off_t offset, int whence) {
 #if defined(_WIN32)
     return _fseeki64(stream, offset, whence);
@@ -132,3 +134,5 @@ void platform_unmap_file(const uint8_t* data, uint64_t length) {
     if (data) munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
 #endif
 }
+
+}  // namespace OFE

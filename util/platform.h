@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace OFE {
+
 // The runtime's large file offset.
 using pf_off_t = int64_t;
 
@@ -28,3 +30,5 @@ void platform_unmap_file(const uint8_t* data, uint64_t length);
 // it for the first time costs few page faults. Null when none can be had. Released with platform_free_large.
 void* platform_alloc_large(size_t bytes);
 void platform_free_large(void* memory, size_t bytes);
+
+}  // namespace OFE

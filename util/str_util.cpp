@@ -3,6 +3,8 @@
 
 #include <cctype>
 
+namespace OFE {
+
 namespace {
 
 int lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
@@ -34,3 +36,5 @@ const char* str_casestr(const char* haystack, const char* needle) {
     }
     return nullptr;
 }
+
+}  // namespace OFE

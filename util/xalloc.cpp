@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace OFE {
+
 namespace {
 
 [[noreturn]] void out_of_memory() {
@@ -47,3 +49,5 @@ int xasprintf(char** out, const char* format, ...) {
     va_end(again);
     return length;
 }
+
+}  // namespace OFE

@@ -43,7 +43,7 @@ int ELF_SYMALIAS_TABLE::read() {
     const uint32_t length = section_->header().sh_size;
     DATA_MAP& data = section_->data();
     if (data.size() < ELF::QX_ALIAS::version_size) {
-        user_msg_warning(user_msg_context(),
+        user_msg_warning(DIAG::user_msg_context(),
                          "The file \"%s\" does not specify a valid extended symbol alias table format. All symbol "
                          "aliases will be ignored. Updating your tool chain to the latest version should resolve "
                          "this issue. ",
@@ -55,7 +55,7 @@ int ELF_SYMALIAS_TABLE::read() {
     const uint8_t minor = data.read_u8();
     const uint8_t update = data.read_u8();
     if (major >= 2 || minor != 0) {
-        user_msg_warning(user_msg_context(),
+        user_msg_warning(DIAG::user_msg_context(),
                          "The file \"%s\" uses a new symbol alias table format version which is not supported by "
                          "this tool version. All symbol aliases will be ignored. Updating your linker to the latest "
                          "version should resolve this issue. ",
@@ -63,7 +63,7 @@ int ELF_SYMALIAS_TABLE::read() {
         return -1;
     }
     if (major == 0) {
-        user_msg_warning(user_msg_context(),
+        user_msg_warning(DIAG::user_msg_context(),
                          "The file \"%s\" uses a symbol alias table format version which is no longer supported. "
                          "All symbol aliases will be ignored. Updating your assembler to the latest version should "
                          "resolve this issue. ",
@@ -71,13 +71,13 @@ int ELF_SYMALIAS_TABLE::read() {
         return -1;
     }
     if (update != 0)
-        user_msg_remark(user_msg_context(),
+        user_msg_remark(DIAG::user_msg_context(),
                         "The file \"%s\" uses a symbol alias table format version which may contain optional data "
                         "this tool cannot interpret. Some symbol aliases may be ignored. Updating your linker to the "
                         "latest version should resolve this issue. ",
                         name);
     if (data.size() < ELF::QX_ALIAS::vendor) {
-        user_msg_warning(user_msg_context(),
+        user_msg_warning(DIAG::user_msg_context(),
                          "The file \"%s\" does not specify a valid symbol alias table format. All symbol aliases "
                          "will be ignored. Updating your tool chain to the latest version should resolve this "
                          "issue. ",
@@ -90,7 +90,7 @@ int ELF_SYMALIAS_TABLE::read() {
     // The count is 16-bit: the pairs it claims are few enough to read even where the file has no bytes.
     if (vendor.size() + uint64_t{ELF::QX_ALIAS::PAIR_SIZE} * count + ELF::QX_ALIAS::vendor + 1 > length) return -1;
     if (vendor != owner()->vendor_name()) {
-        user_msg_warning(user_msg_context(),
+        user_msg_warning(DIAG::user_msg_context(),
                          "The file \"%s\" has been processed by a non-QX vendor, and its symbol aliases may be "
                          "invalid. All symbol aliases will be ignored.",
                          name);

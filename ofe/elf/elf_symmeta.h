@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
-class DATA_MAP;
-
 namespace OFE {
+
+class DATA_MAP;
 
 class ELF_FILE;
 

@@ -10,9 +10,9 @@
 
 #include "ofe/of_state_machine.h"
 
-class DATA_MAP;
-
 namespace OFE {
+
+class DATA_MAP;
 
 class ELF_FILE;
 class ELF_SECTION;

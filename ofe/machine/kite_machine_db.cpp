@@ -104,7 +104,7 @@ ELF_SECTION* elf_section_or_report(OF_SECTION* section, const char* where) {
     if (!section) return nullptr;
     if (section->owner()->format() == OF_FORMAT_ELF) return static_cast<ELF_SECTION*>(section);
     section->owner()->report_error(OF_ERR_CORRUPTED, "attempting to get ELF interface for non-ELF file");
-    user_msg_apperror(user_msg_context(), "%s: %s", where, "Not an ELF section");
+    user_msg_apperror(DIAG::user_msg_context(), "%s: %s", where, "Not an ELF section");
     return nullptr;
 }
 

@@ -10,9 +10,9 @@
 
 #include "ofe/of_types.h"
 
-class DATA_MAP;
-
 namespace OFE {
+
+class DATA_MAP;
 
 class OBJECT_FILE;
 class OF_SECTION;

@@ -6,6 +6,8 @@
 #include "fuzz_support.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 namespace {
 
 void ignore(ar_reader*, int, const char*) {}

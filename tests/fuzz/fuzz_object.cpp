@@ -5,6 +5,8 @@
 #include "fuzz_support.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = fuzz::scratch_file(data, size);
     PFILE* input = pfopen(path.c_str(), "rb");

@@ -11,6 +11,8 @@
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 namespace fuzz {
 
 namespace {
@@ -52,7 +54,7 @@ const std::string& scratch_file(const uint8_t* data, size_t size) {
 void exercise_object(PFILE* input, uint32_t size, const char* name) {
     const long start = std::ftell(pffile(input));
     // Each input is a run of its own: errors of earlier inputs must not reach the tool's error limit.
-    diag_reset_error_count();
+    DIAG::diag_reset_error_count();
     OFE::OBJECT_FILE* object = OFE::OBJECT_FILE::open(input, size, name, nullptr);
     if (!object) return;
     object->set_error_handler(clear_report);

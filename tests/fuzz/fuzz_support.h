@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
+namespace OFE {
 struct PFILE;
+}  // namespace OFE
 
 namespace fuzz {
 
@@ -16,6 +18,6 @@ const std::string& scratch_file(const uint8_t* data, size_t size);
 // Lists the object standing at the input's position (`size` 0: the whole file) in the short and long forms
 // of both symbol tables, then prints its information dump and XML description, all to a null device.
 // Reports are cleared as they come, so no path of the library ends the process.
-void exercise_object(PFILE* input, uint32_t size, const char* name);
+void exercise_object(OFE::PFILE* input, uint32_t size, const char* name);
 
 }  // namespace fuzz

@@ -12,6 +12,8 @@
 #include "ofe/of_types.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 namespace {
 
 // Reports are printed as they come and cleared, so one problem never hides the next.

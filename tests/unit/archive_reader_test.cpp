@@ -16,6 +16,8 @@
 #include "unit_support.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 namespace {
 
 // Every report of the reader, as "LEVEL message".

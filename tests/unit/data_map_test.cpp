@@ -12,6 +12,8 @@
 #include "unit_support.h"
 #include "util/pfile.h"
 
+using namespace OFE;
+
 namespace {
 
 using bytes = std::vector<uint8_t>;

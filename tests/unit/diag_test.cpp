@@ -16,7 +16,7 @@
 
 namespace {
 
-using DIAG::settings;
+using namespace DIAG;
 
 // A diagnostic of a kind whose format takes two words, as the option engine raises them.
 struct kind_message final : DIAG::DIAGNOSTIC {

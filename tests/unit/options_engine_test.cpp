@@ -119,7 +119,7 @@ TEST_F(OptionEngine, AnOverrideWarnsAClearIsQuiet) {
     EXPECT_EQ(diags.take(), "");
     EXPECT_FALSE(opt_is_set(&state, T_ALPHA));
     EXPECT_TRUE(opt_is_set(&state, T_BETA));
-    EXPECT_EQ(diag_error_count(), 0);
+    EXPECT_EQ(DIAG::diag_error_count(), 0);
 }
 
 TEST_F(OptionEngine, ArgumentsAttachFollowAnEqualsSignOrComeAsTheNextWord) {

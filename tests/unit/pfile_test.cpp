@@ -10,6 +10,8 @@
 
 #include "unit_support.h"
 
+using namespace OFE;
+
 namespace {
 
 class Pool : public ::testing::Test {
@@ -116,7 +118,7 @@ TEST_F(Pool, WrapperMisuseIsReportedAsInternalError) {
     std::string expected;
     for (const std::string& text : texts) expected += "SITE:internal error #99924: (" + text + ")\n";
     EXPECT_EQ(cap.take_sites(), expected);
-    EXPECT_EQ(diag_error_count(), 13);
+    EXPECT_EQ(DIAG::diag_error_count(), 13);
 
     // A short write is reported unless the caller asks for quiet.
     dir.write("ro", "x");

@@ -15,6 +15,8 @@
 
 namespace qxunit {
 
+using namespace OFE;
+
 // One object opened from a description's bytes; the object and its file go with it.
 class opened {
 public:

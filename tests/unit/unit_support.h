@@ -20,6 +20,9 @@
 
 namespace unit {
 
+using namespace OFE;
+using namespace DIAG;
+
 // Everything written to a temporary stream so far.
 inline std::string read_all(FILE* f) {
     std::fflush(f);

@@ -11,6 +11,8 @@
 #include "util/str_util.h"
 #include "util/xalloc.h"
 
+using namespace OFE;
+
 namespace {
 
 TEST(Xasprintf, ExactLengthOrFailure) {

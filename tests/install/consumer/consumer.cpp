@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ofe_consumer FILE\n");
         return 2;
     }
-    PFILE* file = pfopen(argv[1], "rb");
+    OFE::PFILE* file = OFE::pfopen(argv[1], "rb");
     OFE::OBJECT_FILE* object = file ? OFE::OBJECT_FILE::open(file, 0, argv[1], nullptr) : nullptr;
     if (!object || object->error_code() != OFE::OF_ERR_NONE) {
         std::fprintf(stderr, "ofe_consumer: cannot read %s\n", argv[1]);
@@ -25,6 +25,6 @@ int main(int argc, char** argv) {
             std::printf("%s\n", symbol->name());
     }
     delete object;
-    pfclose(file);
+    OFE::pfclose(file);
     return 0;
 }
