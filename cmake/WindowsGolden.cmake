@@ -7,11 +7,11 @@ if(NOT NMKITE_WINE)
   message(FATAL_ERROR "NMKITE_GOLDEN_WINDOWS needs wine (Debian: wine64)")
 endif()
 
-set(windows_tool ${CMAKE_SOURCE_DIR}/build/windows/nm/nmkite.exe)
+set(windows_tool ${PROJECT_SOURCE_DIR}/build/windows/nm/nmkite.exe)
 add_custom_target(nmkite_windows
   COMMAND ${CMAKE_COMMAND} --preset windows
   COMMAND ${CMAKE_COMMAND} --build --preset windows --target nmkite
-  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   BYPRODUCTS ${windows_tool}
   COMMENT "Cross-building nmkite.exe with the windows preset"
   USES_TERMINAL VERBATIM)

@@ -1,6 +1,12 @@
 # Renders the manual page with groff, which must not warn, and checks that every spelling of every
 # option that help lists appears in the rendered text as a word of its own.
-# Variables: GROFF, PAGE, OPTGEN (it lists the spellings of the option description), DESCRIPTION.
+# Variables: GROFF, PAGE, VERSION (the project's), OPTGEN (it lists the spellings of the option description),
+# DESCRIPTION.
+file(STRINGS "${PAGE}" title REGEX "^\\.TH ")
+if(NOT title MATCHES "\"nmkite ${VERSION}\"")
+  message(FATAL_ERROR "the title line of ${PAGE} does not name version ${VERSION}: ${title}")
+endif()
+
 execute_process(COMMAND "${GROFF}" -ww -man -Tutf8 "${PAGE}"
                 RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE warnings)
 if(NOT rc EQUAL 0 OR NOT warnings STREQUAL "")

@@ -1,7 +1,8 @@
-# Installs the build into a fresh prefix and checks what a user gets there: the tool runs, the man page
-# and the bash completion are in place, and a program outside the project finds the OFE package,
-# builds against it and reads a sample file.
-# Variables: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM, CXX, CXX_FLAGS, BUILD_TYPE.
+# Installs the build into a fresh prefix and checks what a user gets there: the tool runs and shows the
+# project's version, the man page (with the same version) and the bash completion are in place, and a
+# program and a shared library outside the project find the OFE package, build against it (every
+# installed header in one translation unit) and read sample files.
+# Variables: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM, CXX, CXX_FLAGS, BUILD_TYPE, VERSION.
 function(run what)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT rc EQUAL 0)
@@ -14,15 +15,26 @@ file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
-foreach(path bin/nmkite share/man/man1/nmkite.1 share/bash-completion/completions/nmkite
+foreach(path bin/nmkite share/man/man1/nmkite.1.gz share/bash-completion/completions/nmkite
+             share/doc/nmkite/copyright share/doc/libofe-dev/copyright
              include/OFE/ofe/object_file.h include/OFE/util/pfile.h include/OFE/DIAG/diag.h)
   if(NOT EXISTS "${prefix}/${path}")
     message(FATAL_ERROR "the install has no ${path}")
   endif()
 endforeach()
+# Only the interface is installed: the implementation's own headers stay behind.
+foreach(path include/OFE/util/banner.h include/OFE/util/large_array.h include/OFE/archive/ar_arena.h)
+  if(EXISTS "${prefix}/${path}")
+    message(FATAL_ERROR "the install has the internal header ${path}")
+  endif()
+endforeach()
 run("the installed nmkite" "${prefix}/bin/nmkite" --version)
-if(NOT output MATCHES "^Kite Name Utility +v[0-9]")
-  message(FATAL_ERROR "the installed nmkite --version printed:\n${output}")
+if(NOT output MATCHES "^Kite Name Utility +v${VERSION}\\.STS\n")
+  message(FATAL_ERROR "the installed nmkite --version printed:\n${output}\nnot version ${VERSION}")
+endif()
+run("gzip" gzip -dc "${prefix}/share/man/man1/nmkite.1.gz")
+if(NOT output MATCHES "\n\\.TH NMKITE 1 \"[-0-9]+\" \"nmkite ${VERSION}\"")
+  message(FATAL_ERROR "the installed manual page does not show version ${VERSION}")
 endif()
 
 run("configuring the consumer" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/tests/install/consumer" -B "${WORK_DIR}/build"
@@ -34,5 +46,9 @@ execute_process(COMMAND "${WORK_DIR}/build/ofe_consumer" hello-i386.o WORKING_DI
 set(expected "hello-i386.o: ELF\nmain\n__x86.get_pc_thunk.bx\ncounter\ngreeting\n")
 if(NOT rc EQUAL 0 OR NOT output STREQUAL expected OR NOT errors STREQUAL "")
   message(FATAL_ERROR "the consumer ended with ${rc}, printed\n${output}\ninstead of\n${expected}and\n${errors}")
+endif()
+run("the shared library's user" "${WORK_DIR}/build/ofe_plugin_user" "${SOURCE_DIR}/examples/libsample.a")
+if(NOT output STREQUAL "${SOURCE_DIR}/examples/libsample.a: 2 members\n")
+  message(FATAL_ERROR "the shared library's user printed:\n${output}")
 endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
