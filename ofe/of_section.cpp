@@ -95,8 +95,8 @@ OF_SECTION* OF_SECTION_TABLE::add_section(const char* name) {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
     const uint32_t index = count_;
     store(index, make_section(index));
-    if (ids_.size() <= index) ids_.resize(static_cast<size_t>(index) + 1);
-    ids_[index] = index;
+    // Every section without an id of its own keeps its index as its id, also those read before this one.
+    while (ids_.size() <= index) ids_.push_back(static_cast<uint32_t>(ids_.size()));
     ++count_;
     OF_SECTION* s = sections_[index].get();
     if (name) s->set_name(name);
