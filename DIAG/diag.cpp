@@ -100,8 +100,15 @@ namespace {
 
 bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
+// While a diagnostic is rendered into a text (diag_render), what it prints goes here.
+std::string* rendering = nullptr;
+
 void put(const DIAGNOSTIC& d, const char* text, size_t length) {
-    if (length > 0) std::fwrite(text, 1, length, stream_for(d.kind->severity));
+    if (length == 0) return;
+    if (rendering)
+        rendering->append(text, length);
+    else
+        std::fwrite(text, 1, length, stream_for(d.kind->severity));
 }
 
 // Where a line of at most n columns may end in s: the index of its last character.
@@ -284,6 +291,18 @@ void diag_remap_severity(diag_severity from, diag_severity to) {
         if (k->fixed_severity || k->internal) continue;
         k->severity = to;
     }
+}
+
+std::string diag_render(DIAGNOSTIC& d) {
+    std::string text;
+    SETTINGS& set = settings();
+    const bool saved_count_nothing = set.count_nothing;
+    set.count_nothing = true;
+    rendering = &text;
+    d.emit();
+    rendering = nullptr;
+    set.count_nothing = saved_count_nothing;
+    return text;
 }
 
 int32_t diag_error_count() { return error_count; }

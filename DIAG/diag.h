@@ -161,5 +161,8 @@ void diag_remap_severity(DIAG::diag_severity from, DIAG::diag_severity to);
 int32_t diag_error_count();
 // Test support: puts the counter back to zero.
 void diag_reset_error_count();
+// What emitting `d` would print (header, wrapped text, line end), without printing, counting or ending the
+// program: for a report that must later be made where nothing may be formatted.
+std::string diag_render(DIAGNOSTIC& d);
 
 }  // namespace DIAG

@@ -115,4 +115,13 @@ void user_msg_die(USER_MSG_CONTEXT*, const char* where, const char* format, ...)
     std::abort();
 }
 
+std::string user_msg_fatal_text(USER_MSG_CONTEXT*, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = format_text(format, args);
+    va_end(args);
+    DIAG::gfatal message(std::move(text), __FILE__, __LINE__);
+    return diag_render(message);
+}
+
 }  // namespace DIAG

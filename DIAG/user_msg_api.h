@@ -30,6 +30,9 @@ void user_msg_apperror(USER_MSG_CONTEXT* ctx, const char* format, ...) DIAG_PRIN
 // An internal fatal error naming the failing operation `where`: printed, then the program aborts.
 [[noreturn]] void user_msg_die(USER_MSG_CONTEXT* ctx, const char* where, const char* format, ...)
     DIAG_PRINTF(3, 4);
+// The text that user_msg_fatal would print, made now and printed later by code that may not format
+// (a signal handler), which then ends the program itself.
+std::string user_msg_fatal_text(USER_MSG_CONTEXT* ctx, const char* format, ...) DIAG_PRINTF(2, 3);
 
 // A diagnostic of the user message interface: its kind plus the already formatted text.
 class user_message : public DIAGNOSTIC {

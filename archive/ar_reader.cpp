@@ -128,7 +128,8 @@ const char* ar_member_name(ar_reader* reader, const char* field, long uid) {
 // The member whose header stands at `offset`, or null at the end of the archive or after a reported error.
 ar_member* ar_read_member_header(ar_reader* reader, uint64_t offset) {
     FILE* stream = pffile(reader->input);
-    if (!stream || offset > 0xFFFFFFFFull || pfseeko(stream, static_cast<pf_off_t>(offset), SEEK_SET) != 0)
+    if (!stream || offset > static_cast<uint64_t>(INT64_MAX) ||
+        pfseeko(stream, static_cast<pf_off_t>(offset), SEEK_SET) != 0)
         return nullptr;
     char header[header_size];
     const size_t got = std::fread(header, 1, header_size, stream);
@@ -157,8 +158,9 @@ ar_member* ar_read_member_header(ar_reader* reader, uint64_t offset) {
     auto* member = new (reader->arena.take(sizeof(ar_member))) ar_member();
     member->name = name;
     member->date = static_cast<int32_t>(date);
-    member->size = static_cast<uint32_t>(size);  // a negative size keeps its bits: the next header lies further on
-    member->data_offset = static_cast<uint32_t>(offset + header_size);
+    // A negative size keeps its low 32 bits: the next header lies further on, and never comes round again.
+    member->size = size < 0 ? static_cast<uint32_t>(size) : static_cast<uint64_t>(size);
+    member->data_offset = offset + header_size;
     return member;
 }
 
@@ -169,7 +171,7 @@ void load_name_table(ar_reader* reader, const ar_member* table) {
     FILE* stream = pffile(reader->input);
     // The table is read only when the file holds all of it: a size field never sizes memory by itself.
     if (!stream || size > bytes_after(reader, table->data_offset) ||
-        pfseeko(stream, table->data_offset, SEEK_SET) != 0) {
+        pfseeko(stream, static_cast<pf_off_t>(table->data_offset), SEEK_SET) != 0) {
         report(reader, 1, "Cannot read name table: '%s'", reader->name.c_str());
         return;
     }
@@ -237,7 +239,8 @@ const ar_member* ar_first_member(const ar_reader* reader) { return reader ? read
 PFILE* ar_member_stream(ar_reader* reader, const ar_member* member) {
     FILE* stream = reader ? pffile(reader->input) : nullptr;
     if (!stream) return nullptr;
-    if (pfseeko(stream, member->data_offset, SEEK_SET) != 0)
+    if (member->data_offset > static_cast<uint64_t>(INT64_MAX) ||
+        pfseeko(stream, static_cast<pf_off_t>(member->data_offset), SEEK_SET) != 0)
         report(reader, 3, "Cannot read file: '%s'", reader->name.c_str());
     return reader->input;
 }

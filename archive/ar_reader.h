@@ -12,8 +12,8 @@ struct ar_reader;
 struct ar_member {
     const char* name = "";      // resolved name
     int32_t date = 0;
-    uint32_t size = 0;          // byte length of the member data
-    uint32_t data_offset = 0;   // file offset of the first data byte
+    uint64_t size = 0;          // byte length of the member data (archives may exceed 4 GiB)
+    uint64_t data_offset = 0;   // file offset of the first data byte
     ar_member* next = nullptr;
 };
 

@@ -25,8 +25,8 @@ void error_handler(OBJECT_FILE* object, uint32_t code, const char* message) {
 
 }  // namespace
 
-void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output) {
-    OBJECT_FILE* object = OBJECT_FILE::open(input, size, name, nullptr);
+void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output, const char* archive) {
+    OBJECT_FILE* object = OBJECT_FILE::open(input, size, name, nullptr, archive);
     if (!object) return;
     if (object->error_code() != OFE::OF_ERR_NONE) {
         const char* message = object->error_message();

@@ -1,10 +1,12 @@
 // The entry of the name utility: the option loop, the output and the loop over input files.
 #include "nm/nm_tool.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "DIAG/user_msg_api.h"
 #include "archive/ar_reader.h"
@@ -39,10 +41,79 @@ const char* parse_options() {
     }
 }
 
+// The listing named by the output option is written to a temporary file beside it and moved into place when
+// the run ends, so that a run that fails before listing anything, or that a changing input cuts short,
+// leaves an earlier listing there as it was. (A device, FIFO or symbolic link is written in place.)
+struct OUTPUT_FILE {
+    std::string path;         // as the option names it
+    std::string temporary;    // "" when written in place
+    bool listed = false;      // an input has been listed in full
+    bool done = false;
+};
+OUTPUT_FILE output_file;
+
+// Moves the temporary listing into place; false (after a report) when that fails.
+bool commit_output() {
+    OUTPUT_FILE& o = output_file;
+    if (o.done || o.temporary.empty()) return true;
+    o.done = true;
+    if (const int error = platform_replace_file(o.temporary.c_str(), o.path.c_str()); error != 0) {
+        (void)platform_remove_file(o.temporary.c_str());
+        user_msg_error(DIAG::user_msg_context(), "cannot write the listing to \"%s\": %s", o.path.c_str(),
+                       std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
+void discard_output() {
+    if (output_file.done || output_file.temporary.empty()) return;
+    output_file.done = true;
+    (void)platform_remove_file(output_file.temporary.c_str());
+}
+
+// At an exit before the end (a fatal error): what was listed in full stays written; a run that listed
+// nothing leaves the earlier file alone.
+void output_at_exit() {
+    if (output_file.done || output_file.temporary.empty()) return;
+    if (PFILE* out = nm_tool().output) std::fflush(pffile(out));
+    if (output_file.listed)
+        (void)commit_output();
+    else
+        discard_output();
+}
+
+// From the fault handler, when an input shrank under its mapping: async-signal-safe removal only.
+void output_at_fault() {
+    if (!output_file.done && !output_file.temporary.empty()) (void)platform_remove_file(output_file.temporary.c_str());
+}
+
+// Opens the output once the first input has been taken from the command line.
 PFILE* open_output() {
     PFILE* output = pfstdout();
     if (const char* path = opt_get_text(nm_tool().options, nmkite_opt::output_file, 0)) {
-        output = pfopen(path, "w");
+        // An output that is one of the inputs would be emptied before it is read.
+        const NM_TOOL& tool = nm_tool();
+        for (int32_t i = tool.next_index - 1; i < tool.argc; ++i) {
+            const char* input = tool.argv[i];
+            if (input && platform_same_file(path, input))
+                user_msg_fatal(DIAG::user_msg_context(), "cannot open \"%s\" for output: it is also the input file \"%s\"\n",
+                               path, input);
+        }
+        output_file.path = path;
+        output = nullptr;
+        if (platform_replaceable(path)) {
+            output_file.temporary = std::string(path) + "." + std::to_string(platform_process_id()) + ".tmp";
+            output = pfopen(output_file.temporary.c_str(), "w");
+            if (output) {
+                platform_copy_permissions(path, output_file.temporary.c_str());
+                std::atexit(output_at_exit);
+                platform_on_mapping_fault(output_at_fault);
+            } else {
+                output_file.temporary.clear();  // a folder where nothing can be made: the file itself
+            }
+        }
+        if (!output) output = pfopen(path, "w");
         if (!output) user_msg_fatal(DIAG::user_msg_context(), "cannot open \"%s\" for output\n", path);
     }
     pfpin(output, 1);
@@ -54,7 +125,9 @@ void list_archive(const char* name, ar_reader* reader, PFILE* output) {
     ar_read_index(reader);
     for (const ar_member* member = ar_first_member(reader); member; member = member->next) {
         PFILE* stream = ar_member_stream(reader, member);
-        list_object(member->name, stream, member->size, output);
+        // A 32-bit object reaches no further than 4 GiB into a larger member.
+        const auto size = static_cast<uint32_t>(std::min<uint64_t>(member->size, 0xFFFFFFFF));
+        list_object(member->name, stream, size, output, name);
     }
 }
 
@@ -100,13 +173,24 @@ int nm_main(int argc, char** argv) {
 
     const char* first = parse_options();
     tool.output = open_output();
-    for (const char* name = first; name; name = take_next_argument()) list_file(name, tool.output);
-    // Nothing is lost silently: a listing that could not be written whole (a full disk) is an error.
-    FILE* out = pffile(tool.output);
-    if (std::fflush(out) != 0 || std::ferror(out)) {
-        const char* where = *pfname(tool.output) ? pfname(tool.output) : "standard output";
-        user_msg_error(DIAG::user_msg_context(), "cannot write the listing to \"%s\": %s", where, std::strerror(errno));
+    for (const char* name = first; name; name = take_next_argument()) {
+        list_file(name, tool.output);
+        output_file.listed = true;
     }
-    pfclose(tool.output);
+    // Nothing is lost silently: a listing that could not be written whole (a full disk) is an error, and an
+    // earlier listing in its place stays as it was.
+    FILE* out = pffile(tool.output);
+    const bool written = std::fflush(out) == 0 && !std::ferror(out);
+    const int write_error = errno;
+    const bool closed = pfclose(tool.output) == 0;
+    tool.output = nullptr;
+    if (!written || !closed) {
+        const char* where = output_file.path.empty() ? "standard output" : output_file.path.c_str();
+        user_msg_error(DIAG::user_msg_context(), "cannot write the listing to \"%s\": %s", where,
+                       std::strerror(written ? errno : write_error));
+        discard_output();
+    } else {
+        (void)commit_output();
+    }
     return DIAG::diag_error_count() > 0 ? 1 : 0;
 }

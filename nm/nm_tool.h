@@ -25,8 +25,9 @@ NM_TOOL& nm_tool();
 int nm_main(int argc, char** argv);
 
 // Lists one object file or archive member standing at the input's current position.
-// `size` is 0 for a whole file, else the member's size.
-void list_object(const char* name, OFE::PFILE* input, uint32_t size, OFE::PFILE* output);
+// `size` is 0 for a whole file, else the member's size; `archive` names the archive of a member, for messages.
+void list_object(const char* name, OFE::PFILE* input, uint32_t size, OFE::PFILE* output,
+                 const char* archive = nullptr);
 
 // The archive reader's error hook: every problem is reported as an error.
 void nm_archive_error(OFE::ar_reader* reader, int level, const char* message);

@@ -39,13 +39,17 @@ void OBJECT_FILE::set_info(const OF_FILE_INFO& info) {
     info_ = info;
     if (info.name != name_copy_.c_str()) name_copy_ = info.name ? info.name : "";
     info_.name = info.name ? name_copy_.c_str() : nullptr;
+    if (info.container != container_copy_.c_str()) container_copy_ = info.container ? info.container : "";
+    info_.container = info.container ? container_copy_.c_str() : nullptr;
+    display_name_ = info_.container ? container_copy_ + "(" + name_copy_ + ")" : name_copy_;
 }
 
 OBJECT_FILE::~OBJECT_FILE() {
     if (info_.close_on_destroy && info_.handle) pfclose(info_.handle);
 }
 
-OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler) {
+OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler,
+                               const char* container) {
     const pf_off_t position = pftello(pffile(handle));
     if (size == 0 && position != 0) {
         user_msg_error(DIAG::user_msg_context(),
@@ -56,6 +60,7 @@ OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, O
     info.handle = handle;
     info.name = name;
     info.size = size;
+    info.container = container;
     return create(info, handler);
 }
 
@@ -81,12 +86,13 @@ OBJECT_FILE* OBJECT_FILE::create(OF_FILE_INFO info, OF_ERROR_HANDLER handler) {
 void OBJECT_FILE::identify(OF_FILE_INFO& info) {
     FILE* stream = pffile(info.handle);
     const pf_off_t start = pftello(stream);
-    info.start_offset = start > 0 ? static_cast<uint32_t>(start) : 0;
+    info.start_offset = start > 0 ? static_cast<uint64_t>(start) : 0;
     if (info.size == 0) {
         (void)pfseeko(stream, 0, SEEK_END);
         const pf_off_t end = pftello(stream);
-        info.size = end > 0 ? static_cast<uint32_t>(end) : 0;
-        (void)pfseeko(stream, info.start_offset, SEEK_SET);
+        // What lies past 4 GiB no 32-bit offset of the object can reach.
+        info.size = end > 0 ? static_cast<uint32_t>(std::min<pf_off_t>(end, 0xFFFFFFFF)) : 0;
+        (void)pfseeko(stream, static_cast<pf_off_t>(info.start_offset), SEEK_SET);
     }
     DATA_MAP head;
     head.attach_file(info.handle, info.start_offset, 24);
@@ -131,7 +137,7 @@ void OBJECT_FILE::identify(OF_FILE_INFO& info) {
             info.target = coff_target_of(id);
         }
     }
-    (void)pfseeko(stream, info.start_offset, SEEK_SET);
+    (void)pfseeko(stream, static_cast<pf_off_t>(info.start_offset), SEEK_SET);
 }
 
 void OBJECT_FILE::report_error(uint32_t code, const char* format, ...) {
@@ -168,8 +174,8 @@ uint32_t OBJECT_FILE::bytes_present() {
             const pf_off_t here = pftello(stream);
             if (platform_seek64(stream, 0, SEEK_END) == 0) {
                 const pf_off_t end = platform_tell64(stream);
-                if (end > info_.start_offset)
-                    bytes_present_ = std::min<int64_t>(end - info_.start_offset, info_.size);
+                const auto start = static_cast<pf_off_t>(info_.start_offset);
+                if (end > start) bytes_present_ = std::min<int64_t>(end - start, info_.size);
             }
             (void)pfseeko(stream, here, SEEK_SET);
         }
@@ -184,6 +190,21 @@ uint32_t OBJECT_FILE::entries_present(uint64_t offset, uint32_t entry_size, uint
     return static_cast<uint32_t>(std::min<uint64_t>((present - offset - record_size) / entry_size + 1, UINT32_MAX));
 }
 
+uint32_t OBJECT_FILE::entries_held(const char* what, uint64_t offset, uint32_t claimed, uint32_t entry_size,
+                                   uint32_t record_size) {
+    if (claimed == 0) return 0;
+    if (entry_size < record_size) {
+        report_error(OF_ERR_CORRUPTED, "%s: %s at offset 0x%llx has an entry size of %u, but one entry takes %u bytes",
+                     display_name(), what, static_cast<unsigned long long>(offset), entry_size, record_size);
+        return 0;
+    }
+    const uint32_t fit = entries_present(offset, entry_size, record_size);
+    if (claimed <= fit) return claimed;
+    report_error(OF_ERR_CORRUPTED, "%s: %s at offset 0x%llx claims %u entries of %u bytes, but the object holds only %u",
+                 display_name(), what, static_cast<unsigned long long>(offset), claimed, entry_size, fit);
+    return fit;
+}
+
 void OBJECT_FILE::get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length) {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return;
     if (!info_.handle) {
@@ -192,7 +213,7 @@ void OBJECT_FILE::get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length)
                      "input file");
         return;
     }
-    map.attach_file(info_.handle, int64_t{info_.start_offset} + offset, length);
+    map.attach_file(info_.handle, static_cast<int64_t>(info_.start_offset) + offset, length);
     // Read in the byte order identification found (an ELF EI_DATA other than 1 or 2 reads as big endian).
     map.set_big_endian(info_.endian == OF_ENDIAN_BIG);
 }

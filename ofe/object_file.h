@@ -41,9 +41,11 @@ struct OF_FILE_INFO {
     uint32_t format_version = 0;   // QXCOFF 1 to 3; ELF 4 when e_version is 1, else 0
     uint32_t endian = OF_ENDIAN_UNKNOWN;
     OF_TARGET target = OF_TARGET_NONE;
-    uint32_t start_offset = 0;     // non-zero for an archive member
+    uint64_t start_offset = 0;     // non-zero for an archive member (which may lie past 4 GiB)
     uint32_t size = 0;             // 0: up to the end of the file (filled in by identification)
     bool close_on_destroy = false;
+    // The archive that holds the object, or null: messages then name the object "archive(name)".
+    const char* container = nullptr;
 };
 
 // Called for every error reported on an object (and for a pending one when a handler is installed).
@@ -53,13 +55,16 @@ class OBJECT_FILE : public OF_STATE_MACHINE {
 public:
     // Opens the object at the handle's current position. `size` 0 means the whole file and is
     // refused (with an error diagnostic, result null) when the handle is not at position 0.
-    // Null, with no report, for a file of no known format.
-    static OBJECT_FILE* open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler);
+    // Null, with no report, for a file of no known format. `container` names the archive that holds
+    // the object, for messages.
+    static OBJECT_FILE* open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler,
+                             const char* container = nullptr);
     // Creates the object that `info` describes, reading it when there is a handle; null for an
     // unknown format. Problems found while reading stay pending in the object's error status.
     static OBJECT_FILE* create(OF_FILE_INFO info, OF_ERROR_HANDLER handler);
     // Fills format, format version, endian, target, start offset and size from the first 24 bytes
-    // at the handle's position; the handle is left where it was.
+    // at the handle's position; the handle is left where it was. A 32-bit object reaches no further
+    // than 4 GiB: a larger file's size is taken as 0xFFFFFFFF.
     static void identify(OF_FILE_INFO& info);
 
     ~OBJECT_FILE() override;
@@ -80,8 +85,10 @@ public:
 
     const OF_FILE_INFO& info() const { return info_; }
     const char* name() const { return info_.name; }
+    // The object as messages name it: its name, or "archive(name)" for an archive member.
+    const char* display_name() const { return display_name_.c_str(); }
     uint32_t format() const { return info_.format; }
-    uint32_t start_offset() const { return info_.start_offset; }
+    uint64_t start_offset() const { return info_.start_offset; }
     uint32_t size() const { return info_.size; }
     uint32_t serial_number() const { return serial_; }
     OF_MACHINE_DB* machine_db() const { return machine_db_.get(); }
@@ -108,6 +115,12 @@ public:
     // How many entries spaced `entry_size` bytes apart from `offset` on, each `record_size` bytes long,
     // the object's bytes hold: what a table may list whatever count it claims.
     uint32_t entries_present(uint64_t offset, uint32_t entry_size, uint32_t record_size);
+    // How many of the `claimed` entries of the table `what` at `offset` (spaced `entry_size` bytes apart,
+    // each `record_size` bytes long) a reader may use. Fewer bytes than the claim (reported as corruption
+    // naming the object, the table and the numbers) cut the count to what is there; entries shorter than a
+    // record (they would overlap) are reported too, and then none is used.
+    uint32_t entries_held(const char* what, uint64_t offset, uint32_t claimed, uint32_t entry_size,
+                          uint32_t record_size);
     // Reads the object described by `info`; -1 on failure (the error status says why).
     virtual int read(const OF_FILE_INFO& info) = 0;
 
@@ -184,6 +197,8 @@ protected:
 private:
     OF_FILE_INFO info_;
     std::string name_copy_;
+    std::string container_copy_;
+    std::string display_name_;
     uint32_t error_code_ = OF_ERR_NONE;
     const char* error_message_ = "";
     OF_ERROR_HANDLER error_handler_ = nullptr;

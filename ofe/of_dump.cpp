@@ -100,7 +100,7 @@ void OBJECT_FILE::dump_header_rows(OF_TEXT_TABLE& rows) {
     OF_SECTION_TABLE* sections = section_table();
     rows.add_row({"Number of Sections:", text_of("%u", sections ? sections->count() : 0)});
     rows.add_row({"File Length:", text_of("%u", size())});
-    if (start_offset() != 0) rows.add_row({"File Offset in Archive:", text_of("0x%x", start_offset())});
+    if (start_offset() != 0) rows.add_row({"File Offset in Archive:", text_of("0x%llx", static_cast<unsigned long long>(start_offset()))});
 }
 
 void OBJECT_FILE::dump(FILE* out) {

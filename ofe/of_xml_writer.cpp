@@ -39,8 +39,8 @@ OF_XML_WRITER& OF_XML_WRITER::attribute(const char* name, uint32_t value) {
     return attribute(name, text_of("%u", value));
 }
 
-OF_XML_WRITER& OF_XML_WRITER::attribute_hex(const char* name, uint32_t value) {
-    return attribute(name, text_of("0x%08x", value));
+OF_XML_WRITER& OF_XML_WRITER::attribute_hex(const char* name, uint64_t value) {
+    return attribute(name, text_of("0x%08llx", static_cast<unsigned long long>(value)));
 }
 
 void OF_XML_WRITER::close() {

@@ -27,7 +27,7 @@ public:
     OF_XML_WRITER& attribute(const char* name, std::string_view value);
     OF_XML_WRITER& attribute(const char* name, uint32_t value);
     // An attribute in hexadecimal, "0x%08x".
-    OF_XML_WRITER& attribute_hex(const char* name, uint32_t value);
+    OF_XML_WRITER& attribute_hex(const char* name, uint64_t value);
     void close();
     // <element>text</element>
     void element(const char* element, std::string_view text);

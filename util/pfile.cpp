@@ -60,7 +60,7 @@ struct PFILE_POOL {
         int victim = -1;
         for (int s = 0; s < open_slots; ++s) {
             PFILE* h = slots[s];
-            if (!h || h->pinned) continue;
+            if (!h || h->pinned || h->spooled) continue;
             if (victim < 0 || h->stamp < slots[victim]->stamp) victim = s;
         }
         if (victim < 0) return false;
@@ -94,6 +94,23 @@ struct PFILE_POOL {
         slots[slot] = h;
         h->stamp = clock++;
         return true;
+    }
+
+    // A directory is refused (its stream is closed, errno EISDIR); an unseekable stream is replaced by a
+    // seekable copy of everything it yields. False when the handle cannot be read as a file.
+    bool make_readable(PFILE* h) {
+        if (platform_stream_is_directory(h->stream)) {
+            std::fclose(h->stream);
+            h->stream = nullptr;
+            errno = EISDIR;
+            return false;
+        }
+        if (platform_stream_seekable(h->stream)) return true;
+        FILE* copy = platform_spool_stream(h->stream);
+        std::fclose(h->stream);
+        h->stream = copy;
+        h->spooled = copy != nullptr;
+        return copy != nullptr;
     }
 
     void make_room() {
@@ -155,6 +172,12 @@ PFILE* pfopen(const char* name, const char* mode) {
         delete h;
         return nullptr;
     }
+    const bool read_only = mode[0] == 'r' && !has(mode, '+');
+    if (read_only && !p.make_readable(h)) {
+        p.slots[h->slot] = nullptr;
+        delete h;
+        return nullptr;
+    }
     h->mode = pf_reopen_mode(mode);
     h->index = p.handle_count++;
     p.handles[h->index] = h;
@@ -183,8 +206,12 @@ std::shared_ptr<const PF_MAPPING> pfmap(PFILE* h) {
         const std::string& m = h->mode;
         if (!m.empty() && m[0] == 'r' && m.find('+') == std::string::npos) {
             uint64_t length = 0;
-            if (const uint8_t* data = platform_map_file(pffile(h), length))
+            if (const uint8_t* data = platform_map_file(pffile(h), length)) {
                 h->mapping = std::make_shared<const PF_MAPPING>(data, length);
+                const std::string message = DIAG::user_msg_fatal_text(
+                    DIAG::user_msg_context(), "the input file \"%s\" changed while being read", h->name.c_str());
+                platform_guard_mapping(data, length, message.c_str());
+            }
         }
     }
     return h->mapping;

@@ -15,11 +15,16 @@ namespace OFE {
 struct PFILE_POOL;
 
 // A read-only view of a whole file's bytes as the host maps them, released when its last holder lets go.
+// While it lives, a file that shrinks under it ends the program with a fatal error naming the file instead
+// of a signal (platform_guard_mapping).
 struct PF_MAPPING {
     PF_MAPPING(const uint8_t* d, uint64_t n) : data(d), length(n) {}
     PF_MAPPING(const PF_MAPPING&) = delete;
     PF_MAPPING& operator=(const PF_MAPPING&) = delete;
-    ~PF_MAPPING() { platform_unmap_file(data, length); }
+    ~PF_MAPPING() {
+        platform_unguard_mapping(data);
+        platform_unmap_file(data, length);
+    }
     const uint8_t* data;
     uint64_t length;
 };
@@ -42,12 +47,15 @@ struct PFILE {
     bool standard = false;      // stdin, stdout or stderr: never closed, evicted or released
     std::shared_ptr<const PF_MAPPING> mapping;  // the file's bytes, once mapped
     bool map_tried = false;
+    bool spooled = false;       // a pipe's bytes, copied where they can be read again: never closed by the pool
 };
 
 // The mode that reopens a file first opened with `mode` without truncating it.
 const char* pf_reopen_mode(const char* mode);
 
-// Opens `name`; null (with nothing reported) when it cannot be opened or no slot can be made.
+// Opens `name`; null (with nothing reported) when it cannot be opened or no slot can be made. A directory
+// cannot be opened. Opened for reading only, a pipe, FIFO or terminal is read to its end at once and its
+// bytes are kept where they can be read again, so that it reads like a file.
 PFILE* pfopen(const char* name, const char* mode);
 // The open stream of a handle, reopening it at its saved position if the pool closed it.
 // Every use of a pool file goes through here; null when a reopen fails.

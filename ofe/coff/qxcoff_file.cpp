@@ -54,7 +54,7 @@ bool QXCOFF_FILE::has_optional_header() const { return header_.f_opthdr == AOUTH
 
 void QXCOFF_FILE::map_bytes(DATA_MAP& map, uint64_t offset, uint64_t length) {
     if (!info().handle) return;
-    map.attach_file(info().handle, int64_t{start_offset()} + static_cast<int64_t>(offset), length);
+    map.attach_file(info().handle, static_cast<int64_t>(start_offset()) + static_cast<int64_t>(offset), length);
     map.set_big_endian(control_endian_ == OF_ENDIAN_BIG);
 }
 

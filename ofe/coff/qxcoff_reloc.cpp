@@ -83,14 +83,8 @@ namespace {
 uint32_t entries_held(QXCOFF_SECTION* section, const char* what, uint32_t offset, uint32_t claimed,
                       uint32_t entry_size) {
     if (claimed == 0 || entry_size == 0) return 0;
-    QXCOFF_FILE* file = section->qxcoff_file();
-    const uint32_t fit = file->entries_present(offset, entry_size, entry_size);
-    if (fit >= claimed) return claimed;
-    file->report_error(OF_ERR_CORRUPTED,
-                       "%s entries of section \"%s\" at offset 0x%08x claim %u entries of %u bytes, but the object "
-                       "holds only %u",
-                       what, section->name() ? section->name() : "", offset, claimed, entry_size, fit);
-    return fit;
+    const std::string table = std::string(what) + " table of section \"" + (section->name() ? section->name() : "") + "\"";
+    return section->qxcoff_file()->entries_held(table.c_str(), offset, claimed, entry_size, entry_size);
 }
 
 }  // namespace

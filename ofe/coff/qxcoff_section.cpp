@@ -213,14 +213,7 @@ int QXCOFF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t count) {
     set_entry_size(size);
     offset_ = offset;
     // Only as many headers as the object's bytes hold: the claimed count never sizes the work.
-    const uint32_t fit = qxcoff_file()->entries_present(offset, size, size);
-    if (count > fit) {
-        file()->report_error(OF_ERR_CORRUPTED,
-                             "section header table at offset 0x%x claims %u entries of %u bytes, but the object "
-                             "holds only %u",
-                             offset, count, size, fit);
-        count = fit;
-    }
+    count = file()->entries_held("section header table", offset, count, size, size);
     reset_sections(count);
     qxcoff_file()->map_bytes(headers_, offset, uint64_t{count} * size);
     return 0;

@@ -191,13 +191,7 @@ QXCOFF_SYMBOL_TABLE::QXCOFF_SYMBOL_TABLE(QXCOFF_FILE* file) : OF_SYMBOL_TABLE(fi
     uint32_t count = offset_ == 0 ? 0 : file->symbol_table_claimed();
     if (file->info().handle && count > 0) {
         // Only the entries whose bytes the object holds are listed.
-        const uint32_t fit = file->entries_present(offset_, SYMENT::SIZE, SYMENT::SIZE);
-        if (count > fit) {
-            file->report_error(OF_ERR_CORRUPTED,
-                               "symbol table at offset 0x%08x claims %u entries, but the object holds only %u",
-                               offset_, count, fit);
-            count = fit;
-        }
+        count = file->entries_held("symbol table", offset_, count, SYMENT::SIZE, SYMENT::SIZE);
         file->map_bytes(file->symbol_data(), offset_, uint64_t{count} * SYMENT::SIZE);
     }
     set_count(count);

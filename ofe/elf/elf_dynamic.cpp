@@ -226,7 +226,7 @@ bool ELF_DYNAMIC_DB::use_section_headers() {
 
 bool ELF_DYNAMIC_DB::gnu_hash_symbol_count(uint32_t offset, uint32_t& count) const {
     const uint32_t present = file_->bytes_present();
-    const char* name = file_->name() ? file_->name() : "";
+    const char* name = file_->display_name();
     DATA_MAP map;
     if (offset < present) {
         file_->get_file_data(map, offset, present - offset);

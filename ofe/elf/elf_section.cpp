@@ -228,11 +228,8 @@ ELF_BUILD_ATTR_TABLE* ELF_SECTION::build_attribute_table() {
 uint32_t ELF_SECTION::entries_held(uint32_t entry_size, uint32_t min_entry, uint32_t claimed, const char* what) {
     if (!owner()->info().handle || claimed == 0 || !has_raw_data()) return claimed;
     // The object's own bytes only: an archive member's section must not run into the next member.
-    const uint32_t fit = owner()->entries_present(header_.sh_offset, entry_size, min_entry);
-    if (claimed <= fit) return claimed;
-    owner()->report_error(OF_ERR_CORRUPTED, "%s \"%s\" holds %u entries, but the file ends after %u of them", what,
-                          name() ? name() : "", claimed, fit);
-    return fit;
+    const std::string table = std::string(what) + " \"" + (name() ? name() : "") + "\"";
+    return owner()->entries_held(table.c_str(), header_.sh_offset, claimed, entry_size, min_entry);
 }
 
 // ---- ELF_SECTION_TABLE ----
@@ -263,14 +260,7 @@ int ELF_SECTION_TABLE::read_headers(uint32_t offset, uint32_t entry_size, uint32
     attributes_looked_up_ = false;
     if (count == 0) return 0;
     // Only as many headers as the object's bytes hold: a count from the file never sizes the work.
-    const uint32_t fit = file()->entries_present(offset, entry_size, ELF::SHDR::SIZE);
-    if (count > fit) {
-        file()->report_error(OF_ERR_CORRUPTED,
-                             "section header table at offset 0x%x claims %u entries of %u bytes, but the object "
-                             "holds only %u",
-                             offset, count, entry_size, fit);
-        count = fit;
-    }
+    count = file()->entries_held("section header table", offset, count, entry_size, ELF::SHDR::SIZE);
     set_entry_size(entry_size);
     offset_ = offset;
     reset_sections(count);

@@ -185,7 +185,8 @@ TEST(QxcoffHostileCounts, SectionAndSymbolCountsAreCutToTheEntriesPresent) {
     opened o("qxcoff v2 le\nsection .text data=00112233\nsymbol a scnum=.text\nheader f_nscns=0xffff\n");
     EXPECT_EQ(o.size(), 92u);
     EXPECT_EQ(o.take_error(),
-              "3: section header table at offset 0x16 claims 65535 entries of 48 bytes, but the object holds only 1");
+              "3: object.o: section header table at offset 0x16 claims 65535 entries of 48 bytes, but the object "
+              "holds only 1");
     EXPECT_EQ(o.file().section_table()->count(), 1u);
     EXPECT_STREQ(o.file().section_table()->section_at(0)->name(), ".text");
 
@@ -196,7 +197,8 @@ TEST(QxcoffHostileCounts, SectionAndSymbolCountsAreCutToTheEntriesPresent) {
     EXPECT_EQ(huge.take_error(), "0: ");
     OF_SYMBOL_TABLE* t = huge.file().symbol_table();
     EXPECT_EQ(huge.take_error(),
-              "3: symbol table at offset 0x00000040 claims 4294967295 entries, but the object holds only 2");
+              "3: object.o: symbol table at offset 0x40 claims 4294967295 entries of 18 bytes, but the object holds "
+              "only 2");
     ASSERT_EQ(t->count(), 2u);
     EXPECT_STREQ(t->symbol_at(1)->name(), "second");
     EXPECT_EQ(huge.file().symbol_data().size(), 36u);
@@ -204,7 +206,8 @@ TEST(QxcoffHostileCounts, SectionAndSymbolCountsAreCutToTheEntriesPresent) {
     // Five entries, the last 20 bytes cut off: three whole entries remain.
     opened cut("qxcoff v1 le\nsymbol a\nsymbol b\nsymbol c\nsymbol d\nsymbol e\ntruncate -20\n");
     t = cut.file().symbol_table();
-    EXPECT_EQ(cut.take_error(), "3: symbol table at offset 0x00000016 claims 5 entries, but the object holds only 3");
+    EXPECT_EQ(cut.take_error(),
+              "3: object.o: symbol table at offset 0x16 claims 5 entries of 18 bytes, but the object holds only 3");
     ASSERT_EQ(t->count(), 3u);
     EXPECT_STREQ(t->symbol_at(2)->name(), "c");
     EXPECT_EQ(t->symbol_at(3), nullptr);

@@ -43,8 +43,8 @@ reloc .text vaddr=7 symndx=0 type=0x7777
     o.take_error();
     EXPECT_EQ(text->reloc_table()->count(), 1u);
     EXPECT_EQ(o.take_error(),
-              "3: relocation entries of section \".text\" at offset 0x00000048 claim 1000 entries of 12 bytes, but the "
-              "object holds only 1");
+              "3: object.o: relocation table of section \".text\" at offset 0x48 claims 1000 entries of 12 bytes, "
+              "but the object holds only 1");
     QXCOFF_RELOC* r = reloc(o, 0, 0);
     EXPECT_EQ(r->type_name(), nullptr);
     EXPECT_EQ(r->templ(), nullptr);
