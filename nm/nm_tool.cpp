@@ -76,8 +76,11 @@ void discard_output() {
 // nothing leaves the earlier file alone.
 void output_at_exit() {
     if (output_file.done || output_file.temporary.empty()) return;
-    if (PFILE* out = nm_tool().output) std::fflush(pffile(out));
-    if (output_file.listed)
+    // Closed first: Windows renames no open file.
+    NM_TOOL& tool = nm_tool();
+    const bool written = tool.output && pfclose(tool.output) == 0;
+    tool.output = nullptr;
+    if (output_file.listed && written)
         (void)commit_output();
     else
         discard_output();
@@ -107,7 +110,8 @@ PFILE* open_output() {
             output = pfopen(output_file.temporary.c_str(), "w");
             if (output) {
                 platform_copy_permissions(path, output_file.temporary.c_str());
-                std::atexit(output_at_exit);
+                static const bool registered = std::atexit(output_at_exit) == 0;
+                (void)registered;
                 platform_on_mapping_fault(output_at_fault);
             } else {
                 output_file.temporary.clear();  // a folder where nothing can be made: the file itself
@@ -171,6 +175,7 @@ int nm_main(int argc, char** argv) {
     }
     opt_set_next_argument(take_next_argument);
 
+    output_file = OUTPUT_FILE{};
     const char* first = parse_options();
     tool.output = open_output();
     for (const char* name = first; name; name = take_next_argument()) {
