@@ -102,8 +102,8 @@ bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
 
 OF_SYMBOL_TABLE* choose_table(OBJECT_FILE* object, const NM_OPTIONS& o) {
     if (!o.dynamic_symbols) return object->symbol_table();
-    auto* elf = static_cast<ELF_FILE*>(object);
-    if (!elf->segment_table()->find_by_type(ELF::PT_DYNAMIC)) return nullptr;
+    ELF_FILE* elf = as_elf_file(object);
+    if (!elf || !elf->has_dynamic_segment()) return nullptr;
     ELF_DYNAMIC_DB* db = elf->dynamic_db();
     return db ? db->dynamic_symbol_table() : nullptr;
 }
@@ -119,10 +119,11 @@ bool is_tag_class(uint32_t c) {
     }
 }
 
-bool passes_filters(OF_SYMBOL* s, const NM_OPTIONS& o) {
+// `qxcoff`: the symbol's file is a QXCOFF file, whose storage classes the inclusion options look at.
+bool passes_filters(OF_SYMBOL* s, const NM_OPTIONS& o, bool qxcoff) {
     if (o.undefined_only && s->kind() != OF_SYM_UNDEFINED) return false;
     if (o.globals_only && s->binding() != OF_BIND_GLOBAL && s->binding() != OF_BIND_WEAK) return false;
-    if (const QXCOFF_SYMBOL* q = as_qxcoff_symbol(s)) {
+    if (const QXCOFF_SYMBOL* q = qxcoff ? as_qxcoff_symbol(s) : nullptr) {
         const uint32_t c = q->storage_class();
         if (c == 0 && !o.cnull_symbols) return false;
         if (is_debug_class(c) && !o.debug_symbols) return false;
@@ -251,10 +252,11 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
         symbol_list.reserve(table->count());
     else
         letters.reserve(table->count());
+    const bool qxcoff = object->format() == OF_FORMAT_QXCOFF;
     for (uint32_t i = 0; i < table->count();) {
         OF_SYMBOL* s = table->symbol_at(i);
         const uint32_t next = table->next_index(i);
-        if (s && passes_filters(s, o)) keep(s, keep_objects);
+        if (s && passes_filters(s, o, qxcoff)) keep(s, keep_objects);
         if (s && !keep_objects) table->drop_symbol(i);
         i = next;
     }

@@ -60,10 +60,10 @@ void dump_one_sym_longform(FILE* out, const OF_SYMBOL& s, const char* name, bool
         const QXCOFF_SYMBOL* q = as_qxcoff_symbol(&s);
         std::fprintf(out, "%-8s|", qxcoff_storage_class_name(q ? q->storage_class() : 0xFFFFFFFFu));
     } else {
-        const auto* elf = static_cast<const ELF_SYMBOL*>(&s);
+        const ELF_SYMBOL* elf = as_elf_symbol(&s);
         std::fprintf(out, "%u|", s.size());
         std::fprintf(out, "%-5s|%-5s|%-5s|", binding_text(s.binding()), type_text(s.type()),
-                     visibility_text(elf->visibility()));
+                     elf ? visibility_text(elf->visibility()) : "");
     }
     switch (s.kind()) {
     case OF_SYM_UNDEFINED: std::fputs(qxcoff ? "UNDEFINED EXTERNAL |" : "UNDEF |", out); break;

@@ -162,6 +162,12 @@ void OBJECT_FILE::report_error(uint32_t code, const char* format, ...) {
     if (code != OF_ERR_NONE && error_handler_) error_handler_(this, code, error_message_);
 }
 
+bool OBJECT_FILE::require_format(uint32_t format, const char* message) const {
+    if (info_.format == format) return true;
+    const_cast<OBJECT_FILE*>(this)->report_error(OF_ERR_CORRUPTED, "%s", message);
+    return false;
+}
+
 void OBJECT_FILE::clear_error() {
     error_code_ = OF_ERR_NONE;
     error_message_ = "";

@@ -77,6 +77,10 @@ public:
     // Forgets the pending error: code 0, message "".
     void clear_error();
     void set_error_handler(OF_ERROR_HANDLER handler) { error_handler_ = handler; }
+    // Whether the object is of `format`; otherwise code 3 with `message` is reported (on a const object
+    // too: the error status is not part of what it describes). The format views (as_elf_file,
+    // as_qxcoff_symbol ...) ask this before they convert.
+    bool require_format(uint32_t format, const char* message) const;
     OF_ERROR_HANDLER error_handler() const { return error_handler_; }
 
     // Attaches `map` to `length` bytes of the input at start offset + `offset` (read on first use).
@@ -127,9 +131,9 @@ public:
     // ---- Build attributes (the tables: ofe/of_build_attr.h) ----
     // Whether the target's database supports build attributes; without it every query below answers none.
     bool build_attributes_supported() const;
-    // The table of the file's attributes section, made and parsed on first use; null when there is none.
-    // Here the ELF form: the first section of type 0x70000003.
-    virtual OF_BUILD_ATTR_TABLE* build_attribute_table();
+    // The table of the file's attributes section, made and parsed on first use; null when there is none
+    // (the format's own: ELF_FILE and QXCOFF_FILE).
+    virtual OF_BUILD_ATTR_TABLE* build_attribute_table() = 0;
     bool has_build_attributes() { return build_attribute_table() != nullptr; }
     // The subsection of vendor "QX", and that of the target's ABI vendor; null when absent.
     OFBA_VENDOR_SCN* qx_vendor_section();

@@ -1,5 +1,6 @@
 // Build-attribute tables: the vendor-subsection encoding of an attributes section, held as vendor
-// subsections, attribute lists and attributes; the process-wide tag vocabularies; the ELF and QXCOFF forms.
+// subsections, attribute lists and attributes; the process-wide tag vocabularies. (The ELF and QXCOFF forms:
+// ofe/elf/elf_build_attr.h, ofe/coff/qxcoff_build_attr.h.)
 //
 // Encoding (multi-byte integers in the section data's byte order): a format byte ("A"), then vendor
 // subsections until the end of the data: a 32-bit length counted from its own first byte, the vendor name
@@ -254,47 +255,6 @@ private:
     uint8_t format_version_ = 'A';
     bool modified_ = false;
     int32_t parse_result_ = 0;
-};
-
-// ---- ELF ----
-
-// The table of an ELF attributes section (type 0x70000003); its dump names the section.
-class ELF_BUILD_ATTR_TABLE : public OF_BUILD_ATTR_TABLE {
-public:
-    using OF_BUILD_ATTR_TABLE::OF_BUILD_ATTR_TABLE;
-
-protected:
-    void dump_heading(FILE* out) override;
-};
-
-// ---- QXCOFF: section and symbol lists hold index + 1 ----
-
-class QXCOFF_BA_ATTR_LIST : public OFBA_ATTR_LIST {
-public:
-    using OFBA_ATTR_LIST::OFBA_ATTR_LIST;
-    // The stored number - 1; 0xFFFFFFFF past the end.
-    uint32_t index_entry(uint32_t position) const override;
-    // Both store index + 1.
-    uint32_t set_index_entry(uint32_t position, uint32_t index) override;
-    uint32_t append_index_entry(uint32_t index) override;
-};
-
-class QXCOFF_BA_VENDOR_SCN : public OFBA_VENDOR_SCN {
-public:
-    using OFBA_VENDOR_SCN::OFBA_VENDOR_SCN;
-
-protected:
-    std::unique_ptr<OFBA_ATTR_LIST> make_list(uint32_t index) override;
-};
-
-// The table of the QXCOFF section "$build.attributes".
-class QXCOFF_BUILD_ATTR_TABLE : public OF_BUILD_ATTR_TABLE {
-public:
-    using OF_BUILD_ATTR_TABLE::OF_BUILD_ATTR_TABLE;
-
-protected:
-    std::unique_ptr<OFBA_VENDOR_SCN> make_vendor(uint32_t index) override;
-    uint32_t section_number(uint32_t index) const override { return index + 1; }
 };
 
 }  // namespace OFE

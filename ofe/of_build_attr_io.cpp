@@ -92,11 +92,6 @@ void OF_BUILD_ATTR_TABLE::dump_list(FILE* out, OFBA_ATTR_LIST& list) {
     print_rows(out, rows);
 }
 
-void ELF_BUILD_ATTR_TABLE::dump_heading(FILE* out) {
-    const char* name = section()->name();
-    std::fprintf(out, "\n Build Attributes in \"%s\"\n", name ? name : "");
-}
-
 void OF_BUILD_ATTR_TABLE::encode(DATA_MAP& out) const {
     // Lengths and sizes are known only after their contents: a placeholder first, patched afterwards.
     auto patch = [&out](uint64_t at, uint64_t from) {

@@ -1,7 +1,6 @@
 // The build-attribute queries of OBJECT_FILE: the table, vendor subsections, attributes, vendor and producer.
 #include <cstdio>
 
-#include "ofe/elf/elf_section.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/object_file.h"
 #include "ofe/of_build_attr.h"
@@ -15,13 +14,6 @@ constexpr uint32_t PRODUCER_NAME = 5, PRODUCER_MAJOR = 8, PRODUCER_MINOR = 10, P
 }  // namespace
 
 bool OBJECT_FILE::build_attributes_supported() const { return machine_db_->build_attributes_supported(); }
-
-OF_BUILD_ATTR_TABLE* OBJECT_FILE::build_attribute_table() {
-    // The QXCOFF file answers for itself; here only ELF files have a section to look for.
-    if (format() != OF_FORMAT_ELF || !build_attributes_supported()) return nullptr;
-    ELF_SECTION* section = static_cast<ELF_SECTION_TABLE*>(section_table())->build_attribute_section();
-    return section ? section->build_attribute_table() : nullptr;
-}
 
 OFBA_VENDOR_SCN* OBJECT_FILE::qx_vendor_section() {
     OF_BUILD_ATTR_TABLE* table = build_attribute_table();

@@ -9,7 +9,7 @@
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/machine/of_machine_db.h"
-#include "ofe/of_build_attr.h"
+#include "ofe/coff/qxcoff_build_attr.h"
 
 namespace OFE {
 
@@ -286,12 +286,12 @@ QXCOFF_SYMBOL_TABLE* QXCOFF_FILE::qxcoff_symbol_table() {
 OF_SYMBOL_TABLE* QXCOFF_FILE::symbol_table() { return qxcoff_symbol_table(); }
 
 QXCOFF_FILE* as_qxcoff_file(OBJECT_FILE* object) {
-    if (!object) return nullptr;
-    if (object->format() != OF_FORMAT_QXCOFF) {
-        object->report_error(OF_ERR_CORRUPTED, "attempting to get QX-COFF interface for non-QX-COFF file");
-        return nullptr;
-    }
-    return static_cast<QXCOFF_FILE*>(object);
+    return object && object->require_format(OF_FORMAT_QXCOFF, not_qxcoff_message) ? static_cast<QXCOFF_FILE*>(object)
+                                                                                    : nullptr;
+}
+
+const QXCOFF_FILE* as_qxcoff_file(const OBJECT_FILE* object) {
+    return as_qxcoff_file(const_cast<OBJECT_FILE*>(object));
 }
 
 }  // namespace OFE

@@ -156,5 +156,9 @@ private:
 // The QXCOFF view of an object: null, with code 3 "attempting to get QX-COFF interface for non-QX-COFF
 // file" reported on the object, when it is of another format.
 QXCOFF_FILE* as_qxcoff_file(OBJECT_FILE* object);
+const QXCOFF_FILE* as_qxcoff_file(const OBJECT_FILE* object);
+
+// What a QXCOFF view reports on an object of another format (code 3).
+inline constexpr const char* not_qxcoff_message = "attempting to get QX-COFF interface for non-QX-COFF file";
 
 }  // namespace OFE

@@ -9,7 +9,7 @@
 #include "ofe/coff/qxcoff_reloc.h"
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/machine/of_machine_db.h"
-#include "ofe/of_build_attr.h"
+#include "ofe/coff/qxcoff_build_attr.h"
 
 namespace OFE {
 

@@ -176,7 +176,8 @@ void QXCOFF_SYMBOL::set_blocked() {
 
 const QXCOFF_SYMBOL* as_qxcoff_symbol(const OF_SYMBOL* symbol) {
     // Every symbol of a QXCOFF file's tables is a QXCOFF_SYMBOL; the file's format decides once.
-    if (!symbol || !symbol->table() || symbol->table()->file()->format() != OF_FORMAT_QXCOFF) return nullptr;
+    if (!symbol || !symbol->table() || !symbol->table()->file()->require_format(OF_FORMAT_QXCOFF, not_qxcoff_message))
+        return nullptr;
     return static_cast<const QXCOFF_SYMBOL*>(symbol);
 }
 

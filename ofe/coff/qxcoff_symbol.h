@@ -119,7 +119,9 @@ private:
     std::unique_ptr<QXCOFF_AUX> aux_;
 };
 
-// The QXCOFF view of a symbol: null for a symbol of another format (nothing is reported).
+// The QXCOFF view of a symbol of a file's tables: null, with code 3 "attempting to get QX-COFF interface
+// for non-QX-COFF file" reported on the file, when the file is of another format; null for a symbol of no
+// table.
 const QXCOFF_SYMBOL* as_qxcoff_symbol(const OF_SYMBOL* symbol);
 QXCOFF_SYMBOL* as_qxcoff_symbol(OF_SYMBOL* symbol);
 

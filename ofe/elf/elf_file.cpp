@@ -1,6 +1,7 @@
 // ELF_FILE: reading the file header and the two header tables.
 #include "ofe/elf/elf_file.h"
 
+#include "ofe/elf/elf_build_attr.h"
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_section.h"
@@ -129,6 +130,19 @@ OF_SYMBOL_TABLE* ELF_FILE::symbol_table() {
         symtab_index_ = s->index();
     }
     return s->symbol_table();
+}
+
+ELF_FILE* as_elf_file(OBJECT_FILE* object) {
+    return object && object->require_format(OF_FORMAT_ELF, not_elf_message) ? static_cast<ELF_FILE*>(object)
+                                                                              : nullptr;
+}
+
+const ELF_FILE* as_elf_file(const OBJECT_FILE* object) { return as_elf_file(const_cast<OBJECT_FILE*>(object)); }
+
+OF_BUILD_ATTR_TABLE* ELF_FILE::build_attribute_table() {
+    if (!build_attributes_supported()) return nullptr;
+    ELF_SECTION* section = section_table()->build_attribute_section();
+    return section ? section->build_attribute_table() : nullptr;
 }
 
 }  // namespace OFE

@@ -54,6 +54,8 @@ public:
     ELF_SECTION_TABLE* section_table() override;
     // The table of the section named ".symtab" (added, empty, when the file has none).
     OF_SYMBOL_TABLE* symbol_table() override;
+    // The table of the first section of type 0x70000003, when the target supports build attributes.
+    OF_BUILD_ATTR_TABLE* build_attribute_table() override;
     // The program header table, created on first use.
     ELF_SEGMENT_TABLE* segment_table();
 
@@ -86,5 +88,13 @@ private:
     bool making_dynamic_db_ = false;
     uint32_t symtab_index_ = 0;
 };
+
+// What an ELF view reports on an object of another format (code 3).
+inline constexpr const char* not_elf_message = "attempting to get ELF interface for non-ELF file";
+
+// The ELF view of an object: null, with code 3 "attempting to get ELF interface for non-ELF file" reported
+// on it, when it is of another format.
+ELF_FILE* as_elf_file(OBJECT_FILE* object);
+const ELF_FILE* as_elf_file(const OBJECT_FILE* object);
 
 }  // namespace OFE

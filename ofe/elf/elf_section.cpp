@@ -14,7 +14,7 @@
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_version.h"
 #include "ofe/machine/of_machine_db.h"
-#include "ofe/of_build_attr.h"
+#include "ofe/elf/elf_build_attr.h"
 
 namespace OFE {
 
@@ -230,6 +230,15 @@ uint32_t ELF_SECTION::entries_held(uint32_t entry_size, uint32_t min_entry, uint
     // The object's own bytes only: an archive member's section must not run into the next member.
     const std::string table = std::string(what) + " \"" + (name() ? name() : "") + "\"";
     return owner()->entries_held(table.c_str(), header_.sh_offset, claimed, entry_size, min_entry);
+}
+
+const ELF_SECTION* as_elf_section(const OF_SECTION* section) {
+    if (!section || !section->owner()->require_format(OF_FORMAT_ELF, not_elf_message)) return nullptr;
+    return static_cast<const ELF_SECTION*>(section);
+}
+
+ELF_SECTION* as_elf_section(OF_SECTION* section) {
+    return const_cast<ELF_SECTION*>(as_elf_section(static_cast<const OF_SECTION*>(section)));
 }
 
 // ---- ELF_SECTION_TABLE ----

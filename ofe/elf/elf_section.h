@@ -174,4 +174,9 @@ private:
     bool relocation_sections_found_ = false;
 };
 
+// The ELF view of a section: null, with code 3 "attempting to get ELF interface for non-ELF file" reported
+// on its file, when the file is of another format.
+ELF_SECTION* as_elf_section(OF_SECTION* section);
+const ELF_SECTION* as_elf_section(const OF_SECTION* section);
+
 }  // namespace OFE

@@ -107,6 +107,17 @@ void ELF_SYMBOL::set_section_id(uint32_t index) {
     changed();
 }
 
+const ELF_SYMBOL* as_elf_symbol(const OF_SYMBOL* symbol) {
+    // Every symbol of an ELF file's tables is an ELF_SYMBOL; the file's format decides once.
+    if (!symbol || !symbol->table() || !symbol->table()->file()->require_format(OF_FORMAT_ELF, not_elf_message))
+        return nullptr;
+    return static_cast<const ELF_SYMBOL*>(symbol);
+}
+
+ELF_SYMBOL* as_elf_symbol(OF_SYMBOL* symbol) {
+    return const_cast<ELF_SYMBOL*>(as_elf_symbol(static_cast<const OF_SYMBOL*>(symbol)));
+}
+
 // ---- ELF_SYMBOL_TABLE ----
 
 ELF_SYMBOL_TABLE::ELF_SYMBOL_TABLE(ELF_SECTION* section)

@@ -144,4 +144,9 @@ private:
     bool metadata_read_ = false;
 };
 
+// The ELF view of a symbol of a file's tables: null, with code 3 "attempting to get ELF interface for
+// non-ELF file" reported on the file, when the file is of another format; null for a symbol of no table.
+ELF_SYMBOL* as_elf_symbol(OF_SYMBOL* symbol);
+const ELF_SYMBOL* as_elf_symbol(const OF_SYMBOL* symbol);
+
 }  // namespace OFE

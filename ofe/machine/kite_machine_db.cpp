@@ -102,10 +102,9 @@ const OF_RELOC_NAME kite_elf_names[] = {
 // The ELF section behind a section pointer; a section of another format is reported on its file.
 ELF_SECTION* elf_section_or_report(OF_SECTION* section, const char* where) {
     if (!section) return nullptr;
-    if (section->owner()->format() == OF_FORMAT_ELF) return static_cast<ELF_SECTION*>(section);
-    section->owner()->report_error(OF_ERR_CORRUPTED, "attempting to get ELF interface for non-ELF file");
-    user_msg_apperror(DIAG::user_msg_context(), "%s: %s", where, "Not an ELF section");
-    return nullptr;
+    ELF_SECTION* elf = as_elf_section(section);
+    if (!elf) user_msg_apperror(DIAG::user_msg_context(), "%s: %s", where, "Not an ELF section");
+    return elf;
 }
 
 }  // namespace
@@ -175,8 +174,9 @@ const char* KITE_MACHINE_DB::mode_text(uint32_t tag, uint32_t value) {
     if (f->format() == OF_FORMAT_ELF) return memory ? "large" : "No Amode";
     if (f->has_build_attributes())
         if (const uint32_t recorded = attribute_value("QX", tag)) return value_name_or(texts, recorded, "(unknown)");
-    if (f->format() != OF_FORMAT_QXCOFF) return nullptr;
-    const KITE_CPU_FLAGS& cpu = kite_cpu_flags(static_cast<QXCOFF_FILE*>(f)->header().f_flags);
+    const QXCOFF_FILE* coff = f->format() == OF_FORMAT_QXCOFF ? as_qxcoff_file(f) : nullptr;
+    if (!coff) return nullptr;
+    const KITE_CPU_FLAGS& cpu = kite_cpu_flags(coff->header().f_flags);
     return memory ? cpu.memory_model : cpu.addressing_mode;
 }
 
@@ -216,8 +216,9 @@ const char* KITE_MACHINE_DB::attribute_value_text(const OFBA_ATTR& attribute) {
 // ---- Dumps and names ----
 
 bool KITE_MACHINE_DB::add_coff_dump_rows(OF_DUMP_ROWS& rows) {
-    if (file()->format() != OF_FORMAT_QXCOFF) return false;
-    rows.push_back({"CPU Generation:", kite_cpu_flags(static_cast<QXCOFF_FILE*>(file())->header().f_flags).generation});
+    const QXCOFF_FILE* coff = file()->format() == OF_FORMAT_QXCOFF ? as_qxcoff_file(file()) : nullptr;
+    if (!coff) return false;
+    rows.push_back({"CPU Generation:", kite_cpu_flags(coff->header().f_flags).generation});
     return true;
 }
 

@@ -122,8 +122,9 @@ uint32_t OF_MACHINE_DB::rts_vendor() {
 }
 
 bool OF_MACHINE_DB::add_coff_dump_rows(OF_DUMP_ROWS& rows) {
-    if (file_->format() != OF_FORMAT_QXCOFF) return false;
-    const uint32_t flags = static_cast<QXCOFF_FILE*>(file_)->header().f_flags;
+    const QXCOFF_FILE* coff = file_->format() == OF_FORMAT_QXCOFF ? as_qxcoff_file(file_) : nullptr;
+    if (!coff) return false;
+    const uint32_t flags = coff->header().f_flags;
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", (flags >> 4) & 15u);
     rows.push_back({"CPU Generation:", text});

@@ -11,6 +11,9 @@
 #include "ofe/coff/qxcoff_defs.h"
 #include "ofe/coff/qxcoff_names.h"
 #include "ofe/coff/qxcoff_symbol.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_symbol.h"
 #include "qxcoff_test_support.h"
 
 using namespace OFE;
@@ -138,10 +141,22 @@ symbol blocked scnum=.text type=0x8080
     ASSERT_NE(as_qxcoff_symbol(s), nullptr);
     EXPECT_EQ(as_qxcoff_symbol(s)->storage_class(), C_STAT);
     EXPECT_STREQ(qxcoff_storage_class_name(as_qxcoff_symbol(s)->storage_class()), "C_STAT");
+    // The other way round: the QXCOFF view of an ELF symbol, and the ELF views of QXCOFF objects, are
+    // reported on the file.
     opened elf("elf32 le rel\nsection .text data=00\nsymbol e section=.text\n");
     EXPECT_EQ(as_qxcoff_symbol(elf.object()->symbol_table()->symbol_at(1)), nullptr);
+    EXPECT_EQ(elf.take_error(), "3: attempting to get QX-COFF interface for non-QX-COFF file");
+    EXPECT_EQ(as_qxcoff_file(elf.object()), nullptr);
+    EXPECT_EQ(elf.take_error(), "3: attempting to get QX-COFF interface for non-QX-COFF file");
+    EXPECT_NE(as_elf_symbol(elf.object()->symbol_table()->symbol_at(1)), nullptr);
+    EXPECT_NE(as_elf_file(elf.object()), nullptr);
     EXPECT_EQ(as_qxcoff_symbol(static_cast<const OF_SYMBOL*>(nullptr)), nullptr);
     EXPECT_EQ(elf.take_error(), "0: ");
+    EXPECT_EQ(as_elf_symbol(s), nullptr);
+    EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
+    EXPECT_EQ(as_elf_file(&coff.file()), nullptr);
+    EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
+    EXPECT_EQ(as_elf_section(coff.file().section_table()->section_at(0)), nullptr);
 }
 
 TEST(QxcoffSymbolSetters, RefusedValuesAreReportedAndChangeNothing) {
