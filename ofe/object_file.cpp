@@ -95,48 +95,13 @@ void OBJECT_FILE::identify(OF_FILE_INFO& info) {
         (void)pfseeko(stream, static_cast<pf_off_t>(info.start_offset), SEEK_SET);
     }
     DATA_MAP head;
-    head.attach_file(info.handle, info.start_offset, 24);
-    uint8_t b[24];
-    head.read_bytes(b, sizeof b);
-
-    if (b[0] == 0x7F && b[1] == 'E' && b[2] == 'L' && b[3] == 'F') {
-        info.format = OF_FORMAT_ELF;
-        info.endian = b[5] == 1 ? OF_ENDIAN_LITTLE : OF_ENDIAN_BIG;
-        const bool big = info.endian == OF_ENDIAN_BIG;
-        const uint32_t version = big ? (uint32_t{b[20]} << 24 | uint32_t{b[21]} << 16 | uint32_t{b[22]} << 8 | b[23])
-                                     : (uint32_t{b[23]} << 24 | uint32_t{b[22]} << 16 | uint32_t{b[21]} << 8 | b[20]);
-        info.format_version = version == 1 ? 4 : 0;
-        const uint32_t machine = big ? (uint32_t{b[18]} << 8 | b[19]) : (uint32_t{b[19]} << 8 | b[18]);
-        info.target = elf_target_of(machine);
-    } else {
-        const uint32_t little = uint32_t{b[1]} << 8 | b[0];
-        const uint32_t big = uint32_t{b[0]} << 8 | b[1];
-        auto qxcoff = [&](uint32_t version, uint32_t endian) {
-            info.format = OF_FORMAT_QXCOFF;
-            info.format_version = version;
-            info.endian = endian;
-        };
-        if (little == 0x00C2)
-            qxcoff(3, OF_ENDIAN_LITTLE);
-        else if (big == 0x00C2)
-            qxcoff(3, OF_ENDIAN_BIG);
-        else if (little == 0x00C1)
-            qxcoff(2, OF_ENDIAN_LITTLE);
-        else if (big == 0x00C1)
-            qxcoff(2, OF_ENDIAN_BIG);
-        else if (little >= 0x90 && little <= 0xA3) {
-            qxcoff(1, OF_ENDIAN_LITTLE);
-            info.target = coff_target_of(little);
-        } else if (big >= 0x90 && big <= 0xA3) {
-            qxcoff(1, OF_ENDIAN_BIG);
-            info.target = coff_target_of(big);
-        }
-        if (info.format == OF_FORMAT_QXCOFF && info.format_version >= 2) {
-            const uint32_t id = info.endian == OF_ENDIAN_BIG ? (uint32_t{b[20]} << 8 | b[21])
-                                                             : (uint32_t{b[21]} << 8 | b[20]);
-            info.target = coff_target_of(id);
-        }
-    }
+    head.attach_file(info.handle, static_cast<int64_t>(info.start_offset), IDENTIFICATION_BYTES);
+    head.load();
+    // Each format knows its own first bytes; ELF's magic is asked first.
+    using IDENTIFIER = bool (*)(DATA_MAP&, OF_FILE_INFO&);
+    static constexpr IDENTIFIER formats[] = {ELF_FILE::identify, QXCOFF_FILE::identify};
+    for (const IDENTIFIER identify_format : formats)
+        if (identify_format(head, info)) break;
     (void)pfseeko(stream, static_cast<pf_off_t>(info.start_offset), SEEK_SET);
 }
 

@@ -66,6 +66,8 @@ public:
     // at the handle's position; the handle is left where it was. A 32-bit object reaches no further
     // than 4 GiB: a larger file's size is taken as 0xFFFFFFFF.
     static void identify(OF_FILE_INFO& info);
+    // How many bytes identification reads.
+    static constexpr uint32_t IDENTIFICATION_BYTES = 24;
 
     ~OBJECT_FILE() override;
 

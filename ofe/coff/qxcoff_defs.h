@@ -16,9 +16,11 @@ inline constexpr uint32_t VERSION_0 = 1;
 inline constexpr uint32_t VERSION_1 = 2;
 inline constexpr uint32_t VERSION_2 = 3;
 
-// f_magic of versions "1" and "2"; version "0" holds the target id there instead.
+// f_magic of versions "1" and "2"; version "0" holds the target id there instead, one of these.
 inline constexpr uint16_t MAGIC_VERSION_1 = 0x00C1;
 inline constexpr uint16_t MAGIC_VERSION_2 = 0x00C2;
+inline constexpr uint16_t VERSION_0_TARGET_FIRST = 0x0090;
+inline constexpr uint16_t VERSION_0_TARGET_LAST = 0x00A3;
 
 // ---- File header (20 bytes in version "0", 22 in versions "1" and "2") ----
 

@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ofe/coff/qxcoff_build_attr.h"
 #include "ofe/coff/qxcoff_defs.h"
 #include "ofe/coff/qxcoff_names.h"
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/machine/of_machine_db.h"
-#include "ofe/coff/qxcoff_build_attr.h"
+#include "util/data_map.h"
 
 namespace OFE {
 
@@ -284,6 +285,48 @@ QXCOFF_SYMBOL_TABLE* QXCOFF_FILE::qxcoff_symbol_table() {
 }
 
 OF_SYMBOL_TABLE* QXCOFF_FILE::symbol_table() { return qxcoff_symbol_table(); }
+
+bool QXCOFF_FILE::identify(DATA_MAP& head, OF_FILE_INFO& info) {
+    head.set_cursor(FILHDR::f_magic);
+    const uint8_t first = head.read_u8();
+    const uint8_t second = head.read_u8();
+    const uint32_t little = uint32_t{second} << 8 | first;
+    const uint32_t big = uint32_t{first} << 8 | second;
+    const auto is_version_0 = [](uint32_t magic) {
+        return magic >= VERSION_0_TARGET_FIRST && magic <= VERSION_0_TARGET_LAST;
+    };
+    struct RULE {
+        uint32_t magic;
+        uint32_t version;
+        uint32_t endian;
+    };
+    const RULE rules[] = {
+        {MAGIC_VERSION_2, VERSION_2, OF_ENDIAN_LITTLE}, {MAGIC_VERSION_2, VERSION_2, OF_ENDIAN_BIG},
+        {MAGIC_VERSION_1, VERSION_1, OF_ENDIAN_LITTLE}, {MAGIC_VERSION_1, VERSION_1, OF_ENDIAN_BIG},
+    };
+    const RULE* found = nullptr;
+    for (const RULE& r : rules)
+        if ((r.endian == OF_ENDIAN_LITTLE ? little : big) == r.magic) {
+            found = &r;
+            break;
+        }
+    if (found) {
+        info.format_version = found->version;
+        info.endian = found->endian;
+        head.set_big_endian(found->endian == OF_ENDIAN_BIG);
+        head.set_cursor(FILHDR::f_target_id);
+        info.target = coff_target_of(head.read_u16());
+    } else if (is_version_0(little) || is_version_0(big)) {
+        const bool is_little = is_version_0(little);
+        info.format_version = VERSION_0;
+        info.endian = is_little ? OF_ENDIAN_LITTLE : OF_ENDIAN_BIG;
+        info.target = coff_target_of(is_little ? little : big);
+    } else {
+        return false;
+    }
+    info.format = OF_FORMAT_QXCOFF;
+    return true;
+}
 
 QXCOFF_FILE* as_qxcoff_file(OBJECT_FILE* object) {
     return object && object->require_format(OF_FORMAT_QXCOFF, not_qxcoff_message) ? static_cast<QXCOFF_FILE*>(object)

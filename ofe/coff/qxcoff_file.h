@@ -46,6 +46,11 @@ public:
     explicit QXCOFF_FILE(const OF_FILE_INFO& info);
     ~QXCOFF_FILE() override;
 
+    // Whether the first bytes in `head` are QXCOFF's: f_magic, read little- and big-endian, is the magic of
+    // version "2", then of version "1" (each little endian first), then a version "0" target id. If so fills
+    // the info's format, version, control byte order and target (f_target_id in versions "1" and "2").
+    static bool identify(DATA_MAP& head, OF_FILE_INFO& info);
+
     // 2 when F_EXEC is set; else 1 when F_RELFLG is clear; else 0.
     uint32_t file_type() const override;
     // 1 clears F_EXEC, 2 sets it; other types are refused (code 5) and change nothing. At most "locked".

@@ -1,6 +1,8 @@
 // ELF_FILE: reading the file header and the two header tables.
 #include "ofe/elf/elf_file.h"
 
+#include <cstring>
+
 #include "ofe/elf/elf_build_attr.h"
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_dynamic.h"
@@ -130,6 +132,23 @@ OF_SYMBOL_TABLE* ELF_FILE::symbol_table() {
         symtab_index_ = s->index();
     }
     return s->symbol_table();
+}
+
+bool ELF_FILE::identify(DATA_MAP& head, OF_FILE_INFO& info) {
+    static constexpr uint8_t magic[] = {ELF::ELFMAG0, ELF::ELFMAG1, ELF::ELFMAG2, ELF::ELFMAG3};
+    uint8_t ident[sizeof magic];
+    head.set_cursor(ELF::EHDR::e_ident + ELF::EI_MAG0);
+    head.read_bytes(ident, sizeof ident);
+    if (std::memcmp(ident, magic, sizeof magic) != 0) return false;
+    info.format = OF_FORMAT_ELF;
+    head.set_cursor(ELF::EHDR::e_ident + ELF::EI_DATA);
+    info.endian = head.read_u8() == ELF::ELFDATA2LSB ? OF_ENDIAN_LITTLE : OF_ENDIAN_BIG;
+    head.set_big_endian(info.endian == OF_ENDIAN_BIG);
+    head.set_cursor(ELF::EHDR::e_version);
+    info.format_version = head.read_u32() == ELF::EV_CURRENT ? 4 : 0;
+    head.set_cursor(ELF::EHDR::e_machine);
+    info.target = elf_target_of(head.read_u16());
+    return true;
 }
 
 ELF_FILE* as_elf_file(OBJECT_FILE* object) {

@@ -36,6 +36,10 @@ public:
     explicit ELF_FILE(const OF_FILE_INFO& info);
     ~ELF_FILE() override;
 
+    // Whether the first bytes in `head` are ELF's; if so fills the info's format, version ("4" for
+    // EV_CURRENT, else 0), byte order (EI_DATA 1 little, anything else big) and target (from e_machine).
+    static bool identify(DATA_MAP& head, OF_FILE_INFO& info);
+
     uint32_t format_version() const override { return header_.e_version == 1 ? 4 : 0; }
     // e_type when it is 1 to 4, else 0.
     uint32_t file_type() const override;
