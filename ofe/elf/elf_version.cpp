@@ -35,6 +35,55 @@ ELF_SECTION* first_section_of_type(ELF_FILE* file, uint32_t type) {
     return nullptr;
 }
 
+// Where a kind of version record keeps its links: its first auxiliary entry and the next record, both
+// counted from the record; an auxiliary entry's next one, counted from the entry. A link of 0 ends a chain.
+struct VERSION_CHAIN {
+    uint32_t count_field;     // 16-bit: the auxiliary entries a record has; with 0 none is visited
+    uint32_t aux_field;       // 32-bit
+    uint32_t next_field;      // 32-bit
+    uint32_t aux_next_field;  // 32-bit
+};
+constexpr VERSION_CHAIN definitions{ELF::VERDEF::vd_cnt, ELF::VERDEF::vd_aux, ELF::VERDEF::vd_next,
+                                    ELF::VERDAUX::vda_next};
+constexpr VERSION_CHAIN requirements{ELF::VERNEED::vn_cnt, ELF::VERNEED::vn_aux, ELF::VERNEED::vn_next,
+                                     ELF::VERNAUX::vna_next};
+
+// What a walk does after a record or an auxiliary entry.
+enum class WALK { ON, NEXT_RECORD, STOP };
+
+// Walks the records of `data` from offset 0 and each record's auxiliary entries, while they start before
+// `size`: on_record(offset) returns false to end the walk; on_aux(offset) says whether to go on along the
+// record's entries, to go on with the next record, or to stop. The offsets only grow (64-bit sums of
+// 32-bit links, a 0 ending each chain), so every walk ends inside the data.
+template <class ON_RECORD, class ON_AUX>
+void walk_version_chain(DATA_MAP& data, uint64_t size, const VERSION_CHAIN& chain, ON_RECORD on_record,
+                        ON_AUX on_aux) {
+    auto u16 = [&](uint64_t at) {
+        data.set_cursor(at);
+        return data.read_u16();
+    };
+    auto u32 = [&](uint64_t at) {
+        data.set_cursor(at);
+        return data.read_u32();
+    };
+    for (uint64_t at = 0; at < size;) {
+        if (!on_record(at)) return;
+        if (u16(at + chain.count_field) != 0) {
+            for (uint64_t aux = at + u32(at + chain.aux_field); aux < size;) {
+                const WALK then = on_aux(aux);
+                if (then == WALK::STOP) return;
+                if (then == WALK::NEXT_RECORD) break;
+                const uint32_t next = u32(aux + chain.aux_next_field);
+                if (next == 0) break;
+                aux += next;
+            }
+        }
+        const uint32_t next = u32(at + chain.next_field);
+        if (next == 0) return;
+        at += next;
+    }
+}
+
 // The index a symbol's version word refers to, or 0 when it can name no record.
 uint16_t record_index(ELF_SYMBOL& symbol) {
     if (!symbol.has_version_index() || symbol.version_index() >= ELF::VER_NDX_LORESERVE) return 0;
@@ -122,9 +171,8 @@ int32_t ELF_VERSION_TABLE::on_progress(int32_t new_state) {
 // ---- ELF_VERDEF_TABLE ----
 
 void ELF_VERDEF_TABLE::read_records(DATA_MAP& data) {
-    const uint64_t size = data.size();
-    // Offsets only grow (the sums are 64-bit and a 0 ends each chain), so every chain ends inside the data.
-    for (uint64_t at = 0; at < size && spend(ELF::VERDEF::SIZE);) {
+    const auto on_record = [&](uint64_t at) {
+        if (!spend(ELF::VERDEF::SIZE)) return false;
         auto record = std::make_unique<ELF_VERDEF>();
         ELF_VERDEF& d = *record;
         data.set_cursor(at);
@@ -137,23 +185,17 @@ void ELF_VERDEF_TABLE::read_records(DATA_MAP& data) {
         d.next = data.read_u32();
         d.number = static_cast<uint32_t>(records_.size());
         highest_index_ = std::max<uint32_t>(highest_index_, d.index + 1u);
-        bool stop = false;
-        if (d.count != 0) {
-            for (uint64_t aux = at + d.aux; aux < size;) {
-                data.set_cursor(aux);
-                const uint32_t name = data.read_u32();
-                const uint32_t next = data.read_u32();
-                const std::string text = name_at(name);
-                if ((stop = !spend(ELF::VERDAUX::SIZE + text.size()))) break;
-                d.add_name(text.c_str());
-                if (next == 0) break;
-                aux += next;
-            }
-        }
         records_.push_back(std::move(record));
-        if (stop || d.next == 0) break;
-        at += d.next;
-    }
+        return true;
+    };
+    const auto on_name = [&](uint64_t at) {
+        data.set_cursor(at + ELF::VERDAUX::vda_name);
+        const std::string text = name_at(data.read_u32());
+        if (!spend(ELF::VERDAUX::SIZE + text.size())) return WALK::STOP;
+        records_.back()->add_name(text.c_str());
+        return WALK::ON;
+    };
+    walk_version_chain(data, data.size(), definitions, on_record, on_name);
 }
 
 void ELF_VERDEF_TABLE::write_records(DATA_MAP& data) {
@@ -228,8 +270,7 @@ void ELF_VERDEF_TABLE::dump(FILE* out) {
 // ---- ELF_VERNEED_TABLE ----
 
 void ELF_VERNEED_TABLE::read_records(DATA_MAP& data) {
-    const uint64_t size = data.size();
-    for (uint64_t at = 0; at < size;) {
+    const auto on_record = [&](uint64_t at) {
         auto record = std::make_unique<ELF_VERNEED>();
         ELF_VERNEED& n = *record;
         data.set_cursor(at);
@@ -239,29 +280,23 @@ void ELF_VERNEED_TABLE::read_records(DATA_MAP& data) {
         n.aux = data.read_u32();
         n.next = data.read_u32();
         n.file = name_at(file);
-        if (!spend(ELF::VERNEED::SIZE + n.file.size())) break;
+        if (!spend(ELF::VERNEED::SIZE + n.file.size())) return false;
         n.number = static_cast<uint32_t>(records_.size());
-        bool stop = false;
-        if (n.count != 0) {
-            for (uint64_t aux = at + n.aux; aux < size;) {
-                data.set_cursor(aux);
-                ELF_VNDEP dep;
-                dep.hash = data.read_u32();
-                dep.flags = data.read_u16();
-                dep.other = data.read_u16();
-                const uint32_t name = data.read_u32();
-                const uint32_t next = data.read_u32();
-                dep.name = name_at(name);
-                if ((stop = !spend(ELF::VERNAUX::SIZE + dep.name.size()))) break;
-                n.dependencies.push_back(std::move(dep));
-                if (next == 0) break;
-                aux += next;
-            }
-        }
         records_.push_back(std::move(record));
-        if (stop || n.next == 0) break;
-        at += n.next;
-    }
+        return true;
+    };
+    const auto on_dependency = [&](uint64_t at) {
+        data.set_cursor(at);
+        ELF_VNDEP dep;
+        dep.hash = data.read_u32();
+        dep.flags = data.read_u16();
+        dep.other = data.read_u16();
+        dep.name = name_at(data.read_u32());
+        if (!spend(ELF::VERNAUX::SIZE + dep.name.size())) return WALK::STOP;
+        records_.back()->dependencies.push_back(std::move(dep));
+        return WALK::ON;
+    };
+    walk_version_chain(data, data.size(), requirements, on_record, on_dependency);
 }
 
 void ELF_VERNEED_TABLE::write_records(DATA_MAP& data) {
@@ -371,30 +406,22 @@ uint32_t elf_version_records_size(ELF_FILE* file, uint32_t offset, uint32_t reco
     const uint64_t held = map.bytes_held();
     const uint32_t record_size = needs ? ELF::VERNEED::SIZE : ELF::VERDEF::SIZE;
     const uint32_t aux_size = needs ? ELF::VERNAUX::SIZE : ELF::VERDAUX::SIZE;
-    const uint32_t aux_field = needs ? ELF::VERNEED::vn_aux : ELF::VERDEF::vd_aux;
-    const uint32_t next_field = needs ? ELF::VERNEED::vn_next : ELF::VERDEF::vd_next;
-    const uint32_t aux_next_field = needs ? ELF::VERNAUX::vna_next : ELF::VERDAUX::vda_next;
-    auto word = [&](uint64_t at) {
-        map.set_cursor(at);
-        return map.read_u32();
-    };
     // The walk never takes more steps than the bytes could hold entries, whatever the chains say.
     uint64_t steps = held / ELF::VERDAUX::SIZE + 2;
     uint64_t end = 0;
-    uint64_t at = 0;
-    for (uint32_t r = 0; r < records && at + record_size <= held && steps-- > 0; ++r) {
+    uint32_t seen = 0;
+    const auto on_record = [&](uint64_t at) {
+        if (seen++ == records || at + record_size > held || steps-- == 0) return false;
         end = std::max(end, at + record_size);
-        const uint32_t aux = word(at + aux_field);
-        for (uint64_t a = at + aux; aux != 0 && a + aux_size <= held && steps-- > 0;) {
-            end = std::max(end, a + aux_size);
-            const uint32_t next = word(a + aux_next_field);
-            if (next == 0) break;
-            a += next;
-        }
-        const uint32_t next = word(at + next_field);
-        if (next == 0) break;
-        at += next;
-    }
+        return true;
+    };
+    const auto on_aux = [&](uint64_t at) {
+        if (steps-- == 0) return WALK::STOP;
+        if (at + aux_size > held) return WALK::NEXT_RECORD;
+        end = std::max(end, at + aux_size);
+        return WALK::ON;
+    };
+    walk_version_chain(map, held, needs ? requirements : definitions, on_record, on_aux);
     return static_cast<uint32_t>(end);
 }
 
