@@ -8,17 +8,16 @@ set(OFE_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/OFE)
 set(OFE_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/OFE)
 set(ofe_libraries diag support ofe archive)
 
-# The libraries publish the source root as their include directory, and the headers include each
-# other from there ("ofe/...", "util/...", "DIAG/..."); the installed headers keep that layout below
-# include/OFE. Anything else a library publishes would have to be installed too, so it stops here.
+# The libraries include each other's headers from the source root ("ofe/...", "util/...", "DIAG/..."), which
+# the diagnostics library publishes for all (DIAG/CMakeLists.txt), installed below include/OFE. Anything
+# else a library published would have to be installed too, so it stops here.
 foreach(lib IN LISTS ofe_libraries)
   get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
-  if(NOT dirs STREQUAL PROJECT_SOURCE_DIR)
+  if(dirs AND NOT lib STREQUAL "diag")
     message(FATAL_ERROR "${lib} publishes the include directories '${dirs}'; cmake/OFEPackage.cmake installs "
                         "only the source root's headers")
   endif()
   set_target_properties(${lib} PROPERTIES
-    INTERFACE_INCLUDE_DIRECTORIES "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>;$<INSTALL_INTERFACE:${OFE_INSTALL_INCLUDEDIR}>"
     INTERFACE_COMPILE_FEATURES cxx_std_20
     EXPORT_NAME ${lib}
     # A shared library or plugin of the user's may link them.
