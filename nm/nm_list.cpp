@@ -12,7 +12,7 @@ using namespace OFE;
 namespace {
 
 // Every error the library reports while listing is printed, counted and cleared; the listing goes on.
-void error_handler(OBJECT_FILE* object, uint32_t code, const char* message) {
+void error_handler(OBJECT_FILE* object, OF_ERROR code, const char* message) {
     if (message && *message) {
         if (code != OFE::OF_ERR_DEVELOPMENT)
             user_msg_error(DIAG::user_msg_context(), "%s: %s", OFE::error_text(code), message);

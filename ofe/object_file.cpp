@@ -25,7 +25,7 @@ bool is_warning(uint32_t code) { return code == OF_ERR_WARNING || code == OF_ERR
 
 }  // namespace
 
-uint32_t OBJECT_FILE::host_endian() {
+OF_ENDIAN OBJECT_FILE::host_endian() {
     const uint16_t probe = 1;
     return *reinterpret_cast<const uint8_t*>(&probe) == 1 ? OF_ENDIAN_LITTLE : OF_ENDIAN_BIG;
 }
@@ -105,7 +105,7 @@ void OBJECT_FILE::identify(OF_FILE_INFO& info) {
     (void)pfseeko(stream, static_cast<pf_off_t>(info.start_offset), SEEK_SET);
 }
 
-void OBJECT_FILE::report_error(uint32_t code, const char* format, ...) {
+void OBJECT_FILE::report_error(OF_ERROR code, const char* format, ...) {
     if (error_code_ != OF_ERR_NONE) {
         if (error_handler_) error_handler_(this, error_code_, error_message_);
         const uint32_t pending = error_code_;
@@ -127,7 +127,7 @@ void OBJECT_FILE::report_error(uint32_t code, const char* format, ...) {
     if (code != OF_ERR_NONE && error_handler_) error_handler_(this, code, error_message_);
 }
 
-bool OBJECT_FILE::require_format(uint32_t format, const char* message) const {
+bool OBJECT_FILE::require_format(OF_FORMAT format, const char* message) const {
     if (info_.format == format) return true;
     const_cast<OBJECT_FILE*>(this)->report_error(OF_ERR_CORRUPTED, "%s", message);
     return false;

@@ -37,9 +37,9 @@ struct OF_DUMP_CATEGORY {
 struct OF_FILE_INFO {
     PFILE* handle = nullptr;       // null for an object built in memory
     const char* name = nullptr;
-    uint32_t format = OF_FORMAT_UNKNOWN;
+    OF_FORMAT format = OF_FORMAT_UNKNOWN;
     uint32_t format_version = 0;   // QXCOFF 1 to 3; ELF 4 when e_version is 1, else 0
-    uint32_t endian = OF_ENDIAN_UNKNOWN;
+    OF_ENDIAN endian = OF_ENDIAN_UNKNOWN;
     OF_TARGET target = OF_TARGET_NONE;
     uint64_t start_offset = 0;     // non-zero for an archive member (which may lie past 4 GiB)
     uint32_t size = 0;             // 0: up to the end of the file (filled in by identification)
@@ -49,7 +49,7 @@ struct OF_FILE_INFO {
 };
 
 // Called for every error reported on an object (and for a pending one when a handler is installed).
-using OF_ERROR_HANDLER = void (*)(class OBJECT_FILE* object, uint32_t code, const char* message);
+using OF_ERROR_HANDLER = void (*)(class OBJECT_FILE* object, OF_ERROR code, const char* message);
 
 class OBJECT_FILE : public OF_STATE_MACHINE {
 public:
@@ -73,8 +73,8 @@ public:
 
     // Records an error; a pending serious error (codes 1, 2, 3, 5, 7) keeps later reports out until
     // it is cleared, and warnings (4, 6, 8) give way to anything more serious.
-    void report_error(uint32_t code, const char* format, ...) DIAG_PRINTF(3, 4);
-    uint32_t error_code() const { return error_code_; }
+    void report_error(OF_ERROR code, const char* format, ...) DIAG_PRINTF(3, 4);
+    OF_ERROR error_code() const { return error_code_; }
     const char* error_message() const { return error_message_; }
     // Forgets the pending error: code 0, message "".
     void clear_error();
@@ -82,7 +82,7 @@ public:
     // Whether the object is of `format`; otherwise code 3 with `message` is reported (on a const object
     // too: the error status is not part of what it describes). The format views (as_elf_file,
     // as_qxcoff_symbol ...) ask this before they convert.
-    bool require_format(uint32_t format, const char* message) const;
+    bool require_format(OF_FORMAT format, const char* message) const;
     OF_ERROR_HANDLER error_handler() const { return error_handler_; }
 
     // Attaches `map` to `length` bytes of the input at start offset + `offset` (read on first use).
@@ -93,24 +93,24 @@ public:
     const char* name() const { return info_.name; }
     // The object as messages name it: its name, or "archive(name)" for an archive member.
     const char* display_name() const { return display_name_.c_str(); }
-    uint32_t format() const { return info_.format; }
+    OF_FORMAT format() const { return info_.format; }
     uint64_t start_offset() const { return info_.start_offset; }
     uint32_t size() const { return info_.size; }
     uint32_t serial_number() const { return serial_; }
     OF_MACHINE_DB* machine_db() const { return machine_db_.get(); }
     // The byte order of the machine the library runs on.
-    static uint32_t host_endian();
+    static OF_ENDIAN host_endian();
 
     virtual uint32_t format_version() const { return info_.format_version; }
-    virtual uint32_t file_type() const = 0;
+    virtual OF_FILE_TYPE file_type() const = 0;
     virtual uint32_t time_stamp() const { return 0; }
     virtual OF_TARGET target() const { return info_.target; }
     // The name of the target's machine; "unknown machine" for a target without one.
     virtual const char* machine_name() const;
     virtual bool has_entry_point() const { return entry_point() != 0; }
     virtual uint32_t entry_point() const = 0;
-    virtual uint32_t endian() const { return info_.endian; }
-    virtual uint32_t machine_endian() const { return endian(); }
+    virtual OF_ENDIAN endian() const { return info_.endian; }
+    virtual OF_ENDIAN machine_endian() const { return endian(); }
     virtual bool has_dynamic_segment() { return false; }
     // The section table, created on first use.
     virtual OF_SECTION_TABLE* section_table() = 0;
@@ -205,7 +205,7 @@ private:
     std::string name_copy_;
     std::string container_copy_;
     std::string display_name_;
-    uint32_t error_code_ = OF_ERR_NONE;
+    OF_ERROR error_code_ = OF_ERR_NONE;
     const char* error_message_ = "";
     OF_ERROR_HANDLER error_handler_ = nullptr;
     std::unique_ptr<OF_MACHINE_DB> machine_db_;

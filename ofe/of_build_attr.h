@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ofe/of_attribute_tags.h"
 #include "ofe/of_state_machine.h"
 #include "ofe/of_value_names.h"
 
@@ -73,8 +74,8 @@ public:
     const char* tag_name() const { return desc_ ? desc_->name.c_str() : ""; }
     // The vendor of the tag's vocabulary.
     const char* vendor_name() const { return desc_ ? desc_->vendor.c_str() : ""; }
-    // The parameter kind (OFBA_PARAM_KIND) the value was read or made with.
-    uint32_t kind() const { return kind_; }
+    // The parameter kind the value was read or made with.
+    OFBA_PARAM_KIND kind() const { return kind_; }
     uint32_t numeric_value() const { return number_; }
     const std::string& string_value() const { return text_; }
     // Each requires the file at most "open" and marks the table modified.
@@ -90,7 +91,7 @@ private:
     OFBA_ATTR_LIST* list_;
     uint32_t index_;
     const OFBA_TAG_DESC* desc_ = nullptr;
-    uint32_t kind_ = 0;
+    OFBA_PARAM_KIND kind_ = OFBA_KIND_UNKNOWN;
     uint32_t number_ = 0;
     std::string text_;
 };

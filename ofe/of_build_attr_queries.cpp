@@ -7,12 +7,6 @@
 
 namespace OFE {
 
-namespace {
-
-constexpr uint32_t PRODUCER_NAME = 5, PRODUCER_MAJOR = 8, PRODUCER_MINOR = 10, PRODUCER_PATCH = 12;
-
-}  // namespace
-
 bool OBJECT_FILE::build_attributes_supported() const { return machine_db_->build_attributes_supported(); }
 
 OFBA_VENDOR_SCN* OBJECT_FILE::qx_vendor_section() {
@@ -46,8 +40,10 @@ OFBA_ATTR* OBJECT_FILE::get_or_add_build_attribute(const char* vendor, uint32_t 
 
 void OBJECT_FILE::set_producer(const char* name, uint32_t major, uint32_t minor, uint32_t patch) {
     if (require_at_most_state(OF_STATE_OPEN) != 0 || !build_attributes_supported()) return;
-    if (OFBA_ATTR* attribute = get_or_add_build_attribute("QX", PRODUCER_NAME)) attribute->set_string_value(name);
-    const uint32_t parts[][2] = {{PRODUCER_MAJOR, major}, {PRODUCER_MINOR, minor}, {PRODUCER_PATCH, patch}};
+    if (OFBA_ATTR* attribute = get_or_add_build_attribute("QX", TAG::QX_PRODUCER_NAME))
+        attribute->set_string_value(name);
+    const uint32_t parts[][2] = {
+        {TAG::QX_PRODUCER_MAJOR, major}, {TAG::QX_PRODUCER_MINOR, minor}, {TAG::QX_PRODUCER_PATCH, patch}};
     for (const auto& [tag, value] : parts)
         if (OFBA_ATTR* attribute = get_or_add_build_attribute("QX", tag)) attribute->set_numeric_value(value + 1);
 }
@@ -59,12 +55,12 @@ std::string OBJECT_FILE::vendor_name() {
 }
 
 std::string OBJECT_FILE::producer_name() {
-    const OFBA_ATTR* name = find_build_attribute("QX", PRODUCER_NAME);
+    const OFBA_ATTR* name = find_build_attribute("QX", TAG::QX_PRODUCER_NAME);
     return name ? name->string_value() : "";
 }
 
 bool OBJECT_FILE::has_producer_version() {
-    const OFBA_ATTR* major = find_build_attribute("QX", PRODUCER_MAJOR);
+    const OFBA_ATTR* major = find_build_attribute("QX", TAG::QX_PRODUCER_MAJOR);
     return major && major->numeric_value() != 0;
 }
 
@@ -78,9 +74,9 @@ uint32_t version_part(OBJECT_FILE& file, uint32_t tag) {
 
 }  // namespace
 
-uint32_t OBJECT_FILE::producer_major() { return version_part(*this, PRODUCER_MAJOR); }
-uint32_t OBJECT_FILE::producer_minor() { return version_part(*this, PRODUCER_MINOR); }
-uint32_t OBJECT_FILE::producer_patch() { return version_part(*this, PRODUCER_PATCH); }
+uint32_t OBJECT_FILE::producer_major() { return version_part(*this, TAG::QX_PRODUCER_MAJOR); }
+uint32_t OBJECT_FILE::producer_minor() { return version_part(*this, TAG::QX_PRODUCER_MINOR); }
+uint32_t OBJECT_FILE::producer_patch() { return version_part(*this, TAG::QX_PRODUCER_PATCH); }
 
 std::string OBJECT_FILE::producer_version() {
     if (!OBJECT_FILE::has_producer_version()) return "";

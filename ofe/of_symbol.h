@@ -69,9 +69,9 @@ public:
     OF_SECTION* section() const;
     virtual uint32_t section_index() const = 0;
     virtual uint32_t size() const = 0;
-    virtual uint32_t kind() const = 0;
-    virtual uint32_t binding() const = 0;
-    virtual uint32_t type() const = 0;
+    virtual OF_SYMBOL_KIND kind() const = 0;
+    virtual OF_SYMBOL_BINDING binding() const = 0;
+    virtual OF_SYMBOL_TYPE type() const = 0;
     virtual bool is_label() const { return false; }
 
     // Symbol metadata, where the format keeps it (ELF). The base holds none: its tests answer false,

@@ -158,12 +158,12 @@ void QXCOFF_FILE::read_string_table() {
     map_bytes(string_data_, start, length);
 }
 
-uint32_t QXCOFF_FILE::file_type() const {
+OF_FILE_TYPE QXCOFF_FILE::file_type() const {
     if (header_.f_flags & F_EXEC) return OF_FILE_EXECUTABLE;
     return (header_.f_flags & F_RELFLG) == 0 ? OF_FILE_RELOCATABLE : OF_FILE_NONE;
 }
 
-void QXCOFF_FILE::set_file_type(uint32_t type) {
+void QXCOFF_FILE::set_file_type(OF_FILE_TYPE type) {
     if (require_at_most_state(OF_STATE_LOCKED) != 0) return;
     switch (type) {
     case OF_FILE_RELOCATABLE: header_.f_flags = static_cast<uint16_t>(header_.f_flags & ~F_EXEC); break;
@@ -192,7 +192,7 @@ OF_TARGET QXCOFF_FILE::target() const {
     }
 }
 
-uint32_t QXCOFF_FILE::endian() const {
+OF_ENDIAN QXCOFF_FILE::endian() const {
     switch (header_.f_flags & F_ENDIAN_MASK) {
     case F_LITTLE: return OF_ENDIAN_LITTLE;
     case F_BIG: return OF_ENDIAN_BIG;
@@ -200,7 +200,7 @@ uint32_t QXCOFF_FILE::endian() const {
     }
 }
 
-void QXCOFF_FILE::set_endian(uint32_t endian) {
+void QXCOFF_FILE::set_endian(OF_ENDIAN endian) {
     if (require_at_most_state(OF_STATE_LOCKED) != 0) return;
     header_.f_flags = static_cast<uint16_t>(header_.f_flags & ~F_ENDIAN_MASK);
     if (endian == OF_ENDIAN_LITTLE)
@@ -298,7 +298,7 @@ bool QXCOFF_FILE::identify(DATA_MAP& head, OF_FILE_INFO& info) {
     struct RULE {
         uint32_t magic;
         uint32_t version;
-        uint32_t endian;
+        OF_ENDIAN endian;
     };
     const RULE rules[] = {
         {MAGIC_VERSION_2, VERSION_2, OF_ENDIAN_LITTLE}, {MAGIC_VERSION_2, VERSION_2, OF_ENDIAN_BIG},

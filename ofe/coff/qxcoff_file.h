@@ -52,9 +52,9 @@ public:
     static bool identify(DATA_MAP& head, OF_FILE_INFO& info);
 
     // 2 when F_EXEC is set; else 1 when F_RELFLG is clear; else 0.
-    uint32_t file_type() const override;
+    OF_FILE_TYPE file_type() const override;
     // 1 clears F_EXEC, 2 sets it; other types are refused (code 5) and change nothing. At most "locked".
-    void set_file_type(uint32_t type);
+    void set_file_type(OF_FILE_TYPE type);
     uint32_t time_stamp() const override { return header_.f_timdat; }
     // Requires at most "locked".
     void set_time_stamp(uint32_t seconds);
@@ -65,12 +65,12 @@ public:
     bool has_entry_point() const override { return has_optional_header(); }
     uint32_t entry_point() const override { return optional_.o_entry; }
     // The byte order of the target data, from F_LITTLE / F_BIG; 0 when neither or both are set.
-    uint32_t endian() const override;
+    OF_ENDIAN endian() const override;
     // Requires at most "locked"; clears both bits, then sets the one of `endian` (1 or 2). Any other value
     // is reported (code 5) and leaves both clear.
-    void set_endian(uint32_t endian);
+    void set_endian(OF_ENDIAN endian);
     // The control byte order of headers, tables and entries (found by identification).
-    uint32_t machine_endian() const override { return control_endian_; }
+    OF_ENDIAN machine_endian() const override { return control_endian_; }
 
     // Reads the file header, the optional header, the section-table extent and the string table, and
     // checks the symbol-table offset: 0; 1 after "invalid symbol table offset"; -1 for an invalid version.
@@ -144,7 +144,7 @@ private:
     // Where the string table would start when there is no symbol table: after the last stored block.
     uint64_t end_of_stored_blocks();
 
-    uint32_t control_endian_;
+    OF_ENDIAN control_endian_;
     QXCOFF_FILE_HEADER header_;
     QXCOFF_OPTIONAL_HEADER optional_;
     bool symbols_valid_ = false;

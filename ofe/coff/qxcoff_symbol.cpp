@@ -75,7 +75,7 @@ uint32_t QXCOFF_SYMBOL::size() const {
     }
 }
 
-uint32_t QXCOFF_SYMBOL::kind() const {
+OF_SYMBOL_KIND QXCOFF_SYMBOL::kind() const {
     if (has_section()) return OF_SYM_DEFINED;
     switch (entry_.n_scnum) {
     case N_UNDEF: return OF_SYM_UNDEFINED;
@@ -84,14 +84,14 @@ uint32_t QXCOFF_SYMBOL::kind() const {
     }
 }
 
-uint32_t QXCOFF_SYMBOL::binding() const {
+OF_SYMBOL_BINDING QXCOFF_SYMBOL::binding() const {
     if (entry_.n_sclass == C_NULL) return OF_BIND_NONE;
     for (uint8_t c : global_classes)
         if (entry_.n_sclass == c) return OF_BIND_GLOBAL;
     return OF_BIND_LOCAL;
 }
 
-uint32_t QXCOFF_SYMBOL::type() const {
+OF_SYMBOL_TYPE QXCOFF_SYMBOL::type() const {
     if (entry_.n_sclass == C_FILE) return OF_TYPE_FILE;
     if (aux_kind() == QXCOFF_AUX_SECTION) return OF_TYPE_SECTION;
     if (!has_section() || entry_.n_sclass == C_LABEL) return OF_TYPE_NONE;

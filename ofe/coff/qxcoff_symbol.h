@@ -71,12 +71,12 @@ public:
     // section length; otherwise 0.
     uint32_t size() const override;
     // 2 with a section reference; 1, 3, 5 for n_scnum 0, -1, -2.
-    uint32_t kind() const override;
+    OF_SYMBOL_KIND kind() const override;
     // 0 for C_NULL; 2 for the external classes (C_EXT, C_EXTREF, C_UEXT, C_EXTLAB, C_SYSTEM, C_EXTREG,
     // C_EXTREFREG, C_EXTDEF, C_EMOG); 1 for every other class.
-    uint32_t binding() const override;
+    OF_SYMBOL_BINDING binding() const override;
     // 4 for C_FILE; 3 with a section auxiliary entry; 0 without a section reference or for C_LABEL; else 1.
-    uint32_t type() const override;
+    OF_SYMBOL_TYPE type() const override;
     // C_STATLAB or C_EXTLAB.
     bool is_label() const override;
 

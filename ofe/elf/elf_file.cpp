@@ -31,14 +31,17 @@ ELF_FILE::ELF_FILE(const OF_FILE_INFO& info) : OBJECT_FILE(info) {
 
 ELF_FILE::~ELF_FILE() = default;
 
-uint32_t ELF_FILE::file_type() const { return header_.e_type >= 1 && header_.e_type <= 4 ? header_.e_type : 0; }
+OF_FILE_TYPE ELF_FILE::file_type() const {
+    // ET_REL to ET_CORE keep their numbers.
+    return header_.e_type >= 1 && header_.e_type <= 4 ? static_cast<OF_FILE_TYPE>(header_.e_type) : OF_FILE_NONE;
+}
 
 OF_TARGET ELF_FILE::target() const {
     const OF_TARGET t = elf_target_of(header_.e_machine);
     return t != OF_TARGET_NONE ? t : OF_TARGET_ELF_MACHINE_BASE + header_.e_machine;
 }
 
-uint32_t ELF_FILE::endian() const {
+OF_ENDIAN ELF_FILE::endian() const {
     const uint8_t data = header_.e_ident[ELF::EI_DATA];
     return data == 1 ? OF_ENDIAN_LITTLE : data == 2 ? OF_ENDIAN_BIG : OF_ENDIAN_UNKNOWN;
 }

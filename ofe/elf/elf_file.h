@@ -42,14 +42,14 @@ public:
 
     uint32_t format_version() const override { return header_.e_version == 1 ? 4 : 0; }
     // e_type when it is 1 to 4, else 0.
-    uint32_t file_type() const override;
+    OF_FILE_TYPE file_type() const override;
     // The target of e_machine; 0x10000 + e_machine when it has no target id of its own.
     OF_TARGET target() const override;
     uint32_t entry_point() const override { return header_.e_entry; }
     // A machine without a target of its own is named by its e_machine description.
     const char* machine_name() const override;
     // EI_DATA 1 little, 2 big, else 0.
-    uint32_t endian() const override;
+    OF_ENDIAN endian() const override;
     // Reads the file header, the section header table and the program header table.
     int read(const OF_FILE_INFO& info) override;
     // Whether a PT_DYNAMIC segment exists.

@@ -22,7 +22,7 @@ uint32_t ELF_SYMBOL::section_index() const {
     return entry_.st_shndx == ELF::SHN_XINDEX ? extended_index_ : entry_.st_shndx;
 }
 
-uint32_t ELF_SYMBOL::kind() const {
+OF_SYMBOL_KIND ELF_SYMBOL::kind() const {
     if (has_section() || mark2()) return OF_SYM_DEFINED;
     switch (entry_.st_shndx) {
     case ELF::SHN_ABS: return OF_SYM_ABSOLUTE;
@@ -32,11 +32,15 @@ uint32_t ELF_SYMBOL::kind() const {
     }
 }
 
-uint32_t ELF_SYMBOL::binding() const { return entry_.st_info > 47 ? OF_BIND_NONE : (entry_.st_info >> 4) + 1u; }
+OF_SYMBOL_BINDING ELF_SYMBOL::binding() const {
+    // STB_LOCAL, STB_GLOBAL and STB_WEAK become local, global and weak, one more than their numbers.
+    return entry_.st_info > 47 ? OF_BIND_NONE : static_cast<OF_SYMBOL_BINDING>((entry_.st_info >> 4) + 1u);
+}
 
-uint32_t ELF_SYMBOL::type() const {
+OF_SYMBOL_TYPE ELF_SYMBOL::type() const {
+    // STT_OBJECT to STT_TLS keep their numbers.
     const uint32_t t = entry_.st_info & 15u;
-    return t >= 1 && t <= 6 ? t : OF_TYPE_NONE;
+    return t >= 1 && t <= 6 ? static_cast<OF_SYMBOL_TYPE>(t) : OF_TYPE_NONE;
 }
 
 bool ELF_SYMBOL::may_change() const { return table()->file()->require_at_most_state(OF_STATE_LOCKED) == 0; }

@@ -36,9 +36,9 @@ public:
     // st_shndx, or the extended index when st_shndx is SHN_XINDEX.
     uint32_t section_index() const override;
     uint32_t size() const override { return entry_.st_size; }
-    uint32_t kind() const override;
-    uint32_t binding() const override;
-    uint32_t type() const override;
+    OF_SYMBOL_KIND kind() const override;
+    OF_SYMBOL_BINDING binding() const override;
+    OF_SYMBOL_TYPE type() const override;
     // st_other & 3.
     uint32_t visibility() const { return entry_.st_other & 3u; }
     // "Size:", "Visibility:" and, for a dynamic symbol with a version index, the version rows.

@@ -34,12 +34,16 @@ const KITE_CPU_FLAGS cpu_flags[16] = {
 };
 
 const VALUE_NAME kiteabi_tags[] = {
-    {4, "Tag_Kite"},         {6, "Tag_FPU"},           {8, "Tag_WISP"}, {10, "Tag_TALLY"},
-    {12, "Tag_VANE"},        {14, "Tag_float_args"},   {16, "Tag_double_args"}, {18, "Tag_IDIV"},
+    {TAG::KITEABI_KITE, "Tag_Kite"},           {TAG::KITEABI_FPU, "Tag_FPU"},
+    {TAG::KITEABI_WISP, "Tag_WISP"},           {TAG::KITEABI_TALLY, "Tag_TALLY"},
+    {TAG::KITEABI_VANE, "Tag_VANE"},           {TAG::KITEABI_FLOAT_ARGS, "Tag_float_args"},
+    {TAG::KITEABI_DOUBLE_ARGS, "Tag_double_args"}, {TAG::KITEABI_IDIV, "Tag_IDIV"},
 };
 const VALUE_NAME kite_qx_tags[] = {
-    {256, "Tag_ISA"},   {258, "Tag_Memory_Model"}, {260, "Tag_Amode"}, {262, "Tag_VANE"},
-    {264, "Tag_TALLY"}, {268, "Tag_IDIV"},         {266, "Tag_WISP"},  {320, "Tag_WISP_Mix"},
+    {TAG::QX_KITE_ISA, "Tag_ISA"},     {TAG::QX_KITE_MEMORY_MODEL, "Tag_Memory_Model"},
+    {TAG::QX_KITE_AMODE, "Tag_Amode"}, {TAG::QX_KITE_VANE, "Tag_VANE"},
+    {TAG::QX_KITE_TALLY, "Tag_TALLY"}, {TAG::QX_KITE_IDIV, "Tag_IDIV"},
+    {TAG::QX_KITE_WISP, "Tag_WISP"},   {TAG::QX_KITE_WISP_MIX, "Tag_WISP_Mix"},
 };
 
 const VALUE_NAME kite_code[] = {{0, "Kite code not present"}, {1, "Kite code present"}};
@@ -135,7 +139,7 @@ void KITE_MACHINE_DB::register_attribute_tags(const char* vendor, OFBA_VOCABULAR
     }
 }
 
-uint32_t KITE_MACHINE_DB::attribute_parameter_kind(const char* vendor, uint32_t tag) const {
+OFBA_PARAM_KIND KITE_MACHINE_DB::attribute_parameter_kind(const char* vendor, uint32_t tag) const {
     if (is_vendor(vendor, "kiteabi")) return tag % 2 == 0 ? OFBA_KIND_NUMBER : OFBA_KIND_STRING;
     return generic_attribute_parameter_kind(vendor, tag);
 }
@@ -151,8 +155,8 @@ const char* KITE_MACHINE_DB::unit_text(const UNIT& unit, uint32_t value) {
     if (!f->has_build_attributes()) return "none";
     if (f->format() == OF_FORMAT_ELF)
         return value_name_or(unit.texts, attribute_value("kiteabi", unit.kiteabi_tag), "none");
-    if (unit.qx_tag == 266) {
-        const uint32_t mix = attribute_value("QX", 320);
+    if (unit.qx_tag == TAG::QX_KITE_WISP) {
+        const uint32_t mix = attribute_value("QX", TAG::QX_KITE_WISP_MIX);
         if (mix == 2 || mix == 3) return "none";  // only Kite, or neither: no Wisp
     }
     return value_name_or(unit.texts, attribute_value("QX", unit.qx_tag), "none");
@@ -162,11 +166,11 @@ const char* KITE_MACHINE_DB::idiv_text(uint32_t value) {
     if (value != 0) return value_name_or(idiv_units, value, "none");
     OBJECT_FILE* f = file();
     if (!f->has_build_attributes() || f->format() != OF_FORMAT_ELF) return "none";
-    return value_name_or(idiv_units, attribute_value("kiteabi", 18), "none");
+    return value_name_or(idiv_units, attribute_value("kiteabi", TAG::KITEABI_IDIV), "none");
 }
 
 const char* KITE_MACHINE_DB::mode_text(uint32_t tag, uint32_t value) {
-    const bool memory = tag == 258;
+    const bool memory = tag == TAG::QX_KITE_MEMORY_MODEL;
     const std::span<const VALUE_NAME> texts = memory ? std::span<const VALUE_NAME>(memory_models)
                                                      : std::span<const VALUE_NAME>(addressing_modes);
     if (value != 0) return value_name_or(texts, value, "(unknown)");
@@ -181,32 +185,32 @@ const char* KITE_MACHINE_DB::mode_text(uint32_t tag, uint32_t value) {
 }
 
 const char* KITE_MACHINE_DB::attribute_value_text(const OFBA_ATTR& attribute) {
-    static const UNIT wisp = {8, 266, wisp_units};
-    static const UNIT tally = {10, 264, tally_units};
-    static const UNIT vane = {12, 262, vane_units};
+    static const UNIT wisp = {TAG::KITEABI_WISP, TAG::QX_KITE_WISP, wisp_units};
+    static const UNIT tally = {TAG::KITEABI_TALLY, TAG::QX_KITE_TALLY, tally_units};
+    static const UNIT vane = {TAG::KITEABI_VANE, TAG::QX_KITE_VANE, vane_units};
     const uint32_t value = attribute.numeric_value();
     if (is_vendor(attribute.vendor_name(), "kiteabi")) {
         switch (attribute.tag()) {
-        case 4: return value_name_or(kite_code, value, "(unknown)");
-        case 6: return value_name_or(fpu_code, value, "(unknown)");
-        case 8: return unit_text(wisp, value);
-        case 10: return unit_text(tally, value);
-        case 12: return unit_text(vane, value);
-        case 14:
-        case 16: return nullptr;
-        case 18: return idiv_text(value);
+        case TAG::KITEABI_KITE: return value_name_or(kite_code, value, "(unknown)");
+        case TAG::KITEABI_FPU: return value_name_or(fpu_code, value, "(unknown)");
+        case TAG::KITEABI_WISP: return unit_text(wisp, value);
+        case TAG::KITEABI_TALLY: return unit_text(tally, value);
+        case TAG::KITEABI_VANE: return unit_text(vane, value);
+        case TAG::KITEABI_FLOAT_ARGS:
+        case TAG::KITEABI_DOUBLE_ARGS: return nullptr;
+        case TAG::KITEABI_IDIV: return idiv_text(value);
         default: break;
         }
     } else if (is_vendor(attribute.vendor_name(), "QX")) {
         switch (attribute.tag()) {
-        case 256: return value_name_or(isas, value, "(unknown)");
-        case 258:
-        case 260: return mode_text(attribute.tag(), value);
-        case 262: return unit_text(vane, value);
-        case 264: return unit_text(tally, value);
-        case 266: return unit_text(wisp, value);
-        case 268: return nullptr;
-        case 320: return value_name_or(wisp_mixes, value, "both");
+        case TAG::QX_KITE_ISA: return value_name_or(isas, value, "(unknown)");
+        case TAG::QX_KITE_MEMORY_MODEL:
+        case TAG::QX_KITE_AMODE: return mode_text(attribute.tag(), value);
+        case TAG::QX_KITE_VANE: return unit_text(vane, value);
+        case TAG::QX_KITE_TALLY: return unit_text(tally, value);
+        case TAG::QX_KITE_WISP: return unit_text(wisp, value);
+        case TAG::QX_KITE_IDIV: return nullptr;
+        case TAG::QX_KITE_WISP_MIX: return value_name_or(wisp_mixes, value, "both");
         default: break;
         }
     }

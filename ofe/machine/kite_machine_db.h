@@ -32,7 +32,7 @@ public:
     // "kiteabi": the Kite tags; "QX": the base tags, then the Kite ones from 256 on.
     void register_attribute_tags(const char* vendor, OFBA_VOCABULARY& vocabulary) override;
     // "kiteabi": 3 for even tags, 2 for odd ones; other vendors by the generic rule.
-    uint32_t attribute_parameter_kind(const char* vendor, uint32_t tag) const override;
+    OFBA_PARAM_KIND attribute_parameter_kind(const char* vendor, uint32_t tag) const override;
 
     // A QXCOFF file gets "CPU Generation:" with the generation its CPU flags name.
     bool add_coff_dump_rows(OF_DUMP_ROWS& rows) override;

@@ -67,9 +67,9 @@ std::unique_ptr<OF_MACHINE_DB> OF_MACHINE_DB::create(OF_TARGET target, OBJECT_FI
     return std::make_unique<OF_MACHINE_DB>(file, ident);
 }
 
-uint32_t OF_MACHINE_DB::section_data_endian() const {
+OF_ENDIAN OF_MACHINE_DB::section_data_endian() const {
     // The order the file is read in: a file whose header names no known order is read as identified.
-    const uint32_t endian = file_->endian();
+    const OF_ENDIAN endian = file_->endian();
     return endian == OF_ENDIAN_UNKNOWN ? file_->info().endian : endian;
 }
 
@@ -83,20 +83,21 @@ bool is_abi_attribute_vendor(const char* vendor) {
     return false;
 }
 
-uint32_t generic_attribute_parameter_kind(const char* vendor, uint32_t tag) {
+OFBA_PARAM_KIND generic_attribute_parameter_kind(const char* vendor, uint32_t tag) {
     if (!is_abi_attribute_vendor(vendor)) return OFBA_KIND_UNKNOWN;
     return tag % 2 == 0 ? OFBA_KIND_NUMBER : OFBA_KIND_STRING;
 }
 
 void OF_MACHINE_DB::register_attribute_tags(const char* vendor, OFBA_VOCABULARY& vocabulary) {
     static const VALUE_NAME qx_tags[] = {
-        {4, "Tag_RTS_Vendor"},       {5, "Tag_Producer_Name"},   {6, "Tag_Exceptions"},
-        {8, "Tag_Producer_VMajor"}, {10, "Tag_Producer_VMinor"}, {12, "Tag_Producer_VPatch"},
+        {TAG::QX_RTS_VENDOR, "Tag_RTS_Vendor"},          {TAG::QX_PRODUCER_NAME, "Tag_Producer_Name"},
+        {TAG::QX_EXCEPTIONS, "Tag_Exceptions"},          {TAG::QX_PRODUCER_MAJOR, "Tag_Producer_VMajor"},
+        {TAG::QX_PRODUCER_MINOR, "Tag_Producer_VMinor"}, {TAG::QX_PRODUCER_PATCH, "Tag_Producer_VPatch"},
     };
     if (vendor && std::strcmp(vendor, "QX") == 0) vocabulary.add_all(qx_tags);
 }
 
-uint32_t OF_MACHINE_DB::attribute_parameter_kind(const char* vendor, uint32_t tag) const {
+OFBA_PARAM_KIND OF_MACHINE_DB::attribute_parameter_kind(const char* vendor, uint32_t tag) const {
     return generic_attribute_parameter_kind(vendor, tag);
 }
 
@@ -107,17 +108,17 @@ const char* OF_MACHINE_DB::attribute_value_text(const OFBA_ATTR& attribute) {
     static const VALUE_NAME exceptions[] = {{0, "C++ Exception Support Not Needed"}, {1, "C++ Exceptions Supported"}};
     const uint32_t value = attribute.numeric_value();
     switch (attribute.tag()) {
-    case 4: return find_value_name(rts_vendors, value);
-    case 6: return find_value_name(exceptions, value);
-    case 8: return value != 0 ? "Producer Major Version + 1" : "Unknown";
-    case 10: return value != 0 ? "Producer Minor Version + 1" : "Unknown";
-    case 12: return value != 0 ? "Producer Patch Version + 1" : "Unknown";
+    case TAG::QX_RTS_VENDOR: return find_value_name(rts_vendors, value);
+    case TAG::QX_EXCEPTIONS: return find_value_name(exceptions, value);
+    case TAG::QX_PRODUCER_MAJOR: return value != 0 ? "Producer Major Version + 1" : "Unknown";
+    case TAG::QX_PRODUCER_MINOR: return value != 0 ? "Producer Minor Version + 1" : "Unknown";
+    case TAG::QX_PRODUCER_PATCH: return value != 0 ? "Producer Patch Version + 1" : "Unknown";
     default: return nullptr;
     }
 }
 
 uint32_t OF_MACHINE_DB::rts_vendor() {
-    const OFBA_ATTR* vendor = file_->find_build_attribute("QX", 4);
+    const OFBA_ATTR* vendor = file_->find_build_attribute("QX", TAG::QX_RTS_VENDOR);
     return vendor ? vendor->numeric_value() : 0;
 }
 
@@ -235,7 +236,7 @@ void OF_MACHINE_DB::register_relocations(OF_RELOC_TEMPLATE_MAP& templates, OF_RE
 const OF_RELOC_VOCABULARY& relocation_vocabulary(OBJECT_FILE* file) {
     // The list only grows; its records are never freed, so entries may be kept by any file.
     static std::vector<std::unique_ptr<OF_RELOC_VOCABULARY>> records;
-    const uint32_t format = file->format();
+    const OF_FORMAT format = file->format();
     const OF_TARGET target = file->machine_db()->target();
     for (const auto& record : records)
         if (record->format() == format && record->target() == target) return *record;

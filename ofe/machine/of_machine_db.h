@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ofe/of_attribute_tags.h"
 #include "ofe/of_types.h"
 
 namespace OFE {
@@ -71,8 +72,8 @@ struct OF_RELOC_ENTRY {
 // the pair until the process ends.
 class OF_RELOC_VOCABULARY {
 public:
-    OF_RELOC_VOCABULARY(uint32_t format, OF_TARGET target) : format_(format), target_(target) {}
-    uint32_t format() const { return format_; }
+    OF_RELOC_VOCABULARY(OF_FORMAT format, OF_TARGET target) : format_(format), target_(target) {}
+    OF_FORMAT format() const { return format_; }
     OF_TARGET target() const { return target_; }
     // The entry of a type number or a name; null when the vocabulary has none.
     const OF_RELOC_ENTRY* find_type(uint32_t type) const;
@@ -84,7 +85,7 @@ public:
                         OBJECT_FILE* file);
 
 private:
-    uint32_t format_;
+    OF_FORMAT format_;
     OF_TARGET target_;
     std::map<uint32_t, OF_RELOC_ENTRY> by_type_;
     std::map<std::string, OF_RELOC_ENTRY, std::less<>> by_name_;
@@ -97,17 +98,10 @@ std::span<const OF_RELOC_NAME> generic_qxcoff_reloc_names();
 // file's database (`register_relocations`) and added to it. Problems are reported on the file that makes it.
 const OF_RELOC_VOCABULARY& relocation_vocabulary(OBJECT_FILE* file);
 
-// Parameter kinds of build-attribute tags.
-enum OFBA_PARAM_KIND : uint32_t {
-    OFBA_KIND_UNKNOWN = 0,  // the form cannot be told: the attribute cannot be skipped
-    OFBA_KIND_STRING = 2,   // an NTBS
-    OFBA_KIND_NUMBER = 3,   // a ULEB128
-    OFBA_KIND_NUMBER_STRING = 4,  // a ULEB128, then an NTBS
-};
 // Whether a vendor is one of the ABI vendors whose unknown tags follow the even/odd rule.
 bool is_abi_attribute_vendor(const char* vendor);
 // The generic rule: for the ABI vendors 3 for an even tag and 2 for an odd one; 0 for any other vendor.
-uint32_t generic_attribute_parameter_kind(const char* vendor, uint32_t tag);
+OFBA_PARAM_KIND generic_attribute_parameter_kind(const char* vendor, uint32_t tag);
 
 // The identification of a target: its numbers in both formats, address unit and ABI vendor.
 struct MACHINE_IDENT {
@@ -141,7 +135,7 @@ public:
     virtual uint32_t address_unit_bits() const { return ident_.address_unit_bits; }
     virtual const char* abi_vendor_name() const { return ident_.abi_vendor_name; }
     // Byte order of a section's data: the file's own.
-    virtual uint32_t section_data_endian() const;
+    virtual OF_ENDIAN section_data_endian() const;
     // Set-up after the file has been created and read.
     virtual void file_created() {}
 
@@ -152,7 +146,7 @@ public:
     // exception tags; other vendors nothing.
     virtual void register_attribute_tags(const char* vendor, OFBA_VOCABULARY& vocabulary);
     // The parameter kind of a vendor's tag (an OFBA_PARAM_KIND): the generic rule.
-    virtual uint32_t attribute_parameter_kind(const char* vendor, uint32_t tag) const;
+    virtual OFBA_PARAM_KIND attribute_parameter_kind(const char* vendor, uint32_t tag) const;
     // A target's own parser for an attribute's parameter; true, with `result` set, when it parsed it.
     virtual bool parse_attribute_parameter(OFBA_ATTR& attribute, DATA_MAP& data, int32_t& result);
     // The text of an attribute's value, by tag number whatever the vendor (run-time vendor, exceptions,

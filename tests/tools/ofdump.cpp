@@ -17,7 +17,7 @@ using namespace OFE;
 namespace {
 
 // Reports are printed as they come and cleared, so one problem never hides the next.
-void print_error(OFE::OBJECT_FILE* object, uint32_t code, const char* message) {
+void print_error(OFE::OBJECT_FILE* object, OFE::OF_ERROR code, const char* message) {
     std::fflush(stdout);
     std::fprintf(stderr, "ofdump: %s: %s\n", OFE::error_text(code), message);
     object->clear_error();

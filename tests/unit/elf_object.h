@@ -24,7 +24,7 @@ using namespace OFE;
 
 // Every report the library makes while a test runs, in order; each is cleared once recorded.
 inline std::vector<std::pair<uint32_t, std::string>> reports;
-inline void record(OFE::OBJECT_FILE* object, uint32_t code, const char* message) {
+inline void record(OFE::OBJECT_FILE* object, OFE::OF_ERROR code, const char* message) {
     reports.emplace_back(code, message);
     object->clear_error();
 }

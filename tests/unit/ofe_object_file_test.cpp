@@ -61,7 +61,7 @@ report take(OBJECT_FILE& object) {
 // What a handler was told, in order.
 std::vector<report> told;
 bool handler_clears = false;
-void recording_handler(OBJECT_FILE* object, uint32_t code, const char* message) {
+void recording_handler(OBJECT_FILE* object, OF_ERROR code, const char* message) {
     told.emplace_back(code, message);
     if (handler_clears) object->clear_error();
 }
@@ -123,7 +123,7 @@ TEST(ReportError, AWarningGivesWayASeriousErrorStaysAndTheHandlerSeesThePendingO
     object->report_error(OF_ERR_WARNING, "first %d", 1);
     EXPECT_STREQ(object->error_message(), "first 1");
     object->report_error(OF_ERR_ILLEGAL_OPERATION, "second");
-    for (uint32_t later : {OF_ERR_WARNING, OF_ERR_CORRUPTED, OF_ERR_INTERNAL, OF_ERR_DEVELOPMENT})
+    for (OF_ERROR later : {OF_ERR_WARNING, OF_ERR_CORRUPTED, OF_ERR_INTERNAL, OF_ERR_DEVELOPMENT})
         object->report_error(later, "dropped");
     EXPECT_EQ(take(*object), report(OF_ERR_ILLEGAL_OPERATION, "second"));
     EXPECT_EQ(take(*object), report(OF_ERR_NONE, ""));
@@ -133,7 +133,7 @@ TEST(ReportError, AWarningGivesWayASeriousErrorStaysAndTheHandlerSeesThePendingO
     object->report_error(OF_ERR_WARNING, "dropped");
     EXPECT_EQ(object->error_code(), OF_ERR_VALUE_TRUNCATED);
     object->report_error(OF_ERR_DEVELOPMENT, "development");
-    for (uint32_t later : {OF_ERR_WARNING, OF_ERR_VALUE_TRUNCATED, OF_ERR_DEVELOPMENT})
+    for (OF_ERROR later : {OF_ERR_WARNING, OF_ERR_VALUE_TRUNCATED, OF_ERR_DEVELOPMENT})
         object->report_error(later, "dropped");
     EXPECT_STREQ(object->error_message(), "development");
     object->report_error(OF_ERR_CORRUPTED, "corrupted");

@@ -74,7 +74,7 @@ TEST(QxcoffFileHeader, ProducerVersionFromTheVersionStampAndTheOptionalHeaderSiz
 TEST(QxcoffFileHeader, SettersRefuseWhatTheFormatCannotHoldAndOnlyQxcoffHasTheView) {
     opened o("qxcoff v2 le\n");
     QXCOFF_FILE& f = o.file();
-    f.set_endian(3);
+    f.set_endian(static_cast<OF_ENDIAN>(3));
     EXPECT_EQ(o.take_error(), "5: invalid endian setting");
     EXPECT_EQ(f.endian(), OF_ENDIAN_UNKNOWN);
     EXPECT_EQ(f.header().f_flags & 0x0300, 0);
@@ -83,7 +83,7 @@ TEST(QxcoffFileHeader, SettersRefuseWhatTheFormatCannotHoldAndOnlyQxcoffHasTheVi
 
     f.set_file_type(OF_FILE_SHARED);
     EXPECT_EQ(o.take_error(), "5: file type \"shared object file\" is not valid for QX-COFF");
-    f.set_file_type(7);
+    f.set_file_type(static_cast<OF_FILE_TYPE>(7));
     EXPECT_EQ(o.take_error(), "5: invalid file type (0x7)");
     EXPECT_EQ(f.file_type(), OF_FILE_RELOCATABLE);
     f.set_file_type(OF_FILE_EXECUTABLE);
