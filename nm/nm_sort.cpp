@@ -175,6 +175,7 @@ private:
                     bool two_threads = false) const {
         if (n < 2) return;
         if (ends(keys_[at])) return order_ties(at, n);
+        if (n == 2) return order_pair(at, depth + 8);
         depth += 8;
         // A group small enough to stay in the cache first passes the whole prefix its names share; a larger
         // one does so when its next keys are all equal again.
@@ -185,6 +186,23 @@ private:
             equal = reload(at, n, depth, two_threads);
         }
         out.push_back({at, n, depth, equal});
+    }
+
+    // Puts two names that agree on their first `known` bytes in order, comparing the rest directly.
+    void order_pair(size_t at, uint64_t known) const {
+        uint32_t* o = order_ + at;
+        const NM_LISTED& a = names_[o[0]];
+        const NM_LISTED& b = names_[o[1]];
+        const auto* x = reinterpret_cast<const unsigned char*>(a.name);
+        const auto* y = reinterpret_cast<const unsigned char*>(b.name);
+        const uint64_t shared = common_prefix(x, y, known, std::min(a.length, b.length));
+        if (shared < a.length && shared < b.length) {
+            if (x[shared] > y[shared]) std::swap(o[0], o[1]);
+        } else if (a.length != b.length) {
+            if (a.length > b.length) std::swap(o[0], o[1]);
+        } else {
+            order_ties(at, 2);
+        }
     }
 
     void order_ties(size_t at, size_t n) const {
