@@ -373,8 +373,10 @@ LARGE_ARRAY<uint8_t> sample_parts;
 // True when a sort of `n` entries shares its work between two threads: when `threads` allows it (0: when
 // the host has two), and the list is long enough to make up for starting them.
 bool use_two_threads(size_t n, unsigned threads) {
-    if (threads == 0) threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
-    return threads >= 2 && n >= parallel_size;
+    if (n < parallel_size) return false;
+    // Asking the host costs a system call or a file read: once per run is enough.
+    static const unsigned host_threads = std::thread::hardware_concurrency();
+    return (threads == 0 ? host_threads : threads) >= 2;
 }
 
 // Sorts the n keys and the order beside them. With two threads, the largest groups are split, both
