@@ -28,11 +28,11 @@ using namespace OFE;
 namespace {
 
 // Kept for the whole run: the lists are emptied, not freed, between objects. `listed` holds what the sort
-// and the short form need of each listed symbol, `letters` its letter, `symbol_list` the symbols themselves
-// for the long form, and `order` the sorted positions.
-std::vector<OF_SYMBOL*> symbol_list;
+// and both forms need of each listed symbol, `letters` its letter for the short form, `long_rows` the rest
+// of its long-form row, and `order` the sorted positions.
 LARGE_ARRAY<NM_LISTED> listed;
 LARGE_ARRAY<char> letters;
+LARGE_ARRAY<NM_LONG_FIELDS> long_rows;
 LARGE_ARRAY<uint32_t> order;
 bool warned_debug = false;
 bool warned_cnull = false;
@@ -168,16 +168,26 @@ private:
     std::string buffer_;
 };
 
-// Takes what the sort and the listing need of a symbol that passed the filters.
-void keep(OF_SYMBOL* s, bool keep_object) {
+// Takes what the sort and the listing need of a symbol that passed the filters, so that the symbol object
+// can go.
+void keep(OF_SYMBOL* s, bool long_form, bool qxcoff) {
     const char* name = s->name() ? s->name() : "";
     const size_t length = std::strlen(name);
-    if (!keep_object && !s->name_outlives_symbol()) name = name_store.keep(name, length);
+    if (!s->name_outlives_symbol()) name = name_store.keep(name, length);
     listed.push_back({name, static_cast<uint32_t>(length), s->value()});
-    if (keep_object)
-        symbol_list.push_back(s);
+    if (long_form)
+        long_rows.push_back(long_fields(*s, qxcoff));
     else
         letters.push_back(symbol_letter(*s));
+}
+
+// Asks for the memory at `p` to be brought near the processor; only a hint.
+inline void prefetch(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
 }
 
 }  // namespace
@@ -234,30 +244,29 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     if (o.all_symbols) o.cnull_symbols = o.debug_symbols = o.tag_info_symbols = true;
     OF_SYMBOL_TABLE* table = choose_table(object, o);
     if (!table || table->count() == 0) return;
-    symbol_list.clear();
     listed.clear();
     letters.clear();
+    long_rows.clear();
     name_store.clear();
     FILE* out = pffile(output);
     if (o.long_form && !longform_header_printed) {
         print_longform_header(out, *object, o.prepend_file_name);
         longform_header_printed = true;
     }
-    // The short form keeps only what it prints of each symbol, so every symbol object goes back to its
-    // table's pool as soon as it has been read; the long form keeps the symbols themselves.
-    const bool keep_objects = o.long_form;
+    // Both forms keep only what they print of each symbol, so every symbol object goes back to its
+    // table's pool as soon as it has been read.
+    const bool qxcoff = object->format() == OF_FORMAT_QXCOFF;
     // The count is what the object's bytes hold, so it may size the lists.
     listed.reserve(table->count());
-    if (keep_objects)
-        symbol_list.reserve(table->count());
+    if (o.long_form)
+        long_rows.reserve(table->count());
     else
         letters.reserve(table->count());
-    const bool qxcoff = object->format() == OF_FORMAT_QXCOFF;
     for (uint32_t i = 0; i < table->count();) {
         OF_SYMBOL* s = table->symbol_at(i);
         const uint32_t next = table->next_index(i);
-        if (s && passes_filters(s, o, qxcoff)) keep(s, keep_objects);
-        if (s && !keep_objects) table->drop_symbol(i);
+        if (s && passes_filters(s, o, qxcoff)) keep(s, o.long_form, qxcoff);
+        if (s) table->drop_symbol(i);
         i = next;
     }
     order.resize(listed.size());
@@ -268,12 +277,38 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     } else {
         order_by_name(listed.data(), listed.size(), o.reverse_sort, order.data());
     }
+    // The lines go through the lists and the names in sorted order, that is anywhere: what a line prints
+    // is asked for ahead of its turn (these hints stay in the loops, where the compiler keeps them).
+    const size_t n = order.size();
     if (o.long_form) {
-        for (uint32_t k : order) dump_one_sym_longform(out, *symbol_list[k], name, o.prepend_file_name);
+        LONG_FORM_WRITER writer(out, *object, name, o.prepend_file_name);
+        for (size_t i = 0; i < n; ++i) {
+            if (i + 16 < n) {
+                prefetch(&listed[order[i + 16]]);
+                prefetch(&long_rows[order[i + 16]]);
+            }
+            if (i + 8 < n) {
+                const NM_LISTED& ahead = listed[order[i + 8]];
+                prefetch(ahead.name);
+                prefetch(ahead.name + ahead.length);
+            }
+            writer.dump_one_sym_longform(long_rows[order[i]], listed[order[i]]);
+        }
         return;
     }
     SHORT_FORM_WRITER writer(out);
     const size_t name_length = o.prepend_file_name ? std::strlen(name) : 0;
-    for (uint32_t k : order)
+    for (size_t i = 0; i < n; ++i) {
+        if (i + 16 < n) {
+            prefetch(&listed[order[i + 16]]);
+            prefetch(&letters[order[i + 16]]);
+        }
+        if (i + 8 < n) {
+            const NM_LISTED& ahead = listed[order[i + 8]];
+            prefetch(ahead.name);
+            prefetch(ahead.name + ahead.length);
+        }
+        const uint32_t k = order[i];
         writer.line(o.prepend_file_name ? name : nullptr, name_length, listed[k].value, letters[k], listed[k]);
+    }
 }

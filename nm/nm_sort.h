@@ -11,11 +11,13 @@ struct NM_LISTED {
     uint32_t value;
 };
 
-// Fills `order` (room for n entries) with the positions 0 to n-1 of the n entries of `listed` in the order
-// that std::sort gives the list when it compares names byte by byte as unsigned characters (strcmp rules),
-// `reverse` comparing the second name with the first. Names that compare equal come out exactly where that
-// sort puts them. The working memory is kept for the next call.
-void order_by_name(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order);
+// Fills `order` (room for n entries) with the positions 0 to n-1 of the n entries of `listed`, sorted by
+// name: names compare byte by byte as unsigned characters, a name that ends first coming first (strcmp
+// rules); ascending, or descending with `reverse`. Entries with equal names keep their list order, in
+// both directions. `threads` is the most threads the sort may use (0: as many as the host has, up to
+// two); a long list is shared among them, with the same result. The working memory is kept for the next
+// call.
+void order_by_name(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order, unsigned threads = 0);
 
 // The same for the values, compared as unsigned 32-bit numbers.
-void order_by_value(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order);
+void order_by_value(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order, unsigned threads = 0);
