@@ -11,11 +11,10 @@
 #include "nm/nm_longform.h"
 #include "nm/nm_sort.h"
 #include "nm/nm_tool.h"
+#include "ofe/coff/qxcoff_defs.h"
 #include "ofe/coff/qxcoff_symbol.h"
-#include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_dynamic.h"
 #include "ofe/elf/elf_file.h"
-#include "ofe/elf/elf_segment.h"
 #include "ofe/object_file.h"
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
@@ -108,13 +107,17 @@ OF_SYMBOL_TABLE* choose_table(OBJECT_FILE* object, const NM_OPTIONS& o) {
     return db ? db->dynamic_symbol_table() : nullptr;
 }
 
-// QXCOFF storage classes that only the inclusion options list.
-bool is_debug_class(uint32_t c) { return c == 100 || c == 101 || c == 103 || c == 104; }
+// QXCOFF storage classes that only the inclusion options list: debugging symbols, and tag information.
+bool is_debug_class(uint32_t c) {
+    using namespace QXCOFF;
+    return c == C_BLOCK || c == C_FCN || c == C_FILE || c == C_LINE;
+}
 
 bool is_tag_class(uint32_t c) {
+    using namespace QXCOFF;
     switch (c) {
-    case 8: case 10: case 11: case 12: case 13: case 15: case 16:
-    case 102: case 107: case 108: case 109: case 110: return true;
+    case C_MOS: case C_STRTAG: case C_MOU: case C_UNTAG: case C_TPDEF: case C_ENTAG: case C_MOE:
+    case C_EOS: case C_GRPTAG: case C_SMOG: case C_EMOG: case C_EOG: return true;
     default: return false;
     }
 }
@@ -125,7 +128,7 @@ bool passes_filters(OF_SYMBOL* s, const NM_OPTIONS& o, bool qxcoff) {
     if (o.globals_only && s->binding() != OF_BIND_GLOBAL && s->binding() != OF_BIND_WEAK) return false;
     if (const QXCOFF_SYMBOL* q = qxcoff ? as_qxcoff_symbol(s) : nullptr) {
         const uint32_t c = q->storage_class();
-        if (c == 0 && !o.cnull_symbols) return false;
+        if (c == QXCOFF::C_NULL && !o.cnull_symbols) return false;
         if (is_debug_class(c) && !o.debug_symbols) return false;
         if (is_tag_class(c) && !o.tag_info_symbols) return false;
     }
