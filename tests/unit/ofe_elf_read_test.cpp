@@ -221,6 +221,39 @@ TEST(ElfClaims, CountsBeyondTheFileAreCutToItsBytes) {
     EXPECT_EQ(at(f.section(".shstrtab")), 4u);
 }
 
+TEST(ElfExtendedAttributes, FlagsOfTheReadFormatAndWarningsForTheOthers) {
+    // The flags section holds a version (major, minor, update, one reserved byte), reserved bytes to 20,
+    // the entry count and size, then one entry per section: 2 entries of 4 bytes, .text (index 1) 0x30.
+    const std::string body = "00000000000000000000000000000000" "02000000" "0400" "00000000" "30000000";
+    const std::string tail = " All extended section attributes will be ignored.";
+    const std::string tool = " Name Utility update recommended.";
+    const struct {
+        std::string data;
+        uint32_t flags;
+        std::string warning;
+    } cases[] = {
+        {"01000000" + body, 0x30, ""},
+        {"01000100" + body, 0x30,
+         "Updated extended section attributes format. Some extended section attributes may be ignored." + tool},
+        {"02000000" + body, 0, "Unrecognized QX extended section attributes format." + tail + tool},
+        {"01010000" + body, 0, "Unrecognized QX extended section attributes format." + tail + tool},
+        {"00000000" + body, 0, "Obsolete QX extended section attributes format." + tail + tool},
+        {"0100", 0, "Invalid QX extended section attributes format." + tail + " Tool chain update recommended."},
+        {"0100000000000000", 0,
+         "Invalid QX extended section attributes format." + tail + " Tool chain update recommended."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        elf_object f("elf32 le rel\nsection .text data=00112233\nsection .qx_flags type=0x7f000005 data=" + c.data +
+                     "\n");
+        EXPECT_EQ(f.section(".text")->ext_flags(), c.flags);
+        if (c.warning.empty())
+            EXPECT_TRUE(reports.empty());
+        else
+            EXPECT_EQ(reports, (std::vector<std::pair<uint32_t, std::string>>{{OF_ERR_WARNING, c.warning}}));
+    }
+}
+
 TEST(ElfSymbolHash, SystemVHashOfNames) {
     EXPECT_EQ(elf_hash(""), 0u);
     EXPECT_EQ(elf_hash("printf"), 0x077905A6u);
