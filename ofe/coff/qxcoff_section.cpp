@@ -101,7 +101,7 @@ void QXCOFF_SECTION::set_page(uint32_t page) {
 bool QXCOFF_SECTION::has_raw_data() const {
     if (header_.s_flags & (STYP_BSS | STYP_NOLOAD | STYP_DSECT)) return false;
     // A header read from a file with neither flags nor data offset describes no stored bytes.
-    if (owner()->info().handle && header_.s_flags == 0 && header_.s_scnptr == 0) return false;
+    if (from_input_ && header_.s_flags == 0 && header_.s_scnptr == 0) return false;
     return true;
 }
 
@@ -271,6 +271,7 @@ void QXCOFF_SECTION_TABLE::materialise_section(uint32_t index) {
     store(index, std::move(owned));
     QXCOFF_SECTION_HEADER& h = s->header_;
     decode_header(index, h);
+    s->from_input_ = true;
     QXCOFF_FILE* f = qxcoff_file();
     if (s->has_raw_data()) f->map_bytes(s->raw_data_, h.s_scnptr, uint64_t{unit_bits(h)} * h.s_size / 8);
     // Section data follow the target's byte order, not the control byte order of the headers.

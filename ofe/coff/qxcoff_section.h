@@ -50,7 +50,7 @@ public:
     // Versions "0" and "1" keep the low byte of a page from 256 on (reported, code 6).
     void set_page(uint32_t page);
     // False for STYP_BSS, STYP_NOLOAD and STYP_DSECT, and for a section read from input whose flags and
-    // s_scnptr are both 0.
+    // s_scnptr are both 0 (also once the file has been saved).
     bool has_raw_data() const override;
     // 1 << the logarithm in flag bits 8-11.
     uint32_t alignment() const override;
@@ -99,6 +99,12 @@ public:
     // The section's line-number table, made on first use.
     QXCOFF_LNNO_TABLE* lnno_table();
     void add_dump_rows(OF_TEXT_TABLE& rows) override;
+    // Entering "locked": s_size from the data (padded to whole address units), the name stored inline or in
+    // the string table, the relocation and line-number counts set (versions "0" and "1" keep the low 16 bits
+    // of 65536 and more, reported, code 6) and both tables written anew; a group's signature is checked.
+    int32_t on_progress(int32_t new_state) override;
+    // Writes the header at `at` of `data` in the version's layout.
+    void encode_header(DATA_MAP& data, uint64_t at) const;
     // Whether this is the build-attributes section, named "$build.attributes".
     bool is_build_attribute_section() const;
     // Its build-attribute table, made and parsed on first request; null for any other section.
@@ -116,6 +122,7 @@ private:
     std::unique_ptr<QXCOFF_RELOC_TABLE> reloc_table_;
     std::unique_ptr<QXCOFF_LNNO_TABLE> lnno_table_;
     bool data_swapped_ = false;
+    bool from_input_ = false;  // made from a header of the input, not added
 };
 
 class QXCOFF_SECTION_TABLE : public OF_SECTION_TABLE {
@@ -138,6 +145,13 @@ public:
     // Refused (code 5) from 65533 sections on.
     OF_SECTION* add_section(const char* name) override;
     QXCOFF_FILE* qxcoff_file() const;
+    // Makes every section and reads all it holds (raw data, relocations, line numbers) into memory, so that
+    // nothing is read from the input afterwards.
+    void prepare_for_writing();
+    // Each section follows the table into and out of the writing states.
+    int32_t on_progress(int32_t new_state) override;
+    int32_t on_revert(int32_t target_state) override;
+    void set_table_offset(uint32_t offset) { offset_ = offset; }
 
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;

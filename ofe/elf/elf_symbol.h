@@ -45,12 +45,14 @@ public:
     void add_dump_rows(OF_TEXT_TABLE& rows) const override;
 
     // Setters: each requires the file at most "locked"; bad values are reported and change nothing.
-    void set_value(uint32_t value);
-    void set_size(uint32_t size);
-    void set_kind(uint32_t kind);
-    void set_binding(uint32_t binding);
+    void set_value(uint32_t value) override;
+    void set_size(uint32_t size) override;
+    void set_kind(uint32_t kind) override;
+    void set_binding(uint32_t binding) override;
     void set_type(uint32_t type);
-    void set_section_id(uint32_t index);
+    void set_section_id(uint32_t index) override;
+    // st_other's low 2 bits.
+    void set_visibility(uint32_t visibility);
 
     ELF_SYMBOL_ENTRY& entry() { return entry_; }
     const ELF_SYMBOL_ENTRY& entry() const { return entry_; }
@@ -85,11 +87,11 @@ public:
     bool merge_metadata(const OF_SYMBOL* other) override;
     void attach_metadata(ELF_SYMBOL_METADATA* record) { metadata_ = record; }
 
+protected:
+    void write_back() override;
+
 private:
     ELF_SYMBOL_TABLE* elf_table() const;
-    // The checks every setter makes; false when the change must not happen.
-    bool may_change() const;
-    void changed();
     // The symbol's metadata record, made in the table when it has none; null when no change may be made.
     ELF_SYMBOL_METADATA* metadata_for_change();
 
