@@ -45,6 +45,8 @@ QXCOFF_RELOC_TABLE* QXCOFF_SECTION::reloc_table() {
     return reloc_table_.get();
 }
 
+OF_RELOC_TABLE* QXCOFF_SECTION::reloc_table_for_change() { return reloc_table(); }
+
 uint32_t QXCOFF_SECTION::reloc_table_count() { return header_.s_nreloc != 0 && reloc_table()->count() != 0 ? 1 : 0; }
 
 OF_RELOC_TABLE* QXCOFF_SECTION::reloc_table_at(uint32_t index) {

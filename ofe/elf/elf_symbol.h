@@ -119,6 +119,19 @@ public:
     void write_back(const ELF_SYMBOL& symbol);
     // The metadata record of the symbol at `index`, made when there is none.
     ELF_SYMBOL_METADATA* metadata_record(uint32_t index);
+    // The metadata are written anew when the table is locked.
+    void mark_metadata_changed() { metadata_changed_ = true; }
+
+    // ---- Writing ----
+    // Entering "locked": symbol 0 must be the null symbol ("symbol 0 is not a NULL symbol", code 7); a static
+    // table whose locals do not come first is put in order (locals first, each part in its old order); names go
+    // to the linked string table where it does not hold them at st_name; sh_info becomes the index of the first
+    // symbol that is not local, and every entry is written; extended section indexes and changed metadata go to
+    // their sections (made when missing).
+    int32_t on_progress(int32_t new_state) override;
+    // Maps what refers to this table's symbols (relocations, groups, alias pairs, metadata, build attributes),
+    // then moves the symbols.
+    void renumber_apply(const std::vector<uint32_t>& old_to_new, uint32_t new_count) override;
 
 protected:
     void build_symbol(uint32_t index) override;
@@ -144,6 +157,7 @@ private:
     bool versym_looked_up_ = false;
     ELF_SYMBOL_METADATA_MAP metadata_;
     bool metadata_read_ = false;
+    bool metadata_changed_ = false;
 };
 
 // The ELF view of a symbol of a file's tables: null, with code 3 "attempting to get ELF interface for
