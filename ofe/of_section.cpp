@@ -100,7 +100,7 @@ OF_SECTION* OF_SECTION_TABLE::add_section(const char* name) {
     ++count_;
     OF_SECTION* s = sections_[index].get();
     if (name) s->set_name(name);
-    s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    s->data().set_big_endian(file()->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG);
     if (name && std::strncmp(name, ".debug", 6) == 0) {
         s->set_allocated(false);
         s->set_memory_width(8);

@@ -53,6 +53,15 @@ OF_SYMBOL* OF_SYMBOL::alias_ring_last() {
     return s;
 }
 
+void OF_SYMBOL::set_section(const OF_SECTION* section) {
+    if (!section || section->table() != table_->section_table()) return;
+    set_section_id(section->index());
+}
+
+void OF_SYMBOL::make_near_common() {
+    table_->file()->report_error(OF_ERR_INTERNAL, "symbol does not support setting near-common");
+}
+
 void OF_SYMBOL::set_alias_link(OF_SYMBOL* symbol) {
     if (symbol == this) user_msg_die(DIAG::user_msg_context(), "OF_SYMBOL::set_alias_link", "assertion failed: sym != this");
     alias_link_ = symbol;

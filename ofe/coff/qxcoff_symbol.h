@@ -99,11 +99,11 @@ public:
 
     // Setters: each requires the file at most "locked"; refused values are reported (code 5) and change
     // nothing. While the table is "locked", each change is written back to the entry at once.
-    void set_value(uint32_t value);
-    void set_section_id(uint32_t index);
-    void set_size(uint32_t size);
-    void set_kind(uint32_t kind);
-    void set_binding(uint32_t binding);
+    void set_value(uint32_t value) override;
+    void set_section_id(uint32_t index) override;
+    void set_size(uint32_t size) override;
+    void set_kind(OF_SYMBOL_KIND kind) override;
+    void set_binding(OF_SYMBOL_BINDING binding) override;
     void set_blocked();
 
 private:

@@ -190,7 +190,7 @@ ELF_SECTION* ELF_DYNAMIC_DB::make_role_section(uint32_t r, const char* name, uin
     s->set_created_by_library(true);
     if (s->has_raw_data()) {
         file_->get_file_data(s->data(), offset, size);
-        s->data().set_big_endian(file_->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+        s->data().set_big_endian(file_->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG);
     }
     roles_[r] = s->index();
     return s;

@@ -187,6 +187,10 @@ uint32_t ELF_SECTION::ext_flags() const {
     return static_cast<ELF_SECTION_TABLE*>(table())->extended_value(0, index());
 }
 
+void ELF_SECTION::set_ext_flags(uint32_t flags) {
+    static_cast<ELF_SECTION_TABLE*>(table())->set_extended_value(0, index(), flags);
+}
+
 int32_t ELF_SECTION::page() const {
     return static_cast<int32_t>(static_cast<ELF_SECTION_TABLE*>(table())->extended_value(1, index()));
 }
@@ -299,7 +303,7 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
     h.sh_addralign = entry.u32(ELF::SHDR::sh_addralign);
     h.sh_entsize = entry.u32(ELF::SHDR::sh_entsize);
     if (s->has_raw_data()) file()->get_file_data(s->data(), h.sh_offset, h.sh_size);
-    s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    s->data().set_big_endian(file()->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG);
     if (ELF_STRING_TABLE* names = section_name_table())
         if (const char* name = names->get_string(h.sh_name)) s->set_name(name);
     s->compute_address_unit();
@@ -356,6 +360,15 @@ constexpr uint32_t role_types[2] = {ELF::SHT_QX_SH_FLAGS, ELF::SHT_QX_SH_PAGE};
 
 bool role_supported(OF_TARGET target, uint32_t role) {
     return role == 0 || target == OF_TARGET_RILL || target == OF_TARGET_KNOT;
+}
+
+void ELF_SECTION_TABLE::set_extended_value(uint32_t kind, uint32_t section_index, uint32_t value) {
+    if (kind > 1) return;
+    (void)extended_value(kind, section_index);  // what the file holds is read first, then replaced
+    if (value != 0)
+        extended_[kind][section_index] = value;
+    else
+        extended_[kind].erase(section_index);
 }
 
 uint32_t ELF_SECTION_TABLE::extended_value(uint32_t kind, uint32_t section_index) {

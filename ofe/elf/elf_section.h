@@ -82,6 +82,8 @@ public:
     void set_explicit_load_address(uint32_t address) { explicit_load_address_ = address; }
     // The extended flags and page from the file's extended section attributes (0 when absent).
     uint32_t ext_flags() const;
+    // Replaces the extended flags (kept with the table, for writing).
+    void set_ext_flags(uint32_t flags);
     int32_t page() const override;
 
     // The string table this section holds; null unless its type is SHT_STRTAB.
@@ -155,6 +157,7 @@ public:
     const std::vector<uint32_t>& relocation_sections_of(uint32_t index);
     // The extended attribute of `kind` (0 flags, 1 page) of a section, read on first use.
     uint32_t extended_value(uint32_t kind, uint32_t section_index);
+    void set_extended_value(uint32_t kind, uint32_t section_index, uint32_t value);
 
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;
