@@ -64,6 +64,18 @@ OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, O
     return create(info, handler);
 }
 
+OBJECT_FILE* OBJECT_FILE::open_path(const char* path, OF_ERROR_HANDLER handler) {
+    PFILE* handle = path ? pfopen(path, "rb") : nullptr;
+    if (!handle) return nullptr;
+    OF_FILE_INFO info;
+    info.handle = handle;
+    info.name = path;
+    info.close_on_destroy = true;
+    OBJECT_FILE* object = create(info, handler);
+    if (!object) pfclose(handle);
+    return object;
+}
+
 OBJECT_FILE* OBJECT_FILE::create(OF_FILE_INFO info, OF_ERROR_HANDLER handler) {
     if (info.handle) identify(info);
     OBJECT_FILE* object = nullptr;

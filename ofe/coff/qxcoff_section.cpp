@@ -10,6 +10,7 @@
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/coff/qxcoff_build_attr.h"
+#include "ofe/of_symbol.h"
 
 namespace OFE {
 
@@ -291,6 +292,10 @@ OF_SECTION* QXCOFF_SECTION_TABLE::add_section(const char* name) {
         return nullptr;
     }
     return OF_SECTION_TABLE::add_section(name);
+}
+
+void QXCOFF_SECTION_TABLE::renumber_references(const std::vector<uint32_t>& map) {
+    if (OF_SYMBOL_TABLE* symbols = file()->symbol_table()) renumber_symbol_sections(*symbols, map);
 }
 
 }  // namespace OFE

@@ -224,6 +224,10 @@ bool ELF_DYNAMIC_DB::use_section_headers() {
     return true;
 }
 
+void ELF_DYNAMIC_DB::renumber_sections(const std::vector<uint32_t>& map) {
+    for (uint32_t& index : roles_) index = renumbered_index(map, index);
+}
+
 bool ELF_DYNAMIC_DB::gnu_hash_symbol_count(uint32_t offset, uint32_t& count) const {
     const uint32_t present = file_->bytes_present();
     const char* name = file_->display_name();

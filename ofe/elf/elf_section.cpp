@@ -187,6 +187,11 @@ uint32_t ELF_SECTION::ext_flags() const {
     return static_cast<ELF_SECTION_TABLE*>(table())->extended_value(0, index());
 }
 
+void ELF_SECTION::apply_section_symbol_settings(OF_SYMBOL& symbol) {
+    symbol.set_binding(OF_BIND_LOCAL);
+    if (ELF_SYMBOL* elf = as_elf_symbol(&symbol)) elf->set_type(OF_TYPE_SECTION);
+}
+
 void ELF_SECTION::set_ext_flags(uint32_t flags) {
     static_cast<ELF_SECTION_TABLE*>(table())->set_extended_value(0, index(), flags);
 }
@@ -322,6 +327,38 @@ OF_SECTION* ELF_SECTION_TABLE::add_section(const char* name) {
     }
     s->compute_address_unit();
     return s;
+}
+
+int32_t ELF_SECTION_TABLE::renumber() {
+    const ELF_SECTION* first = count() > 0 ? elf_section_at(0) : nullptr;
+    if (first && !is_deleted(0) && first->header().sh_type != ELF::SHT_NULL) {
+        file()->report_error(OF_ERR_INTERNAL, "section 0 is not a NULL section");
+        return -1;
+    }
+    return OF_SECTION_TABLE::renumber();
+}
+
+void ELF_SECTION_TABLE::renumber_references(const std::vector<uint32_t>& map) {
+    // Links between sections: sh_link always, sh_info where it names a section (relocations, and any
+    // section that says so with SHF_INFO_LINK).
+    for (uint32_t i = 0; i < count(); ++i) {
+        ELF_SECTION_HEADER& h = elf_section_at(i)->header();
+        h.sh_link = renumbered_index(map, h.sh_link);
+        if (h.sh_type == ELF::SHT_REL || h.sh_type == ELF::SHT_RELA || (h.sh_flags & ELF::SHF_INFO_LINK) != 0)
+            h.sh_info = renumbered_index(map, h.sh_info);
+    }
+    for (uint32_t i = 0; i < count(); ++i)
+        if (ELF_SYMBOL_TABLE* symbols = elf_section_at(i)->symbol_table()) renumber_symbol_sections(*symbols, map);
+    for (std::map<uint32_t, uint32_t>& values : extended_) {
+        std::map<uint32_t, uint32_t> moved;
+        for (const auto& [index, value] : values)
+            if (index < map.size() && map[index] != NO_INDEX) moved[map[index]] = value;
+        values = std::move(moved);
+    }
+    relocation_sections_.clear();
+    relocation_sections_found_ = false;
+    attributes_looked_up_ = false;
+    elf_file()->renumber_sections(map);
 }
 
 ELF_SECTION* ELF_SECTION_TABLE::build_attribute_section() {
