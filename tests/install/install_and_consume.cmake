@@ -51,4 +51,17 @@ run("the shared library's user" "${WORK_DIR}/build/ofe_plugin_user" "${SOURCE_DI
 if(NOT output STREQUAL "${SOURCE_DIR}/examples/libsample.a: 2 members\n")
   message(FATAL_ERROR "the shared library's user printed:\n${output}")
 endif()
+
+# The example programs build against the installed package, and list_sections reads a sample by its path.
+run("configuring the examples" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/examples/library" -B "${WORK_DIR}/examples"
+    -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}" "-DCMAKE_CXX_COMPILER=${CXX}"
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}" "-DCMAKE_PREFIX_PATH=${prefix}")
+run("building the examples" "${CMAKE_COMMAND}" --build "${WORK_DIR}/examples")
+execute_process(COMMAND "${WORK_DIR}/examples/list_sections" kite-sample.qx WORKING_DIRECTORY "${SOURCE_DIR}/examples"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+if(NOT rc EQUAL 0 OR NOT errors STREQUAL "" OR NOT output MATCHES "^kite-sample.qx: QX-COFF, QX Kite, little endian\n"
+   OR NOT output MATCHES "\n   1 \\.text +[0-9]+ units code, allocated\n"
+   OR NOT output MATCHES "_main in \\.text\n")
+  message(FATAL_ERROR "list_sections ended with ${rc} and printed\n${output}${errors}")
+endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
