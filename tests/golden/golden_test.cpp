@@ -9,6 +9,8 @@
 //
 // A case file holds sections, each opened by a line "=== KIND [NAME]":
 //   === file NAME      a fixture description; the fixture builder writes NAME from it
+//                      (names of inputs must also do on Windows: no AUX, CON, NUL, PRN, COMn
+//                      or LPTn before the first dot, which name devices there)
 //   === text NAME      NAME holds the following lines verbatim
 //   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
 //   === command        one line: the command, words split at blanks, "..." quotes a word;

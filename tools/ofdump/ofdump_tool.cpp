@@ -64,16 +64,16 @@ OFDUMP_SETTINGS read_settings(OPT_STATE* options) {
     settings.raw_data = opt_is_set(options, ofdump_opt::raw_data);
     settings.xml = opt_is_set(options, ofdump_opt::xml);
     settings.detailed = !opt_is_set(options, ofdump_opt::compact);
-    std::string known;
-    for (const OF_DUMP_CATEGORY& category : OBJECT_FILE::dump_categories())
-        known += std::string(known.empty() ? "" : ", ") + category.name;
+    const auto categories = OBJECT_FILE::dump_categories();
     for (uint32_t i = 0; const char* list = opt_get_text(options, ofdump_opt::only, i); ++i) {
         const std::string text = list;
         for (size_t at = 0; at <= text.size();) {
             const size_t end = std::min(text.find(',', at), text.size());
             const std::string name = text.substr(at, end - at);
-            const auto& all = OBJECT_FILE::dump_categories();
-            if (std::none_of(all.begin(), all.end(), [&](const OF_DUMP_CATEGORY& c) { return name == c.name; })) {
+            const auto is_named = [&name](const OF_DUMP_CATEGORY& c) { return name == c.name; };
+            if (std::none_of(categories.begin(), categories.end(), is_named)) {
+                std::string known;
+                for (const OF_DUMP_CATEGORY& c : categories) known += std::string(known.empty() ? "" : ", ") + c.name;
                 user_msg_error(messages(), "unknown dump category \"%s\"; the categories are %s", name.c_str(),
                                known.c_str());
                 std::exit(1);
@@ -101,12 +101,11 @@ void dump_archive(const char* name, ar_reader* reader) {
         const auto size = static_cast<uint32_t>(std::min<uint64_t>(member->size, 0xFFFFFFFF));
         if (dump_object(member->name, stream, size, name)) continue;
         // A member of another kind (a text file, say) is named, and passed over.
-        if (tool.xml) {
-            tool.xml->open("member").attribute("name", member->name).attribute("length", size);
-            tool.xml->attribute("format", "unknown").close();
-        } else {
+        if (tool.xml)
+            tool.xml->open("member").attribute("name", member->name).attribute("length", size).attribute(
+                "format", "unknown").close();
+        else
             std::printf("\n (not an ELF or QXCOFF object file)\n");
-        }
     }
     if (tool.xml) tool.xml->close();
 }
