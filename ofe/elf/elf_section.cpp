@@ -15,6 +15,7 @@
 #include "ofe/elf/elf_version.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/elf/elf_build_attr.h"
+#include "util/banner.h"
 
 namespace OFE {
 
@@ -426,7 +427,8 @@ void ELF_SECTION_TABLE::read_extended_attributes(uint32_t role, std::map<uint32_
         if (s && s->header().sh_type == role_types[role]) holder = s;
     }
     if (!holder) return;
-    static const char* const tool = "Name Utility";
+    // The advice names the tool that reads the file.
+    const char* const tool = banner_title();
     DATA_MAP& data = holder->data();
     const uint32_t length = holder->header().sh_size;
     auto invalid = [&] {
