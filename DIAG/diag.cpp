@@ -170,21 +170,31 @@ void diag_new_line(DIAGNOSTIC& d) {
     for (int i = 0; i < spaces; ++i) put(d, " ", 1);
 }
 
-int diag_vprintf(DIAGNOSTIC& d, const char* format, va_list args) {
-    if (!severity_shown(d.kind->severity)) return 0;
-    static std::vector<char> buffer(256);
+bool vformat_text(std::string& out, const char* format, va_list args) {
+    char small[256];
     va_list again;
     va_copy(again, args);
-    int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    if (length >= 0 && static_cast<size_t>(length) >= buffer.size()) {
-        buffer.assign(static_cast<size_t>(length) + 1, '\0');
-        std::vsnprintf(buffer.data(), buffer.size(), format, again);
+    const int length = std::vsnprintf(small, sizeof small, format, args);
+    if (length < 0) {
+        out.clear();
+    } else if (static_cast<size_t>(length) < sizeof small) {
+        out.assign(small, static_cast<size_t>(length));
+    } else {
+        out.assign(static_cast<size_t>(length), '\0');
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
     }
     va_end(again);
-    if (length <= 0) return length;
+    return length >= 0;
+}
+
+int diag_vprintf(DIAGNOSTIC& d, const char* format, va_list args) {
+    if (!severity_shown(d.kind->severity)) return 0;
+    std::string text;
+    if (!vformat_text(text, format, args)) return -1;
+    if (text.empty()) return 0;
     if (settings().diag_wrap && d.remaining < 1) diag_new_line(d);
-    wrap_print(d, buffer.data(), length);
-    return length;
+    wrap_print(d, text.data(), static_cast<long>(text.size()));
+    return static_cast<int>(text.size());
 }
 
 int diag_printf(DIAGNOSTIC& d, const char* format, ...) {

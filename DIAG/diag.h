@@ -144,6 +144,10 @@ public:
     uint32_t limit;
 };
 
+// printf into a new string of exactly the formatted length; false (and an empty string) when the format
+// fails. Every formatting of the libraries goes through here.
+bool vformat_text(std::string& out, const char* format, va_list args);
+
 // Prints the header of d; returns the number of characters printed.
 int diag_header(DIAG::DIAGNOSTIC& d);
 // Formats with printf rules and prints through the wrapping algorithm; returns the formatted length.

@@ -25,21 +25,8 @@ void user_message::emit() {
 namespace {
 
 std::string format_text(const char* format, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    char small[256];
-    const int length = std::vsnprintf(small, sizeof small, format, args);
     std::string text;
-    if (length < 0) {
-        text.clear();
-    } else if (static_cast<size_t>(length) < sizeof small) {
-        text.assign(small, static_cast<size_t>(length));
-    } else {
-        std::vector<char> big(static_cast<size_t>(length) + 1);
-        std::vsnprintf(big.data(), big.size(), format, again);
-        text.assign(big.data(), static_cast<size_t>(length));
-    }
-    va_end(again);
+    (void)vformat_text(text, format, args);
     return text;
 }
 

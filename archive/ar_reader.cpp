@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -72,10 +73,28 @@ uint64_t padded(uint64_t size) { return (size + 1) & ~uint64_t{1}; }
 
 // Bytes from `offset` to the end of the file.
 uint64_t bytes_after(ar_reader* reader, uint64_t offset) {
+    if (const std::shared_ptr<const PF_MAPPING> mapping = pfmap(reader->input))
+        return mapping->length > offset ? mapping->length - offset : 0;
     FILE* stream = pffile(reader->input);
     if (!stream || pfseeko(stream, 0, SEEK_END) != 0) return 0;
     const pf_off_t end = pftello(stream);
     return end > 0 && static_cast<uint64_t>(end) > offset ? static_cast<uint64_t>(end) - offset : 0;
+}
+
+// Copies up to `n` bytes at `offset` into `out`: from the file's mapped bytes when there are some, else
+// through the stream (a failed seek reads nothing). Returns how many were there.
+size_t read_at(ar_reader* reader, uint64_t offset, void* out, size_t n) {
+    if (const std::shared_ptr<const PF_MAPPING> mapping = pfmap(reader->input)) {
+        if (offset >= mapping->length) return 0;
+        const size_t got = static_cast<size_t>(std::min<uint64_t>(n, mapping->length - offset));
+        std::memcpy(out, mapping->data + offset, got);
+        return got;
+    }
+    FILE* stream = pffile(reader->input);
+    if (!stream || offset > static_cast<uint64_t>(INT64_MAX) ||
+        pfseeko(stream, static_cast<pf_off_t>(offset), SEEK_SET) != 0)
+        return 0;
+    return std::fread(out, 1, n, stream);
 }
 
 // The member's name: the stripped short name, or the long name it refers to.
@@ -127,12 +146,8 @@ const char* ar_member_name(ar_reader* reader, const char* field, long uid) {
 
 // The member whose header stands at `offset`, or null at the end of the archive or after a reported error.
 ar_member* ar_read_member_header(ar_reader* reader, uint64_t offset) {
-    FILE* stream = pffile(reader->input);
-    if (!stream || offset > static_cast<uint64_t>(INT64_MAX) ||
-        pfseeko(stream, static_cast<pf_off_t>(offset), SEEK_SET) != 0)
-        return nullptr;
     char header[header_size];
-    const size_t got = std::fread(header, 1, header_size, stream);
+    const size_t got = read_at(reader, offset, header, header_size);
     if (got == 0) return nullptr;
     if (got < header_size) {
         report(reader, 1, "Cannot read member header: '%s'", reader->name.c_str());
@@ -168,15 +183,13 @@ uint64_t next_header(const ar_member* member) { return member->data_offset + pad
 
 void load_name_table(ar_reader* reader, const ar_member* table) {
     const uint64_t size = padded(table->size);
-    FILE* stream = pffile(reader->input);
     // The table is read only when the file holds all of it: a size field never sizes memory by itself.
-    if (!stream || size > bytes_after(reader, table->data_offset) ||
-        pfseeko(stream, static_cast<pf_off_t>(table->data_offset), SEEK_SET) != 0) {
+    if (size > bytes_after(reader, table->data_offset)) {
         report(reader, 1, "Cannot read name table: '%s'", reader->name.c_str());
         return;
     }
     auto* bytes = static_cast<char*>(reader->arena.take(size + 1));
-    if (std::fread(bytes, 1, size, stream) != size) {
+    if (read_at(reader, table->data_offset, bytes, size) != size) {
         report(reader, 1, "Cannot read name table: '%s'", reader->name.c_str());
         return;
     }
@@ -213,10 +226,9 @@ ar_reader* ar_open(const char* name, PFILE* input, AR_ERROR_HOOK hook) {
 }
 
 bool ar_is_archive(ar_reader* reader) {
-    FILE* stream = reader ? pffile(reader->input) : nullptr;
-    if (!stream || pfseeko(stream, 0, SEEK_SET) != 0) return false;
+    if (!reader || !pffile(reader->input)) return false;
     char magic[8];
-    if (std::fread(magic, 1, sizeof magic, stream) != sizeof magic) return false;
+    if (read_at(reader, 0, magic, sizeof magic) != sizeof magic) return false;
     return std::memcmp(magic, archive_magic, sizeof magic) == 0;
 }
 

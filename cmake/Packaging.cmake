@@ -1,6 +1,6 @@
 # Packages of what `cmake --install` puts in place, made by CPack: on Debian two .deb packages, nmkite
-# (the tool, its manual page and bash completion) and libofe-dev (the object-file library's headers,
-# static libraries and CMake package); for Windows one .zip of everything.
+# (the tools nmkite and ofdump, their manual pages and bash completions) and libofe-dev (the object-file
+# library's headers, static libraries and CMake package); for Windows one .zip of everything.
 # SPDX-License-Identifier: Apache-2.0
 set(CPACK_PACKAGE_NAME nmkite)
 set(CPACK_PACKAGE_VENDOR "Kite tool chain")
@@ -15,7 +15,8 @@ set(CPACK_COMPONENT_DEV_DISPLAY_NAME "OFE development files")
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "name utility of the Kite DSP tool chain, and its object-file library")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+      "name utility and object-file dumper of the Kite DSP tool chain, and its object-file library")
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -27,13 +28,18 @@ else()
   set(CPACK_DEBIAN_TOOL_PACKAGE_NAME nmkite)
   set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION devel)
   set(CPACK_DEBIAN_TOOL_DESCRIPTION [[
-name utility of the Kite DSP cross tool chain
+name utility and object-file dumper of the Kite DSP cross tool chain
 nmkite lists the symbols defined and referenced in 32-bit ELF files, in
 QXCOFF files of all three versions and either byte order, and in archives
 of them: one line per symbol with its value and kind, or a long table of
 index, value, size, binding, type, visibility and section. The listing is
 sorted by name or value, or kept in table order, and can be restricted to
-global or undefined symbols or to the dynamic symbols of an executable.]])
+global or undefined symbols or to the dynamic symbols of an executable.
+.
+ofdump prints everything the tool chain's object-file library reads in
+such files: headers, sections, raw data, relocations, QXCOFF line
+numbers, symbols, string tables, hash and dynamic tables, symbol
+versions, build attributes and segments, or an XML description of them.]])
 
   set(CPACK_DEBIAN_DEV_PACKAGE_NAME libofe-dev)
   set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)

@@ -1,19 +1,21 @@
-# The golden cases on Windows: the windows preset cross-builds nmkite.exe (in build/windows of the
-# source tree), and the cases run it under wine, in a wine prefix of this build tree's own. Windows
-# ends the lines of the text streams with CR LF; the golden runner compares them with LF.
-# Sets golden_tool, golden_tool_target, golden_runner and golden_text_mode for tests/CMakeLists.txt.
+# The golden cases on Windows: the windows preset cross-builds nmkite.exe and ofdump.exe (in build/windows
+# of the source tree), and the cases run them under wine, in a wine prefix of this build tree's own.
+# Windows ends the lines of the text streams with CR LF; the golden runner compares them with LF.
+# Sets golden_tool, golden_ofdump, golden_tool_target, golden_runner and golden_text_mode for
+# tests/CMakeLists.txt.
 find_program(NMKITE_WINE NAMES wine64 wine PATHS /usr/lib/wine DOC "wine, to run the Windows build")
 if(NOT NMKITE_WINE)
   message(FATAL_ERROR "NMKITE_GOLDEN_WINDOWS needs wine (Debian: wine64)")
 endif()
 
 set(windows_tool ${PROJECT_SOURCE_DIR}/build/windows/nm/nmkite.exe)
+set(windows_ofdump ${PROJECT_SOURCE_DIR}/build/windows/tools/ofdump/ofdump.exe)
 add_custom_target(nmkite_windows
   COMMAND ${CMAKE_COMMAND} --preset windows
-  COMMAND ${CMAKE_COMMAND} --build --preset windows --target nmkite
+  COMMAND ${CMAKE_COMMAND} --build --preset windows --target nmkite ofdump
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-  BYPRODUCTS ${windows_tool}
-  COMMENT "Cross-building nmkite.exe with the windows preset"
+  BYPRODUCTS ${windows_tool} ${windows_ofdump}
+  COMMENT "Cross-building nmkite.exe and ofdump.exe with the windows preset"
   USES_TERMINAL VERBATIM)
 
 # wine keeps its state in a prefix; making one takes seconds, so it is made once, at build time.
@@ -34,6 +36,7 @@ add_custom_target(wine_prefix DEPENDS ${wine_prefix}/.made)
 add_dependencies(nmkite_windows wine_prefix)
 
 set(golden_tool ${windows_tool})
+set(golden_ofdump ${windows_ofdump})
 set(golden_tool_target nmkite_windows)
 set(golden_runner ${wine_runner})
 set(golden_text_mode 1)

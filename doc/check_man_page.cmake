@@ -1,9 +1,9 @@
 # Renders the manual page with groff, which must not warn, and checks that every spelling of every
 # option that help lists appears in the rendered text as a word of its own.
-# Variables: GROFF, PAGE, VERSION (the project's), OPTGEN (it lists the spellings of the option description),
-# DESCRIPTION.
+# Variables: GROFF, PAGE, TOOL (the page's tool), VERSION (the project's), OPTGEN (it lists the spellings of
+# the option description), DESCRIPTION.
 file(STRINGS "${PAGE}" title REGEX "^\\.TH ")
-if(NOT title MATCHES "\"nmkite ${VERSION}\"")
+if(NOT title MATCHES "\"${TOOL} ${VERSION}\"")
   message(FATAL_ERROR "the title line of ${PAGE} does not name version ${VERSION}: ${title}")
 endif()
 

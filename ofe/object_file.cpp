@@ -50,8 +50,7 @@ OBJECT_FILE::~OBJECT_FILE() {
 
 OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler,
                                const char* container) {
-    const pf_off_t position = pftello(pffile(handle));
-    if (size == 0 && position != 0) {
+    if (size == 0 && pftello(pffile(handle)) != 0) {
         user_msg_error(DIAG::user_msg_context(),
                        "a file size must be specified when reading an archive member; OBJECT_FILE not created");
         return nullptr;
@@ -62,6 +61,18 @@ OBJECT_FILE* OBJECT_FILE::open(PFILE* handle, uint32_t size, const char* name, O
     info.size = size;
     info.container = container;
     return create(info, handler);
+}
+
+OBJECT_FILE* OBJECT_FILE::open_path(const char* path, OF_ERROR_HANDLER handler) {
+    PFILE* handle = path ? pfopen(path, "rb") : nullptr;
+    if (!handle) return nullptr;
+    OF_FILE_INFO info;
+    info.handle = handle;
+    info.name = path;
+    info.close_on_destroy = true;
+    OBJECT_FILE* object = create(info, handler);
+    if (!object) pfclose(handle);
+    return object;
 }
 
 OBJECT_FILE* OBJECT_FILE::create(OF_FILE_INFO info, OF_ERROR_HANDLER handler) {
@@ -141,11 +152,15 @@ void OBJECT_FILE::clear_error() {
 uint32_t OBJECT_FILE::bytes_present() {
     if (bytes_present_ < 0) {
         bytes_present_ = 0;
-        if (FILE* stream = pffile(info_.handle)) {
+        const auto start = static_cast<pf_off_t>(info_.start_offset);
+        if (const std::shared_ptr<const PF_MAPPING> mapping = pfmap(info_.handle)) {
+            // The bytes the data maps read are the mapped ones.
+            const auto end = static_cast<pf_off_t>(mapping->length);
+            if (end > start) bytes_present_ = std::min<int64_t>(end - start, info_.size);
+        } else if (FILE* stream = pffile(info_.handle)) {
             const pf_off_t here = pftello(stream);
             if (platform_seek64(stream, 0, SEEK_END) == 0) {
                 const pf_off_t end = platform_tell64(stream);
-                const auto start = static_cast<pf_off_t>(info_.start_offset);
                 if (end > start) bytes_present_ = std::min<int64_t>(end - start, info_.size);
             }
             (void)pfseeko(stream, here, SEEK_SET);

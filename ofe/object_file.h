@@ -59,6 +59,9 @@ public:
     // the object, for messages.
     static OBJECT_FILE* open(PFILE* handle, uint32_t size, const char* name, OF_ERROR_HANDLER handler,
                              const char* container = nullptr);
+    // Opens the file at `path` and reads it as one object that owns the file and closes it with itself:
+    // null when the file cannot be opened or is of no known format.
+    static OBJECT_FILE* open_path(const char* path, OF_ERROR_HANDLER handler = nullptr);
     // Creates the object that `info` describes, reading it when there is a handle; null for an
     // unknown format. Problems found while reading stay pending in the object's error status.
     static OBJECT_FILE* create(OF_FILE_INFO info, OF_ERROR_HANDLER handler);
@@ -125,6 +128,9 @@ public:
 
     virtual uint32_t format_version() const { return info_.format_version; }
     virtual OF_FILE_TYPE file_type() const = 0;
+    // Requires at most "locked". The format's rules: ELF stores 1 to 4 and, for any other value, 0 after
+    // code 5 "invalid file type"; QXCOFF takes a relocatable or an executable only.
+    virtual void set_file_type(OF_FILE_TYPE type) = 0;
     virtual uint32_t time_stamp() const { return 0; }
     virtual OF_TARGET target() const { return info_.target; }
     // The name of the target's machine; "unknown machine" for a target without one.
@@ -133,6 +139,9 @@ public:
     virtual uint32_t entry_point() const = 0;
     virtual OF_ENDIAN endian() const { return info_.endian; }
     virtual OF_ENDIAN machine_endian() const { return endian(); }
+    // Requires at most "locked": little or big is stored; any other value stores 0 (no byte order) after
+    // code 5 "invalid endian setting".
+    virtual void set_endian(OF_ENDIAN endian) = 0;
     virtual bool has_dynamic_segment() { return false; }
     // The section table, created on first use.
     virtual OF_SECTION_TABLE* section_table() = 0;

@@ -43,7 +43,10 @@ struct OFBA_TAG_DESC {
     std::string vendor;
 };
 
-// The tags of one vendor in files of one target. Descriptors stay where they are until the process ends.
+// The tags of one vendor in files of one target. Descriptors stay where they are until the process ends,
+// and the vocabularies are shared by every file of the process: a tag that one file's database registered
+// is known to every later file of the same vendor and target (so what a later parse can read and skip
+// depends on the files opened before).
 class OFBA_VOCABULARY {
 public:
     explicit OFBA_VOCABULARY(std::string vendor) : vendor_(std::move(vendor)) {}
@@ -220,7 +223,9 @@ public:
     // Reads the section once: 0, or -1 when any part failed (a table that already holds subsections is
     // not read again and gives 0). Nothing is reported on the file: a failed part just holds less.
     int32_t parse();
-    // The result of the parse made at creation.
+    // The result of the parse made at creation. An attribute whose parameter kind cannot be told ends its
+    // list; which kinds are known comes from the process-wide vocabularies (OFBA_VOCABULARY), so the same
+    // bytes may parse further once another file has registered more tags.
     int32_t parse_result() const { return parse_result_; }
 
     OF_SECTION* section() const { return section_; }

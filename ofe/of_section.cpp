@@ -5,6 +5,7 @@
 
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/object_file.h"
+#include "ofe/of_symbol.h"
 
 namespace OFE {
 
@@ -52,6 +53,7 @@ void OF_SECTION_TABLE::store(uint32_t index, std::unique_ptr<OF_SECTION> section
 
 OF_SECTION* OF_SECTION_TABLE::section_at(uint32_t index) {
     if (index >= count_) return nullptr;
+    if (is_deleted(index)) return deleted_placeholder_.get();
     if (!exists(index)) materialise_section(index);
     return exists(index) ? sections_[index].get() : nullptr;
 }
@@ -100,12 +102,68 @@ OF_SECTION* OF_SECTION_TABLE::add_section(const char* name) {
     ++count_;
     OF_SECTION* s = sections_[index].get();
     if (name) s->set_name(name);
-    s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    s->data().set_big_endian(file()->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG);
     if (name && std::strncmp(name, ".debug", 6) == 0) {
         s->set_allocated(false);
         s->set_memory_width(8);
     }
     return s;
+}
+
+bool OF_SECTION_TABLE::delete_section(uint32_t index) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0 || index >= count_ || is_deleted(index)) return false;
+    if (index < sections_.size()) sections_[index].reset();
+    if (deleted_marks_.size() <= index) deleted_marks_.resize(static_cast<size_t>(index) + 1, false);
+    deleted_marks_[index] = true;
+    if (!deleted_placeholder_) {
+        deleted_placeholder_ = make_section(NO_INDEX);
+        deleted_placeholder_->set_name_unchecked("__QX_deleted_section");
+    }
+    deleted_ = true;
+    return true;
+}
+
+int32_t OF_SECTION_TABLE::renumber() {
+    if (renumbering_) {
+        file()->report_error(OF_ERR_INTERNAL, "recursive call detected to a method that does not support recursive calls");
+        return -1;
+    }
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return -1;
+    renumbering_ = true;
+    // Every remaining section is made from its header first: headers are read by their old indexes.
+    for (uint32_t i = 0; i < count_; ++i)
+        if (!is_deleted(i) && !exists(i)) materialise_section(i);
+    renumber_map_.assign(count_, NO_INDEX);
+    uint32_t next = 0;
+    for (uint32_t i = 0; i < count_; ++i) {
+        if (is_deleted(i)) continue;
+        renumber_map_[i] = next;
+        if (i < sections_.size() && sections_[i]) sections_[i]->index_ = next;
+        if (next != i) store(next, std::move(sections_[i]));
+        ++next;
+    }
+    sections_.resize(next);
+    ids_.clear();  // every id is its index again
+    count_ = next;
+    deleted_marks_.clear();
+    deleted_ = false;
+    deleted_placeholder_.reset();
+    renumber_references(renumber_map_);
+    renumbering_ = false;
+    return 0;
+}
+
+void OF_SECTION_TABLE::renumber_symbol_sections(OF_SYMBOL_TABLE& symbols, const std::vector<uint32_t>& map) {
+    for (uint32_t i = 0; i < symbols.count(); i = symbols.next_index(i)) {
+        OF_SYMBOL* s = symbols.symbol_at(i);
+        if (!s || !s->has_section()) continue;
+        const uint32_t old = s->section_index();
+        if (old >= map.size()) continue;
+        if (map[old] == NO_INDEX)
+            s->set_kind(OF_SYM_UNDEFINED);
+        else if (map[old] != old)
+            s->set_section_id(map[old]);
+    }
 }
 
 void OF_SECTION_TABLE::load_all() {
@@ -118,6 +176,44 @@ void OF_SECTION_TABLE::load_all() {
 void OF_SECTION_TABLE::clear() {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return;
     reset_sections(0);
+    deleted_marks_.clear();
+    deleted_ = false;
+    deleted_placeholder_.reset();
+}
+
+// ---- Section symbols ----
+
+OF_SYMBOL* OF_SECTION::section_symbol() {
+    OF_SYMBOL_TABLE* symbols = owner()->symbol_table();
+    if (!symbols) return nullptr;
+    if (section_symbol_index_ != 0)
+        if (OF_SYMBOL* s = symbols->symbol_at(section_symbol_index_ - 1)) return s;
+    OF_SYMBOL* s = find_section_symbol();
+    if (!s) s = make_section_symbol();
+    section_symbol_index_ = s ? s->index() + 1 : 0;
+    return s;
+}
+
+OF_SYMBOL* OF_SECTION::find_section_symbol() {
+    OF_SYMBOL_TABLE* symbols = owner()->symbol_table();
+    if (!symbols) return nullptr;
+    for (uint32_t i = 0; i < symbols->count(); i = symbols->next_index(i)) {
+        OF_SYMBOL* s = symbols->symbol_at(i);
+        if (s && s->type() == OF_TYPE_SECTION && s->section() == this &&
+            (s->value() == 0 || s->value() == run_address()))
+            return s;
+    }
+    return nullptr;
+}
+
+OF_SYMBOL* OF_SECTION::make_section_symbol() {
+    OF_SYMBOL_TABLE* symbols = owner()->symbol_table();
+    OF_SYMBOL* s = symbols ? symbols->add_symbol() : nullptr;
+    if (!s) return nullptr;
+    s->set_name_copy(name() ? name() : "");
+    s->set_section(this);
+    apply_section_symbol_settings(*s);
+    return s;
 }
 
 }  // namespace OFE

@@ -14,6 +14,8 @@ namespace OFE {
 
 class OF_RELOC_TABLE;
 class OF_SECTION_TABLE;
+class OF_SYMBOL;
+class OF_SYMBOL_TABLE;
 class OF_TEXT_TABLE;
 
 class OF_SECTION : public OF_STATE_MACHINE {
@@ -66,6 +68,16 @@ public:
 
     uint32_t index() const { return index_; }
     OF_SECTION_TABLE* table() const { return table_; }
+
+    // The symbol that stands for the section: the one found or made before, else the first symbol of the
+    // file's table of type "section" whose section is this one and whose value is 0 or the run address,
+    // else one made for it. Null when the file has no symbol table or none can be added.
+    OF_SYMBOL* section_symbol();
+    // The search of section_symbol alone: null when the file has no such symbol.
+    OF_SYMBOL* find_section_symbol();
+    // Adds the section's symbol to the file's symbol table (requires "open"): named after the section ("" for
+    // none), bound to it, with the format's settings for a section symbol. Null when it cannot be added.
+    OF_SYMBOL* make_section_symbol();
     // The relocation tables that apply to this section (none in the base).
     virtual uint32_t reloc_table_count() { return 0; }
     virtual OF_RELOC_TABLE* reloc_table_at(uint32_t) { return nullptr; }
@@ -76,6 +88,8 @@ public:
     void dump(FILE* out);
     // Adds the format's rows to the section's dump.
     virtual void add_dump_rows(OF_TEXT_TABLE&) {}
+    // Gives a section symbol the format's settings (ELF: local binding, type "section"); the base none.
+    virtual void apply_section_symbol_settings(OF_SYMBOL&) {}
     // The section's bytes, read on first use. Reports that they are uninitialised when they are.
     DATA_MAP& raw_data();
     // The same map without the warning, for the library's own reads.
@@ -86,10 +100,13 @@ protected:
     DATA_MAP raw_data_;
 
 private:
+    friend class OF_SECTION_TABLE;  // renumbering gives sections their new indexes
+
     OF_SECTION_TABLE* table_;
     uint32_t index_;
     std::string name_;
     bool has_name_ = false;
+    uint32_t section_symbol_index_ = 0;  // the symbol's index + 1 once found or made; symbols may be rebuilt
 };
 
 class OF_SECTION_TABLE : public OF_STATE_MACHINE {
@@ -106,6 +123,21 @@ public:
     OF_SECTION* find_by_file_offset(uint32_t offset, uint32_t start = 0);
     // Adds a section with a name at the end (requires "open"); returns it, or null.
     virtual OF_SECTION* add_section(const char* name);
+    // Deletes the section at `index` (requires "open"): the section is destroyed, and until the table is
+    // renumbered the index gives the placeholder section "__QX_deleted_section" that every deleted index
+    // shares. False when there is no section there or the state forbids the change.
+    virtual bool delete_section(uint32_t index);
+    // Whether a section was deleted since the table was last renumbered, and whether `index` was.
+    bool deleted() const { return deleted_; }
+    bool is_deleted(uint32_t index) const { return index < deleted_marks_.size() && deleted_marks_[index]; }
+    // Removes the deleted sections (requires "open"): the others move down in their order and take their
+    // new indexes and ids, and the format maps what refers to sections (renumber_references). 0, or -1
+    // after a report; a call while renumbering is under way reports code 7 "recursive call detected to a
+    // method that does not support recursive calls".
+    virtual int32_t renumber();
+    // The old-to-new index map of the last renumbering; NO_INDEX for a removed section.
+    const std::vector<uint32_t>& renumber_map() const { return renumber_map_; }
+    static constexpr uint32_t NO_INDEX = 0xFFFFFFFF;
     // Loads the data of every section (only for a file read from input).
     void load_all();
     bool all_loaded() const { return all_loaded_; }
@@ -131,6 +163,11 @@ protected:
     void store(uint32_t index, std::unique_ptr<OF_SECTION> section);
     bool exists(uint32_t index) const { return index < sections_.size() && sections_[index]; }
     void set_entry_size(uint32_t size) { entry_size_ = size; }
+    // After renumbering: the format maps the section indexes it keeps elsewhere through `map`.
+    virtual void renumber_references(const std::vector<uint32_t>& map) = 0;
+    // Maps the section reference of every symbol of `symbols` through `map`; a symbol whose section was
+    // removed becomes undefined.
+    static void renumber_symbol_sections(OF_SYMBOL_TABLE& symbols, const std::vector<uint32_t>& map);
 
 private:
     std::vector<std::unique_ptr<OF_SECTION>> sections_;
@@ -138,6 +175,11 @@ private:
     uint32_t count_ = 0;
     uint32_t entry_size_;
     bool all_loaded_ = false;
+    std::vector<bool> deleted_marks_;
+    bool deleted_ = false;
+    std::unique_ptr<OF_SECTION> deleted_placeholder_;
+    bool renumbering_ = false;
+    std::vector<uint32_t> renumber_map_;
 };
 
 }  // namespace OFE

@@ -55,11 +55,6 @@ void OF_SYMBOL::set_name(const char* name) {
     changed();
 }
 
-void OF_SYMBOL::set_section(OF_SECTION* section) {
-    if (!may_change() || !section || section->table()->file() != table_->file()) return;
-    set_section_id(section->index());
-}
-
 OF_SECTION* OF_SYMBOL::section() const {
     return has_section() ? table_->section_table()->section_at(section_index()) : nullptr;
 }
@@ -68,6 +63,15 @@ OF_SYMBOL* OF_SYMBOL::alias_ring_last() {
     OF_SYMBOL* s = this;
     while (s->alias_link_ && s->alias_link_ != this) s = s->alias_link_;
     return s;
+}
+
+void OF_SYMBOL::set_section(const OF_SECTION* section) {
+    if (!section || section->table() != table_->section_table() || !may_change()) return;
+    set_section_id(section->index());
+}
+
+void OF_SYMBOL::make_near_common() {
+    table_->file()->report_error(OF_ERR_INTERNAL, "symbol does not support setting near-common");
 }
 
 void OF_SYMBOL::set_alias_link(OF_SYMBOL* symbol) {

@@ -68,16 +68,6 @@ public:
 
     virtual uint32_t value() const = 0;
     virtual bool has_section() const = 0;
-    // Setters of the format-neutral fields: each requires the file at most "locked"; a value the format cannot
-    // hold is reported (code 5) and changes nothing. While the table is "locked" the entry is written back.
-    virtual void set_value(uint32_t value) = 0;
-    virtual void set_size(uint32_t size) = 0;
-    virtual void set_kind(uint32_t kind) = 0;
-    virtual void set_binding(uint32_t binding) = 0;
-    // The section of this index (the table's index, as section_index gives it); the symbol is then defined.
-    virtual void set_section_id(uint32_t index) = 0;
-    // set_section_id of the section's index; a null section or one of another file changes nothing.
-    void set_section(OF_SECTION* section);
     // The section of the section index when the symbol has a section reference, else null.
     OF_SECTION* section() const;
     virtual uint32_t section_index() const = 0;
@@ -86,6 +76,22 @@ public:
     virtual OF_SYMBOL_BINDING binding() const = 0;
     virtual OF_SYMBOL_TYPE type() const = 0;
     virtual bool is_label() const { return false; }
+
+    // Setters: each requires the file at most "locked" (the lifecycle message otherwise); a value outside
+    // the format's range is reported (code 5) and changes nothing. While the table is exactly "locked" the
+    // symbol is written back at once.
+    virtual void set_value(uint32_t value) = 0;
+    virtual void set_size(uint32_t size) = 0;
+    // Undefined, absolute, common (and debug in QXCOFF); "defined" comes from a section reference.
+    virtual void set_kind(OF_SYMBOL_KIND kind) = 0;
+    virtual void set_binding(OF_SYMBOL_BINDING binding) = 0;
+    // The format's number of a section (its index; QXCOFF stores index + 1).
+    virtual void set_section_id(uint32_t index) = 0;
+    // set_section_id with the section's index; a null section, or one of another file, changes nothing.
+    void set_section(const OF_SECTION* section);
+    // Makes the symbol a "near" common one (in the target's near-common section); the base reports code 7
+    // "symbol does not support setting near-common".
+    virtual void make_near_common();
 
     // Symbol metadata, where the format keeps it (ELF). The base holds none: its tests answer false,
     // its getters 0 or "", and its setters change nothing.

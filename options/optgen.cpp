@@ -43,6 +43,7 @@ struct OPTION {
     long long range_min = 0, range_max = 0;
     bool has_range = false;
     std::vector<std::string> choices;
+    std::vector<std::string> values;  // what completion offers for a text value (items of a comma list)
     std::string default_choice;
     bool has_default = false;
     std::string short_help, long_help;
@@ -182,6 +183,9 @@ OPTION read_option(const RECORD& r) {
         } else if (w.key == "choices") {
             std::stringstream list(w.text);
             for (std::string choice; std::getline(list, choice, ',');) o.choices.push_back(choice);
+        } else if (w.key == "values") {
+            std::stringstream list(w.text);
+            for (std::string value; std::getline(list, value, ',');) o.values.push_back(value);
         } else if (w.key == "range") {
             const size_t dots = w.text.find("..");
             if (dots == std::string::npos) fail(r.line, "a range is MIN..MAX");
@@ -196,6 +200,11 @@ OPTION read_option(const RECORD& r) {
     if (o.group > 1) fail(r.line, "the help group is 0 or 1");
     if (!o.call.empty() && !is_identifier(o.call)) fail(r.line, "call= names a function");
     if (is_enum_kind(o.kind) == o.choices.empty()) fail(r.line, "choices= belongs to enumerated options only");
+    if (!o.values.empty() && o.kind != "text" && o.kind != "text-list")
+        fail(r.line, "values= belongs to text options only");
+    for (const std::string& v : o.values)
+        if (v.empty() || v.find_first_of(" \t\"'$\\`") != std::string::npos)
+            fail(r.line, "a value to complete is a plain word");
     for (const std::string& c : o.choices)
         if (c.size() < 2) fail(r.line, "a choice is a marker (+, * or another character) and a name");
     if (o.has_default) {
@@ -424,12 +433,14 @@ std::string case_pattern(const std::vector<std::string>& spellings) {
     return pattern;
 }
 
-// Completes the tool's options, and their values: the choices of enumerated options, file names for text
-// options, option names for help topics. Options come before the first file, so after a file only file
+// Completes the tool's options, and their values: the choices of enumerated options, the listed values of
+// text options that have them (each item of a comma-separated list), file names for other text options,
+// option names for help topics. Options come before the first file, so after a file only file
 // names are offered. Bash splits "--option=value" at "=", which the script undoes.
 std::string write_completion(const DESCRIPTION& d, const std::string& description_name) {
     std::vector<std::string> all, files, topics, next_word;
     std::vector<std::pair<std::string, std::string>> choices;  // case pattern, names
+    std::vector<std::pair<std::string, std::string>> values;   // case pattern, words of a comma list
     for (const OPTION& o : d.options) {
         if (o.spellings.empty()) continue;
         all.insert(all.end(), o.spellings.begin(), o.spellings.end());
@@ -437,7 +448,13 @@ std::string write_completion(const DESCRIPTION& d, const std::string& descriptio
         const bool takes_next = o.kind != "flag" && (o.form < 9 || o.form > 17);
         if (takes_next) next_word.insert(next_word.end(), o.spellings.begin(), o.spellings.end());
         if (o.kind == "help") topics.insert(topics.end(), o.spellings.begin(), o.spellings.end());
-        if (o.kind == "text" || o.kind == "text-list") files.insert(files.end(), o.spellings.begin(), o.spellings.end());
+        if (!o.values.empty()) {
+            std::string words;
+            for (const std::string& v : o.values) words += (words.empty() ? "" : " ") + v;
+            values.push_back({case_pattern(o.spellings), words});
+        } else if (o.kind == "text" || o.kind == "text-list") {
+            files.insert(files.end(), o.spellings.begin(), o.spellings.end());
+        }
         if (is_enum_kind(o.kind)) {
             std::string names;
             for (const std::string& c : o.choices)
@@ -455,9 +472,15 @@ std::string write_completion(const DESCRIPTION& d, const std::string& descriptio
     b << f << "_options=\"" << words << "\"\n\n";
     b << f << "_files() {\n    compopt -o filenames 2>/dev/null\n"
       << "    mapfile -t COMPREPLY < <(compgen -f -- \"$1\")\n}\n\n";
+    if (!values.empty())
+        b << "# Completes the last item of the comma-separated list $2 from the words $1.\n"
+          << f << "_list() {\n    local head=\n    [[ $2 == *,* ]] && head=${2%,*},\n"
+          << "    COMPREPLY=($(compgen -P \"$head\" -W \"$1\" -- \"${2##*,}\"))\n}\n\n";
     b << "# Completes the value $2 of the option $1.\n" << f << "_value() {\n    case $1 in\n";
     for (const auto& [pattern, names] : choices)
         b << "        " << pattern << ") COMPREPLY=($(compgen -W \"" << names << "\" -- \"$2\")) ;;\n";
+    for (const auto& [pattern, words] : values)
+        b << "        " << pattern << ") " << f << "_list \"" << words << "\" \"$2\" ;;\n";
     if (!files.empty()) b << "        " << case_pattern(files) << ") " << f << "_files \"$2\" ;;\n";
     if (!topics.empty())
         b << "        " << case_pattern(topics) << ") COMPREPLY=($(compgen -W \"$" << f << "_options\" -- \"$2\")) ;;\n";

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every golden case of nmkite under valgrind's memcheck: an invalid read or write, a use of
+# Runs every golden case (nmkite and ofdump) under valgrind's memcheck: an invalid read or write, a use of
 # uninitialised memory or a leak at exit changes the case's stderr and status, so the case fails.
 # Usage: tests/valgrind.sh [BUILD_DIR]   (default build/release; valgrind must be installed)
 set -euo pipefail

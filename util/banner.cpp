@@ -23,20 +23,18 @@ namespace OFE {
 namespace {
 
 constexpr const char* family_name = "Kite";
-constexpr const char* tool_title = "Name Utility";
+const char* tool_title = "Name Utility";
 constexpr const char* release_suffix = ".STS";
 
 struct TEXTS {
     char* version = nullptr;
     char* release = nullptr;
-    char* product = nullptr;
     TEXTS() {
         xasprintf(&version, "%s", NMKITE_VERSION);
         char* v = nullptr;
         xasprintf(&v, "v%s", version);
         xasprintf(&release, "%s%s", v, release_suffix);
         std::free(v);
-        xasprintf(&product, "%s %s", family_name, tool_title);
     }
 };
 
@@ -61,8 +59,16 @@ std::string compiler_word() {
 
 const char* banner_version() { return texts().version; }
 
+void set_banner_title(const char* title) { tool_title = title; }
+
+const char* banner_title() { return tool_title; }
+
+// The product text is made at each call, so that a title set after the first banner shows too.
 void print_banner(FILE* stream) {
-    std::fprintf(stream, "%-*.*s%s\n", 40, 40, texts().product, texts().release);
+    char* product = nullptr;
+    xasprintf(&product, "%s %s", family_name, tool_title);
+    std::fprintf(stream, "%-*.*s%s\n", 40, 40, product, texts().release);
+    std::free(product);
 }
 
 const char* build_identifier() {

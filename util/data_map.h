@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace OFE {
@@ -98,6 +99,14 @@ public:
     uint64_t loaded_length() const { return loaded_len_; }
     // The held bytes themselves, after load(): a view of the file's bytes, or a buffer followed by one NUL.
     const uint8_t* data() const { return bytes(); }
+    // Every byte the map holds, loaded first: a read-only view that stays valid until the map is changed,
+    // reset, unloaded or destroyed. (Bytes between what the file held and the size read as zeros through
+    // the readers and are not part of it.)
+    std::span<const uint8_t> view() {
+        load();
+        const uint64_t limit = size_ < held() ? size_ : held();
+        return {bytes(), static_cast<size_t>(limit)};
+    }
 
 private:
     uint64_t held() const { return view_ ? view_length_ : buffer_.size() - 1; }

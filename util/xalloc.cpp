@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace OFE {
 
@@ -38,16 +40,13 @@ int xasprintf(char** out, const char* format, ...) {
     *out = nullptr;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string text;
+    const bool formatted = DIAG::vformat_text(text, format, args);
     va_end(args);
-    if (length >= 0) {
-        *out = static_cast<char*>(xmalloc(static_cast<size_t>(length) + 1));
-        std::vsnprintf(*out, static_cast<size_t>(length) + 1, format, again);
-    }
-    va_end(again);
-    return length;
+    if (!formatted) return -1;
+    *out = static_cast<char*>(xmalloc(text.size() + 1));
+    std::memcpy(*out, text.c_str(), text.size() + 1);
+    return static_cast<int>(text.size());
 }
 
 }  // namespace OFE

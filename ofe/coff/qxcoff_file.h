@@ -54,7 +54,7 @@ public:
     // 2 when F_EXEC is set; else 1 when F_RELFLG is clear; else 0.
     OF_FILE_TYPE file_type() const override;
     // 1 clears F_EXEC, 2 sets it; other types are refused (code 5) and change nothing. At most "locked".
-    void set_file_type(OF_FILE_TYPE type);
+    void set_file_type(OF_FILE_TYPE type) override;
     uint32_t time_stamp() const override { return header_.f_timdat; }
     // Requires at most "locked".
     void set_time_stamp(uint32_t seconds);
@@ -68,7 +68,7 @@ public:
     OF_ENDIAN endian() const override;
     // Requires at most "locked"; clears both bits, then sets the one of `endian` (1 or 2). Any other value
     // is reported (code 5) and leaves both clear.
-    void set_endian(OF_ENDIAN endian);
+    void set_endian(OF_ENDIAN endian) override;
     // The control byte order of headers, tables and entries (found by identification).
     OF_ENDIAN machine_endian() const override { return control_endian_; }
 

@@ -10,6 +10,7 @@
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/coff/qxcoff_build_attr.h"
+#include "ofe/of_symbol.h"
 
 namespace OFE {
 
@@ -277,7 +278,7 @@ void QXCOFF_SECTION_TABLE::materialise_section(uint32_t index) {
     QXCOFF_FILE* f = qxcoff_file();
     if (s->has_raw_data()) f->map_bytes(s->raw_data_, h.s_scnptr, uint64_t{unit_bits(h)} * h.s_size / 8);
     // Section data follow the target's byte order, not the control byte order of the headers.
-    const bool big = f->machine_db()->section_data_endian() == OF_ENDIAN_BIG;
+    const bool big = f->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG;
     s->raw_data_.set_big_endian(big);
     s->data_swapped_ = big != (OBJECT_FILE::host_endian() == OF_ENDIAN_BIG);
     if (f->format_version() == VERSION_2 && first_word_zero(h.s_name))
@@ -294,6 +295,10 @@ OF_SECTION* QXCOFF_SECTION_TABLE::add_section(const char* name) {
         return nullptr;
     }
     return OF_SECTION_TABLE::add_section(name);
+}
+
+void QXCOFF_SECTION_TABLE::renumber_references(const std::vector<uint32_t>& map) {
+    if (OF_SYMBOL_TABLE* symbols = file()->symbol_table()) renumber_symbol_sections(*symbols, map);
 }
 
 }  // namespace OFE

@@ -157,6 +157,8 @@ public:
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;
     void materialise_section(uint32_t index) override;
+    // The symbols' section numbers follow their sections.
+    void renumber_references(const std::vector<uint32_t>& map) override;
 
 private:
     DATA_MAP headers_;

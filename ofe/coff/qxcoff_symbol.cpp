@@ -167,7 +167,7 @@ void QXCOFF_SYMBOL::set_size(uint32_t size) {
     changed();
 }
 
-void QXCOFF_SYMBOL::set_kind(uint32_t kind) {
+void QXCOFF_SYMBOL::set_kind(OF_SYMBOL_KIND kind) {
     if (!may_change()) return;
     OBJECT_FILE* file = table()->file();
     switch (kind) {
@@ -184,7 +184,7 @@ void QXCOFF_SYMBOL::set_kind(uint32_t kind) {
     changed();
 }
 
-void QXCOFF_SYMBOL::set_binding(uint32_t binding) {
+void QXCOFF_SYMBOL::set_binding(OF_SYMBOL_BINDING binding) {
     if (!may_change()) return;
     OBJECT_FILE* file = table()->file();
     switch (binding) {

@@ -104,8 +104,8 @@ public:
     void set_value(uint32_t value) override;
     void set_section_id(uint32_t index) override;
     void set_size(uint32_t size) override;
-    void set_kind(uint32_t kind) override;
-    void set_binding(uint32_t binding) override;
+    void set_kind(OF_SYMBOL_KIND kind) override;
+    void set_binding(OF_SYMBOL_BINDING binding) override;
     void set_blocked();
     // n_sclass and n_type as they are stored.
     void set_storage_class(uint8_t storage_class);

@@ -190,7 +190,7 @@ ELF_SECTION* ELF_DYNAMIC_DB::make_role_section(uint32_t r, const char* name, uin
     s->set_created_by_library(true);
     if (s->has_raw_data()) {
         file_->get_file_data(s->data(), offset, size);
-        s->data().set_big_endian(file_->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+        s->data().set_big_endian(file_->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG);
     }
     roles_[r] = s->index();
     return s;
@@ -222,6 +222,10 @@ bool ELF_DYNAMIC_DB::use_section_headers() {
     roles_[DYN_ROLE_VERDEF] = versions[1];
     roles_[DYN_ROLE_VERNEED] = versions[2];
     return true;
+}
+
+void ELF_DYNAMIC_DB::renumber_sections(const std::vector<uint32_t>& map) {
+    for (uint32_t& index : roles_) index = renumbered_index(map, index);
 }
 
 bool ELF_DYNAMIC_DB::gnu_hash_symbol_count(uint32_t offset, uint32_t& count) const {

@@ -111,6 +111,8 @@ public:
     uint32_t role(uint32_t r) const { return r < DYN_ROLE_COUNT ? roles_[r] : 0; }
     // The symbol table of the section in the dynamic-symbols role; null when there is none.
     OF_SYMBOL_TABLE* dynamic_symbol_table();
+    // After the section table was renumbered: the roles follow their sections (a removed one is none).
+    void renumber_sections(const std::vector<uint32_t>& map);
 
 private:
     // File offset of an address: through the PT_LOAD segment holding it when addresses are virtual.

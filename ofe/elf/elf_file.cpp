@@ -36,6 +36,27 @@ OF_FILE_TYPE ELF_FILE::file_type() const {
     return header_.e_type >= 1 && header_.e_type <= 4 ? static_cast<OF_FILE_TYPE>(header_.e_type) : OF_FILE_NONE;
 }
 
+void ELF_FILE::set_file_type(OF_FILE_TYPE type) {
+    if (require_at_most_state(OF_STATE_LOCKED) != 0) return;
+    if (type >= OF_FILE_RELOCATABLE && type <= OF_FILE_CORE) {
+        header_.e_type = static_cast<uint16_t>(type);
+        return;
+    }
+    header_.e_type = ELF::ET_NONE;
+    report_error(OF_ERR_ILLEGAL_OPERATION, "invalid file type");
+}
+
+void ELF_FILE::set_endian(OF_ENDIAN endian) {
+    if (require_at_most_state(OF_STATE_LOCKED) != 0) return;
+    uint8_t& data = header_.e_ident[ELF::EI_DATA];
+    if (endian == OF_ENDIAN_LITTLE || endian == OF_ENDIAN_BIG) {
+        data = endian == OF_ENDIAN_LITTLE ? ELF::ELFDATA2LSB : ELF::ELFDATA2MSB;
+        return;
+    }
+    data = ELF::ELFDATANONE;
+    report_error(OF_ERR_ILLEGAL_OPERATION, "invalid endian setting");
+}
+
 OF_TARGET ELF_FILE::target() const {
     const OF_TARGET t = elf_target_of(header_.e_machine);
     return t != OF_TARGET_NONE ? t : OF_TARGET_ELF_MACHINE_BASE + header_.e_machine;
@@ -160,6 +181,11 @@ ELF_FILE* as_elf_file(OBJECT_FILE* object) {
 }
 
 const ELF_FILE* as_elf_file(const OBJECT_FILE* object) { return as_elf_file(const_cast<OBJECT_FILE*>(object)); }
+
+void ELF_FILE::renumber_sections(const std::vector<uint32_t>& map) {
+    symtab_index_ = renumbered_index(map, symtab_index_);
+    if (dynamic_db_) dynamic_db_->renumber_sections(map);
+}
 
 OF_BUILD_ATTR_TABLE* ELF_FILE::build_attribute_table() {
     if (!build_attributes_supported()) return nullptr;

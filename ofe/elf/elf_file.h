@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "ofe/elf/elf_section.h"
 #include "ofe/object_file.h"
@@ -43,6 +44,7 @@ public:
     uint32_t format_version() const override { return header_.e_version == 1 ? 4 : 0; }
     // e_type when it is 1 to 4, else 0.
     OF_FILE_TYPE file_type() const override;
+    void set_file_type(OF_FILE_TYPE type) override;
     // The target of e_machine; 0x10000 + e_machine when it has no target id of its own.
     OF_TARGET target() const override;
     uint32_t entry_point() const override { return header_.e_entry; }
@@ -50,6 +52,8 @@ public:
     const char* machine_name() const override;
     // EI_DATA 1 little, 2 big, else 0.
     OF_ENDIAN endian() const override;
+    // EI_DATA.
+    void set_endian(OF_ENDIAN endian) override;
     // Reads the file header, the section header table and the program header table.
     int read(const OF_FILE_INFO& info) override;
 
@@ -69,6 +73,8 @@ public:
     ELF_SECTION_TABLE* section_table() override;
     // The table of the section named ".symtab" (added, empty, when the file has none).
     OF_SYMBOL_TABLE* symbol_table() override;
+    // After the section table was renumbered: the section indexes the file keeps follow `map`.
+    void renumber_sections(const std::vector<uint32_t>& map);
     // The table of the first section of type 0x70000003, when the target supports build attributes.
     OF_BUILD_ATTR_TABLE* build_attribute_table() override;
     // The program header table, created on first use.

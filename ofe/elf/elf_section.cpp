@@ -16,6 +16,7 @@
 #include "ofe/elf/elf_version.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/elf/elf_build_attr.h"
+#include "util/banner.h"
 
 namespace OFE {
 
@@ -266,6 +267,15 @@ uint32_t ELF_SECTION::ext_flags() const {
     return static_cast<ELF_SECTION_TABLE*>(table())->extended_value(0, index());
 }
 
+void ELF_SECTION::apply_section_symbol_settings(OF_SYMBOL& symbol) {
+    symbol.set_binding(OF_BIND_LOCAL);
+    if (ELF_SYMBOL* elf = as_elf_symbol(&symbol)) elf->set_type(OF_TYPE_SECTION);
+}
+
+void ELF_SECTION::set_ext_flags(uint32_t flags) {
+    static_cast<ELF_SECTION_TABLE*>(table())->set_extended_value(0, index(), flags);
+}
+
 int32_t ELF_SECTION::page() const {
     return static_cast<int32_t>(static_cast<ELF_SECTION_TABLE*>(table())->extended_value(1, index()));
 }
@@ -379,7 +389,7 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
     h.sh_addralign = entry.u32(ELF::SHDR::sh_addralign);
     h.sh_entsize = entry.u32(ELF::SHDR::sh_entsize);
     if (s->has_raw_data()) file()->get_file_data(s->data(), h.sh_offset, h.sh_size);
-    s->data().set_big_endian(file()->machine_db()->section_data_endian() == OF_ENDIAN_BIG);
+    s->data().set_big_endian(file()->machine_db()->section_data_endian(s) == OF_ENDIAN_BIG);
     if (ELF_STRING_TABLE* names = section_name_table())
         if (const char* name = names->get_string(h.sh_name)) s->set_name(name);
     s->compute_address_unit();
@@ -400,6 +410,38 @@ OF_SECTION* ELF_SECTION_TABLE::add_section(const char* name) {
     }
     s->compute_address_unit();
     return s;
+}
+
+int32_t ELF_SECTION_TABLE::renumber() {
+    const ELF_SECTION* first = count() > 0 ? elf_section_at(0) : nullptr;
+    if (first && !is_deleted(0) && first->header().sh_type != ELF::SHT_NULL) {
+        file()->report_error(OF_ERR_INTERNAL, "section 0 is not a NULL section");
+        return -1;
+    }
+    return OF_SECTION_TABLE::renumber();
+}
+
+void ELF_SECTION_TABLE::renumber_references(const std::vector<uint32_t>& map) {
+    // Links between sections: sh_link always, sh_info where it names a section (relocations, and any
+    // section that says so with SHF_INFO_LINK).
+    for (uint32_t i = 0; i < count(); ++i) {
+        ELF_SECTION_HEADER& h = elf_section_at(i)->header();
+        h.sh_link = renumbered_index(map, h.sh_link);
+        if (h.sh_type == ELF::SHT_REL || h.sh_type == ELF::SHT_RELA || (h.sh_flags & ELF::SHF_INFO_LINK) != 0)
+            h.sh_info = renumbered_index(map, h.sh_info);
+    }
+    for (uint32_t i = 0; i < count(); ++i)
+        if (ELF_SYMBOL_TABLE* symbols = elf_section_at(i)->symbol_table()) renumber_symbol_sections(*symbols, map);
+    for (std::map<uint32_t, uint32_t>& values : extended_) {
+        std::map<uint32_t, uint32_t> moved;
+        for (const auto& [index, value] : values)
+            if (index < map.size() && map[index] != NO_INDEX) moved[map[index]] = value;
+        values = std::move(moved);
+    }
+    relocation_sections_.clear();
+    relocation_sections_found_ = false;
+    attributes_looked_up_ = false;
+    elf_file()->renumber_sections(map);
 }
 
 ELF_SECTION* ELF_SECTION_TABLE::build_attribute_section() {
@@ -440,6 +482,15 @@ bool role_supported(OF_TARGET target, uint32_t role) {
     return role == 0 || target == OF_TARGET_RILL || target == OF_TARGET_KNOT;
 }
 
+void ELF_SECTION_TABLE::set_extended_value(uint32_t kind, uint32_t section_index, uint32_t value) {
+    if (kind > 1) return;
+    (void)extended_value(kind, section_index);  // what the file holds is read first, then replaced
+    if (value != 0)
+        extended_[kind][section_index] = value;
+    else
+        extended_[kind].erase(section_index);
+}
+
 uint32_t ELF_SECTION_TABLE::extended_value(uint32_t kind, uint32_t section_index) {
     if (!extended_read_) {
         extended_read_ = true;
@@ -458,7 +509,8 @@ void ELF_SECTION_TABLE::read_extended_attributes(uint32_t role, std::map<uint32_
         if (s && s->header().sh_type == role_types[role]) holder = s;
     }
     if (!holder) return;
-    static const char* const tool = "Name Utility";
+    // The advice names the tool that reads the file.
+    const char* const tool = banner_title();
     DATA_MAP& data = holder->data();
     const uint32_t length = holder->header().sh_size;
     auto invalid = [&] {

@@ -103,6 +103,8 @@ public:
     void set_explicit_load_address(uint32_t address) { explicit_load_address_ = address; }
     // The extended flags and page from the file's extended section attributes (0 when absent).
     uint32_t ext_flags() const;
+    // Replaces the extended flags (kept with the table, for writing).
+    void set_ext_flags(uint32_t flags);
     int32_t page() const override;
 
     // The string table this section holds; null unless its type is SHT_STRTAB.
@@ -132,6 +134,8 @@ public:
     // One sh_flags bit's name: the target's own, else the generic one.
     const char* flag_name(uint32_t bit) const;
     void add_dump_rows(OF_TEXT_TABLE& rows) override;
+    // Local binding and type "section".
+    void apply_section_symbol_settings(OF_SYMBOL& symbol) override;
     // Takes the address unit from the standard templates or the target.
     void compute_address_unit();
     // How many entries of `entry_size` bytes (each needing `min_entry` of them) the object holds of the
@@ -174,6 +178,8 @@ public:
     ELF_SECTION* elf_section_at(uint32_t index) { return static_cast<ELF_SECTION*>(section_at(index)); }
     // Adds a section; a name from the standard templates takes its type, flags and entry size.
     OF_SECTION* add_section(const char* name) override;
+    // Section 0 must be the null section (SHT_NULL), else code 7 "section 0 is not a NULL section" and -1.
+    int32_t renumber() override;
     // The section-name string table, or null when there is none.
     ELF_STRING_TABLE* section_name_table();
     ELF_FILE* elf_file() const;
@@ -183,6 +189,7 @@ public:
     const std::vector<uint32_t>& relocation_sections_of(uint32_t index);
     // The extended attribute of `kind` (0 flags, 1 page) of a section, read on first use.
     uint32_t extended_value(uint32_t kind, uint32_t section_index);
+    void set_extended_value(uint32_t kind, uint32_t section_index, uint32_t value);
 
     // ---- Writing ----
     // Adds a relocation section (".rel" or, with addends, ".rela" before the target's name) for `target`,
@@ -197,6 +204,8 @@ public:
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;
     void materialise_section(uint32_t index) override;
+    // The extended attributes and the looked-up sections follow their sections; the file's symbol table too.
+    void renumber_references(const std::vector<uint32_t>& map) override;
 
 private:
     // Reads the extended attributes that the section of `role` holds into `values`.
@@ -211,6 +220,11 @@ private:
     std::map<uint32_t, std::vector<uint32_t>> relocation_sections_;  // by the index they apply to
     bool relocation_sections_found_ = false;
 };
+
+// An index through a renumbering map: 0 for an index that was removed (or not mapped).
+inline uint32_t renumbered_index(const std::vector<uint32_t>& map, uint32_t index) {
+    return index < map.size() && map[index] != OF_SECTION_TABLE::NO_INDEX ? map[index] : 0;
+}
 
 // The ELF view of a section: null, with code 3 "attempting to get ELF interface for non-ELF file" reported
 // on its file, when the file is of another format.

@@ -28,7 +28,9 @@ public:
     int32_t on_progress(int32_t new_state) override;
 
     // Reads the section, once, for a file with an input handle while no pair is held: 0, or -1 when its
-    // aliases are ignored. Format and vendor problems are reported as diagnostics naming the file.
+    // aliases are ignored. Format and vendor problems are reported as diagnostics naming the file: warnings,
+    // except the note that a newer update of the format may hold data this reader skips, which is a remark
+    // and so prints only when the diagnostics show remarks (DIAG::settings().show_remarks).
     int read();
     const std::vector<PAIR>& pairs() const { return pairs_; }
     // Appends a pair (requires "open").

@@ -4,6 +4,7 @@
 #include "ofe/elf/elf_defs.h"
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_section.h"
+#include "ofe/machine/of_machine_db.h"
 
 namespace OFE {
 
@@ -63,7 +64,7 @@ void ELF_SYMBOL::set_size(uint32_t size) {
     changed();
 }
 
-void ELF_SYMBOL::set_kind(uint32_t kind) {
+void ELF_SYMBOL::set_kind(OF_SYMBOL_KIND kind) {
     if (!may_change()) return;
     OBJECT_FILE* file = table()->file();
     switch (kind) {
@@ -81,7 +82,7 @@ void ELF_SYMBOL::set_kind(uint32_t kind) {
     changed();
 }
 
-void ELF_SYMBOL::set_binding(uint32_t binding) {
+void ELF_SYMBOL::set_binding(OF_SYMBOL_BINDING binding) {
     if (!may_change()) return;
     if (binding < OF_BIND_LOCAL || binding > OF_BIND_WEAK) {
         table()->file()->report_error(OF_ERR_ILLEGAL_OPERATION, "Invalid symbol binding value 0x%x", binding);
@@ -91,13 +92,20 @@ void ELF_SYMBOL::set_binding(uint32_t binding) {
     changed();
 }
 
-void ELF_SYMBOL::set_type(uint32_t type) {
+void ELF_SYMBOL::set_type(OF_SYMBOL_TYPE type) {
     if (!may_change()) return;
     if (type > OF_TYPE_TLS) {
         table()->file()->report_error(OF_ERR_ILLEGAL_OPERATION, "Invalid symbol type value 0x%x", type);
         return;
     }
     entry_.st_info = static_cast<uint8_t>((entry_.st_info & 0xF0u) | type);
+    changed();
+}
+
+void ELF_SYMBOL::make_near_common() {
+    if (!may_change()) return;
+    entry_.st_shndx = static_cast<uint16_t>(table()->file()->machine_db()->near_common_index());
+    extended_index_ = 0;
     changed();
 }
 

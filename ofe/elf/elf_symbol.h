@@ -47,9 +47,11 @@ public:
     // Setters: each requires the file at most "locked"; bad values are reported and change nothing.
     void set_value(uint32_t value) override;
     void set_size(uint32_t size) override;
-    void set_kind(uint32_t kind) override;
-    void set_binding(uint32_t binding) override;
-    void set_type(uint32_t type);
+    void set_kind(OF_SYMBOL_KIND kind) override;
+    void set_binding(OF_SYMBOL_BINDING binding) override;
+    void set_type(OF_SYMBOL_TYPE type);
+    // st_shndx := the target's near-common section index (reported by targets without one), no extended index.
+    void make_near_common() override;
     void set_section_id(uint32_t index) override;
     // st_other's low 2 bits.
     void set_visibility(uint32_t visibility);

@@ -103,13 +103,6 @@ const OF_RELOC_NAME kite_elf_names[] = {
     {"R_KITE_PREL31", 18, 1299},     {"R_KITE_ABSLO6_BLKD", 19, 1283}, {"R_KITE_ABS22_BR", 20, 1286},
 };
 
-// The ELF section behind a section pointer; a section of another format is reported on its file.
-ELF_SECTION* elf_section_or_report(OF_SECTION* section, const char* where) {
-    if (!section) return nullptr;
-    ELF_SECTION* elf = as_elf_section(section);
-    if (!elf) user_msg_apperror(DIAG::user_msg_context(), "%s: %s", where, "Not an ELF section");
-    return elf;
-}
 
 }  // namespace
 

@@ -5,11 +5,15 @@
 #include <cstring>
 #include <iterator>
 
+#include "DIAG/user_msg_api.h"
 #include "ofe/coff/qxcoff_file.h"
+#include "ofe/elf/elf_section.h"
 #include "ofe/machine/kite_machine_db.h"
+#include "ofe/machine/target_machine_dbs.h"
 #include "ofe/object_file.h"
 #include "ofe/of_build_attr.h"
 #include "ofe/of_value_names.h"
+#include "util/pfile.h"
 
 namespace OFE {
 
@@ -63,14 +67,60 @@ std::unique_ptr<OF_MACHINE_DB> OF_MACHINE_DB::create(OF_TARGET target, OBJECT_FI
     const MACHINE_IDENT& ident = machine_ident(target);
     if (target == OF_TARGET_LOON || target == OF_TARGET_LOON_PLUS)
         return std::make_unique<LOON_MACHINE_DB>(file, ident);
-    if (target == OF_TARGET_KITE) return std::make_unique<KITE_MACHINE_DB>(file, ident);
-    return std::make_unique<OF_MACHINE_DB>(file, ident);
+    switch (target) {
+    case OF_TARGET_KITE: return std::make_unique<KITE_MACHINE_DB>(file, ident);
+    case OF_TARGET_ARM:
+    case OF_TARGET_SKUA: return std::make_unique<DESCRIBED_MACHINE_DB>(file, ident);
+    case OF_TARGET_GULL: return std::make_unique<GULL_MACHINE_DB>(file, ident);
+    case OF_TARGET_KNOT: return std::make_unique<KNOT_MACHINE_DB>(file, ident);
+    case OF_TARGET_RILL: return std::make_unique<RILL_MACHINE_DB>(file, ident);
+    default: return std::make_unique<OF_MACHINE_DB>(file, ident);
+    }
 }
 
-OF_ENDIAN OF_MACHINE_DB::section_data_endian() const {
+OF_ENDIAN OF_MACHINE_DB::section_data_endian(const OF_SECTION*) const {
     // The order the file is read in: a file whose header names no known order is read as identified.
     const OF_ENDIAN endian = file_->endian();
     return endian == OF_ENDIAN_UNKNOWN ? file_->info().endian : endian;
+}
+
+void OF_MACHINE_DB::print_target_description(FILE* out) {
+    const char* name = file_->name();
+    if (!name || !*name) name = file_->info().handle ? pfname(file_->info().handle) : nullptr;
+    if (!name || !*name) name = "(unknown file)";
+    const OF_FORMAT format = file_->format();
+    const OF_ENDIAN endian = file_->endian();
+    std::fprintf(out, "FILE:\"%s\"\n", name);
+    std::fprintf(out, "FORMAT:%s\n", format == OF_FORMAT_QXCOFF ? "COFF" : format == OF_FORMAT_ELF ? "ELF" : "");
+    std::fprintf(out, "FORMAT_VER:%s\n", format_version_name(file_->format_version()));
+    std::fprintf(out, "MACHINE_NAME:%s\n", file_->machine_name());
+    std::fprintf(out, "ENDIAN:%s\n", endian == OF_ENDIAN_LITTLE ? "LITTLE" : endian == OF_ENDIAN_BIG ? "BIG" : "");
+}
+
+ELF_SECTION* OF_MACHINE_DB::elf_section_or_report(OF_SECTION* section, const char* where) {
+    if (!section) return nullptr;
+    ELF_SECTION* elf = as_elf_section(section);
+    if (!elf) user_msg_apperror(DIAG::user_msg_context(), "%s: %s", where, "Not an ELF section");
+    return elf;
+}
+
+bool OF_MACHINE_DB::is_qx_sh_flag_set(OF_SECTION* section, uint32_t flag) {
+    const ELF_SECTION* elf = elf_section_or_report(section, "OF_MACHINE_DB::is_qx_sh_flag_set");
+    return elf && (elf->ext_flags() & flag) != 0;
+}
+
+void OF_MACHINE_DB::set_qx_sh_flag(OF_SECTION* section, uint32_t flag, bool on) {
+    ELF_SECTION* elf = elf_section_or_report(section, "OF_MACHINE_DB::set_qx_sh_flag");
+    if (!elf || elf->require_at_most_state(OF_STATE_OPEN) != 0) return;
+    if ((flag & (flag - 1)) != 0)
+        file_->report_error(OF_ERR_ILLEGAL_OPERATION, "qx_flag() called with more than one flag specified");
+    const uint32_t flags = elf->ext_flags();
+    elf->set_ext_flags(on ? flags | flag : flags & ~flag);
+}
+
+uint32_t OF_MACHINE_DB::near_common_index() {
+    file_->report_error(OF_ERR_INTERNAL, "machine doesn't support \"near\" common blocks");
+    return 0;
 }
 
 // ---- Build attributes ----

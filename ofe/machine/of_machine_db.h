@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <span>
@@ -16,6 +17,7 @@ namespace OFE {
 class DATA_MAP;
 
 class OBJECT_FILE;
+class ELF_SECTION;
 class OF_SECTION;
 class OFBA_ATTR;
 class OFBA_VOCABULARY;
@@ -134,8 +136,12 @@ public:
     virtual uint32_t elf_machine() const { return ident_.elf_machine; }
     virtual uint32_t address_unit_bits() const { return ident_.address_unit_bits; }
     virtual const char* abi_vendor_name() const { return ident_.abi_vendor_name; }
-    // Byte order of a section's data: the file's own.
-    virtual OF_ENDIAN section_data_endian() const;
+    // Byte order of a section's data (of the file's sections in general when `section` is null): the
+    // file's own. Rill reads the code sections of an ELF file whose e_flags bit 0 is set the other way.
+    virtual OF_ENDIAN section_data_endian(const OF_SECTION* section = nullptr) const;
+    // Prints the five lines "FILE:"name"", "FORMAT:", "FORMAT_VER:", "MACHINE_NAME:" and "ENDIAN:" that
+    // describe the file to tools that read them; ARM, Gull and Skua add lines of their own.
+    virtual void print_target_description(FILE* out);
     // Set-up after the file has been created and read.
     virtual void file_created() {}
 
@@ -176,6 +182,14 @@ public:
     // Whether an ELF section is blocked, and marking it so; targets without blocking answer false.
     virtual bool block(OF_SECTION*) { return false; }
     virtual void set_block(OF_SECTION*) {}
+    // Whether an ELF section's QX flag word (its extended flags) holds `flag`. A section of another format
+    // reports code 3 on its file and an internal error, and gives false.
+    virtual bool is_qx_sh_flag_set(OF_SECTION* section, uint32_t flag);
+    // Sets or clears `flag` in an ELF section's QX flag word; requires at most "open". A flag of more than
+    // one bit is reported (code 5) and still applied; a section of another format as in is_qx_sh_flag_set.
+    virtual void set_qx_sh_flag(OF_SECTION* section, uint32_t flag, bool on);
+    // The section index that marks "near" common symbols; targets without them report code 7 and give 0.
+    virtual uint32_t near_common_index();
 
     // ---- Relocations and symbols ----
     // Fills a vocabulary being made: a QXCOFF file gets the generic QXCOFF names, other formats nothing.
@@ -185,6 +199,11 @@ public:
     virtual uint32_t count_code_markers() { return 0; }
 
     OBJECT_FILE* file() const { return file_; }
+
+protected:
+    // The ELF view of a section for the operation `where`: a section of another format is reported on
+    // its file (code 3) and as the internal error "where: Not an ELF section", and gives null.
+    static ELF_SECTION* elf_section_or_report(OF_SECTION* section, const char* where);
 
 private:
     OBJECT_FILE* file_;

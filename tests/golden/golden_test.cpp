@@ -2,17 +2,20 @@
 // stdout, stderr and the exit status byte for byte. With NMKITE_GOLDEN_UPDATE=1 in the environment
 // a failing case's expectations are rewritten instead, and the file is named on standard output.
 //
-// The tool under test is NMKITE_BINARY, started through the command NMKITE_RUNNER when that is not
-// empty (e.g. an emulator that runs a Windows build). With NMKITE_TEXT_MODE_TOOL the tool writes its
-// streams in a host text mode that ends lines with CR LF; they are compared with LF line ends.
+// The tools under test are NMKITE_BINARY and OFDUMP_BINARY, started through the command NMKITE_RUNNER
+// when that is not empty (e.g. an emulator that runs a Windows build). With NMKITE_TEXT_MODE_TOOL the
+// tools write their streams in a host text mode that ends lines with CR LF; they are compared with LF
+// line ends.
 //
 // A case file holds sections, each opened by a line "=== KIND [NAME]":
 //   === file NAME      a fixture description; the fixture builder writes NAME from it
+//                      (names of inputs must also do on Windows: no AUX, CON, NUL, PRN, COMn
+//                      or LPTn before the first dot, which name devices there)
 //   === text NAME      NAME holds the following lines verbatim
 //   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
 //   === command        one line: the command, words split at blanks, "..." quotes a word;
-//                      the word nmkite stands for the tool under test, ofdump for the
-//                      library's information-dump tool
+//                      the first word names the tool under test: nmkite, or ofdump, the
+//                      object-file dumper
 //   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
 //                      stream does not end in a newline; an empty section means "must be empty"
 //   === written NAME   the exact contents of the file NAME that the command writes
@@ -265,9 +268,9 @@ std::string line_diff(const std::string& expected, const std::string& actual) {
     return d;
 }
 
-// The command words that start the tool: the runner, when there is one, then the tool itself. The words
+// The command words that start a tool: the runner, when there is one, then the tool itself. The words
 // of NMKITE_GOLDEN_RUNNER in the environment replace the built-in runner (e.g. a memory checker).
-std::vector<std::string> tool_command() {
+std::vector<std::string> tool_command(const char* binary) {
     std::vector<std::string> words;
     if (const char* env = std::getenv("NMKITE_GOLDEN_RUNNER")) {
         std::istringstream in(env);
@@ -275,7 +278,7 @@ std::vector<std::string> tool_command() {
     } else if (!std::string(NMKITE_RUNNER).empty()) {
         words.push_back(NMKITE_RUNNER);
     }
-    words.push_back(NMKITE_BINARY);
+    words.push_back(binary);
     return words;
 }
 
@@ -310,18 +313,17 @@ TEST_P(Golden, Matches) {
         }
     }
     std::vector<std::string> argv = c.command;
-    if (argv[0] == "nmkite") {
+    const bool tool = argv[0] == "nmkite" || argv[0] == "ofdump";
+    if (tool) {
+        const std::vector<std::string> start = tool_command(argv[0] == "nmkite" ? NMKITE_BINARY : OFDUMP_BINARY);
         argv.erase(argv.begin());
-        const std::vector<std::string> tool = tool_command();
-        argv.insert(argv.begin(), tool.begin(), tool.end());
-    } else if (argv[0] == "ofdump") {
-        argv[0] = OFDUMP_BINARY;
+        argv.insert(argv.begin(), start.begin(), start.end());
     }
     RESULT r = run(argv, dir);
     std::vector<std::string> written;
     for (const WRITTEN& w : c.written) written.push_back(slurp(dir / w.name));
     fs::remove_all(dir);
-    if (NMKITE_TEXT_MODE_TOOL && c.command[0] == "nmkite") {
+    if (NMKITE_TEXT_MODE_TOOL && tool) {
         r.out = lf_lines(r.out);
         r.err = lf_lines(r.err);
         for (std::string& text : written) text = lf_lines(text);

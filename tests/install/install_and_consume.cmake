@@ -1,5 +1,5 @@
-# Installs the build into a fresh prefix and checks what a user gets there: the tool runs and shows the
-# project's version, the man page (with the same version) and the bash completion are in place, and a
+# Installs the build into a fresh prefix and checks what a user gets there: the tools run and show the
+# project's version, their man pages (with the same version) and bash completions are in place, and a
 # program and a shared library outside the project find the OFE package, build against it (every
 # installed header in one translation unit) and read sample files.
 # Variables: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM, CXX, CXX_FLAGS, BUILD_TYPE, VERSION.
@@ -16,6 +16,7 @@ set(prefix "${WORK_DIR}/prefix")
 run("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
 foreach(path bin/nmkite share/man/man1/nmkite.1.gz share/bash-completion/completions/nmkite
+             bin/ofdump share/man/man1/ofdump.1.gz share/bash-completion/completions/ofdump
              share/doc/nmkite/copyright share/doc/libofe-dev/copyright
              include/OFE/ofe/object_file.h include/OFE/util/pfile.h include/OFE/DIAG/diag.h)
   if(NOT EXISTS "${prefix}/${path}")
@@ -32,10 +33,23 @@ run("the installed nmkite" "${prefix}/bin/nmkite" --version)
 if(NOT output MATCHES "^Kite Name Utility +v${VERSION}\\.STS\n")
   message(FATAL_ERROR "the installed nmkite --version printed:\n${output}\nnot version ${VERSION}")
 endif()
-run("gzip" gzip -dc "${prefix}/share/man/man1/nmkite.1.gz")
-if(NOT output MATCHES "\n\\.TH NMKITE 1 \"[-0-9]+\" \"nmkite ${VERSION}\"")
-  message(FATAL_ERROR "the installed manual page does not show version ${VERSION}")
+run("the installed ofdump" "${prefix}/bin/ofdump" --version)
+if(NOT output MATCHES "^Kite Object File Dumper +v${VERSION}\\.STS\n")
+  message(FATAL_ERROR "the installed ofdump --version printed:\n${output}\nnot version ${VERSION}")
 endif()
+# The installed dumper reads a member of a bundled archive and names it.
+run("the installed ofdump" "${prefix}/bin/ofdump" --only header "${SOURCE_DIR}/examples/libkite-filenames.a")
+if(NOT output MATCHES "\nMEMBER:  [^\n]*libkite-filenames.a\\(kite_sample_object.qx\\)\n"
+   OR NOT output MATCHES "Format: +QX-COFF Version 2\n")
+  message(FATAL_ERROR "the installed ofdump printed:\n${output}")
+endif()
+foreach(tool nmkite ofdump)
+  string(TOUPPER ${tool} title)
+  run("gzip" gzip -dc "${prefix}/share/man/man1/${tool}.1.gz")
+  if(NOT output MATCHES "\n\\.TH ${title} 1 \"[-0-9]+\" \"${tool} ${VERSION}\"")
+    message(FATAL_ERROR "the installed manual page of ${tool} does not show version ${VERSION}")
+  endif()
+endforeach()
 
 run("configuring the consumer" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/tests/install/consumer" -B "${WORK_DIR}/build"
     -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}" "-DCMAKE_CXX_COMPILER=${CXX}"
@@ -50,5 +64,18 @@ endif()
 run("the shared library's user" "${WORK_DIR}/build/ofe_plugin_user" "${SOURCE_DIR}/examples/libsample.a")
 if(NOT output STREQUAL "${SOURCE_DIR}/examples/libsample.a: 2 members\n")
   message(FATAL_ERROR "the shared library's user printed:\n${output}")
+endif()
+
+# The example programs build against the installed package, and list_sections reads a sample by its path.
+run("configuring the examples" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/examples/library" -B "${WORK_DIR}/examples"
+    -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}" "-DCMAKE_CXX_COMPILER=${CXX}"
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}" "-DCMAKE_PREFIX_PATH=${prefix}")
+run("building the examples" "${CMAKE_COMMAND}" --build "${WORK_DIR}/examples")
+execute_process(COMMAND "${WORK_DIR}/examples/list_sections" kite-sample.qx WORKING_DIRECTORY "${SOURCE_DIR}/examples"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+if(NOT rc EQUAL 0 OR NOT errors STREQUAL "" OR NOT output MATCHES "^kite-sample.qx: QX-COFF, QX Kite, little endian\n"
+   OR NOT output MATCHES "\n   1 \\.text +[0-9]+ units code, allocated\n"
+   OR NOT output MATCHES "_main in \\.text\n")
+  message(FATAL_ERROR "list_sections ended with ${rc} and printed\n${output}${errors}")
 endif()
 file(REMOVE_RECURSE "${WORK_DIR}")

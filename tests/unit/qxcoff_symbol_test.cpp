@@ -171,7 +171,7 @@ symbol lab scnum=.text sclass=statlab
     QXCOFF_SYMBOL* lab = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(3));
     plain->set_binding(OF_BIND_WEAK);
     EXPECT_EQ(o.take_error(), "5: Weak symbol binding not supported for QX-COFF");
-    plain->set_binding(7);
+    plain->set_binding(static_cast<OF_SYMBOL_BINDING>(7));
     EXPECT_EQ(o.take_error(), "5: Invalid symbol binding value 0x7");
     EXPECT_EQ(plain->storage_class(), C_EXT);
     plain->set_binding(OF_BIND_LOCAL);
@@ -184,7 +184,7 @@ symbol lab scnum=.text sclass=statlab
     plain->set_kind(OF_SYM_DEFINED);
     EXPECT_EQ(o.take_error(),
               "5: To mark a symbol as being defined, you must use set_section() to set its section reference");
-    plain->set_kind(9);
+    plain->set_kind(static_cast<OF_SYMBOL_KIND>(9));
     EXPECT_EQ(o.take_error(), "5: Invalid symbol kind 9");
     EXPECT_EQ(plain->kind(), OF_SYM_DEFINED);
     plain->set_kind(OF_SYM_ABSOLUTE);

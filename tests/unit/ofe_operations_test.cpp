@@ -1,0 +1,227 @@
+// Library operations beyond reading: deleting sections and renumbering the table, section symbols,
+// "near" common symbols, QX section flags, target descriptions, the byte order of each section's data,
+// setting a file's type and byte order, opening by path, and a data map's view of its bytes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "elf_object.h"
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/elf/elf_symbol.h"
+#include "ofe/machine/of_machine_db.h"
+#include "qxcoff_test_support.h"
+#include "unit_support.h"
+
+using namespace OFE;
+using namespace elf_test;
+
+namespace {
+
+// "code: message" of every report since the last call, cleared.
+std::vector<std::string> taken() {
+    std::vector<std::string> texts;
+    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
+    reports.clear();
+    return texts;
+}
+
+using texts = std::vector<std::string>;
+
+// What print_target_description prints.
+std::string description(OBJECT_FILE& file) {
+    FILE* out = std::tmpfile();
+    file.machine_db()->print_target_description(out);
+    std::string text = unit::read_all(out);
+    std::fclose(out);
+    return text;
+}
+
+const char* const three_sections = "elf32 le rel\n"
+                                   "section .text data=00112233 flags=ax\n"
+                                   "section .data data=44556677 flags=wa\n"
+                                   "section .bss type=nobits size=8 flags=wa\n"
+                                   "symbol text_sym value=0 section=.text type=section bind=local\n"
+                                   "symbol in_bss value=4 section=.bss\n";
+
+}  // namespace
+
+TEST(SectionDeletion, DeletedIndexesShareOnePlaceholderUntilTheTableIsRenumbered) {
+    elf_object f(three_sections);
+    OF_SECTION_TABLE* table = f->section_table();
+    const uint32_t count = table->count();  // null, .text, .data, .bss, .symtab, .strtab, .shstrtab
+    OF_SECTION* bss = f.section(".bss");
+    ASSERT_EQ(bss->index(), 3u);
+    EXPECT_FALSE(table->deleted());
+    ASSERT_TRUE(table->delete_section(1));
+    ASSERT_TRUE(table->delete_section(2));
+    EXPECT_FALSE(table->delete_section(2)) << "deleted already";
+    EXPECT_FALSE(table->delete_section(count)) << "no such section";
+    EXPECT_TRUE(table->deleted());
+    EXPECT_EQ(table->section_at(1), table->section_at(2));
+    EXPECT_STREQ(table->section_at(1)->name(), "__QX_deleted_section");
+    EXPECT_EQ(table->count(), count);
+
+    ASSERT_EQ(table->renumber(), 0);
+    EXPECT_FALSE(table->deleted());
+    EXPECT_EQ(table->count(), count - 2);
+    EXPECT_EQ(bss->index(), 1u);
+    EXPECT_EQ(bss->section_id(), 1u);
+    EXPECT_EQ(table->section_at(1), bss);
+    EXPECT_EQ(table->find_by_name("__QX_deleted_section"), nullptr);
+    EXPECT_EQ(table->renumber_map(), (std::vector<uint32_t>{0, 0xFFFFFFFF, 0xFFFFFFFF, 1, 2, 3, 4}));
+    // The symbol table's section moved from 4 to 2 and is still the file's symbol table.
+    EXPECT_EQ(f->symbol_table()->find_by_name("in_bss")->value(), 4u);
+    EXPECT_TRUE(taken().empty());
+}
+
+TEST(SectionDeletion, AnElfTableWhoseFirstSectionIsNotNullIsNotRenumbered) {
+    elf_object f("elf32 le rel\nsection .text data=00\nsectionheader 0 sh_type=1\n");
+    ASSERT_TRUE(f->section_table()->delete_section(1));
+    EXPECT_EQ(f->section_table()->renumber(), -1);
+    EXPECT_EQ(taken(), (texts{"7: section 0 is not a NULL section"}));
+    EXPECT_TRUE(f->section_table()->deleted());
+}
+
+TEST(SectionSymbols, FoundByTypeAndSectionOrMadeOnceAsLocalSectionSymbols) {
+    elf_object f(three_sections);
+    OF_SYMBOL_TABLE* symbols = f->symbol_table();
+    const uint32_t count = symbols->count();
+    EXPECT_STREQ(f.section(".text")->section_symbol()->name(), "text_sym");
+    EXPECT_EQ(f.section(".data")->find_section_symbol(), nullptr);
+    // .bss has a symbol in it, but not one of type "section": one is made.
+    OF_SYMBOL* made = f.section(".data")->section_symbol();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(symbols->count(), count + 1);
+    EXPECT_EQ(made->index(), count);
+    EXPECT_STREQ(made->name(), ".data");
+    EXPECT_EQ(made->section(), f.section(".data"));
+    EXPECT_EQ(made->binding(), OF_BIND_LOCAL);
+    EXPECT_EQ(made->type(), OF_TYPE_SECTION);
+    EXPECT_EQ(made->value(), 0u);
+    EXPECT_EQ(f.section(".data")->section_symbol(), symbols->symbol_at(count)) << "not made twice";
+    EXPECT_EQ(symbols->count(), count + 1);
+    EXPECT_TRUE(taken().empty());
+}
+
+TEST(NearCommon, OnlyGullAndKnotHaveANearCommonSection) {
+    elf_object plain("elf32 le rel\nheader e_machine=3\nsymbol c\n");
+    EXPECT_EQ(plain->machine_db()->near_common_index(), 0u);
+    EXPECT_EQ(taken(), (texts{"7: machine doesn't support \"near\" common blocks"}));
+    for (const uint32_t machine : {140u, 143u}) {  // Gull, Knot
+        elf_object f("elf32 le rel\nheader e_machine=" + std::to_string(machine) + "\nsymbol c\n");
+        EXPECT_EQ(f->machine_db()->near_common_index(), 0xFF00u);
+        auto* symbol = as_elf_symbol(f->symbol_table()->find_by_name("c"));
+        ASSERT_NE(symbol, nullptr);
+        symbol->make_near_common();
+        EXPECT_EQ(symbol->entry().st_shndx, 0xFF00u);
+        EXPECT_TRUE(taken().empty());
+    }
+    qxunit::opened coff("qxcoff v2 le\nsymbol c\n");
+    coff.object()->symbol_table()->symbol_at(0)->make_near_common();
+    EXPECT_EQ(coff.take_error(), "7: symbol does not support setting near-common");
+}
+
+TEST(QxSectionFlags, OnElfSectionsOnlyOneBitAtATime) {
+    unit::diag_capture diag;
+    elf_object f("elf32 le rel\nsection .text data=00112233\n"
+                 "section .qx_flags type=0x7f000005 data=01000000 zeros=16 words=2 halves=4 words=0,0x30\n");
+    OF_MACHINE_DB* db = f->machine_db();
+    OF_SECTION* text = f.section(".text");
+    EXPECT_TRUE(db->is_qx_sh_flag_set(text, 0x10));
+    EXPECT_FALSE(db->is_qx_sh_flag_set(text, 0x40));
+    db->set_qx_sh_flag(text, 0x40, true);
+    db->set_qx_sh_flag(text, 0x10, false);
+    EXPECT_EQ(f.section(".text")->ext_flags(), 0x60u);
+    db->set_qx_sh_flag(text, 0x3, true);
+    EXPECT_EQ(taken(), (texts{"5: qx_flag() called with more than one flag specified"}));
+    EXPECT_EQ(f.section(".text")->ext_flags(), 0x63u) << "set all the same";
+
+    qxunit::opened coff("qxcoff v2 le\nsection .text data=0011\n");
+    OF_SECTION* coff_text = coff.object()->section_table()->section_at(0);
+    EXPECT_FALSE(coff.object()->machine_db()->is_qx_sh_flag_set(coff_text, 1));
+    EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
+    coff.object()->machine_db()->set_qx_sh_flag(coff_text, 1, true);
+    EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
+    EXPECT_EQ(diag.take_sites(), "SITE:internal error #99924: \n"
+                                 "   (OF_MACHINE_DB::is_qx_sh_flag_set: Not an ELF section)\n"
+                                 "SITE:internal error #99924: (OF_MACHINE_DB::set_qx_sh_flag:\n"
+                                 "   Not an ELF section)\n");
+}
+
+TEST(TargetDescription, FiveLinesAndTheAbiVendorOfArmGullAndSkua) {
+    elf_object kite("elf32 be exec\n");
+    EXPECT_EQ(description(*kite.get()), "FILE:\"test.o\"\nFORMAT:ELF\nFORMAT_VER:1\nMACHINE_NAME:QX Kite\nENDIAN:BIG\n");
+    elf_object arm("elf32 le rel\nheader e_machine=40 e_flags=0x05000000\n");
+    EXPECT_EQ(description(*arm.get()), "FILE:\"test.o\"\nFORMAT:ELF\nFORMAT_VER:1\n"
+                                       "MACHINE_NAME:Advanced RISC Machines ARM\nENDIAN:LITTLE\n"
+                                       "ABI_VENDOR:aeabi\nEABI_VERSION:5\n");
+    elf_object skua("elf32 le rel\nheader e_machine=145 e_version=0\n");
+    EXPECT_EQ(description(*skua.get()),
+              "FILE:\"test.o\"\nFORMAT:ELF\nFORMAT_VER:unknown format version\nMACHINE_NAME:QX Skua\n"
+              "ENDIAN:LITTLE\nABI_VENDOR:skuaabi\n");
+    qxunit::opened coff("qxcoff v0 le\n");
+    EXPECT_EQ(description(*coff.object()),
+              "FILE:\"object.o\"\nFORMAT:COFF\nFORMAT_VER:0\nMACHINE_NAME:QX Kite\nENDIAN:LITTLE\n");
+    OF_FILE_INFO info;  // made in memory: no name, no handle; a new ELF file is little endian, version 1
+    info.format = OF_FORMAT_ELF;
+    std::unique_ptr<OBJECT_FILE> unnamed(OBJECT_FILE::create(info, nullptr));
+    EXPECT_EQ(description(*unnamed), "FILE:\"(unknown file)\"\nFORMAT:ELF\nFORMAT_VER:1\n"
+                                     "MACHINE_NAME:no machine\nENDIAN:LITTLE\n");
+}
+
+TEST(SectionDataEndian, RillCodeIsReadTheOtherWayWhenTheFileSaysSo) {
+    for (const bool swapped : {false, true}) {
+        elf_object f(std::string("elf32 le rel\nheader e_machine=144 e_flags=") + (swapped ? "1" : "0") +
+                     "\nsection .text data=00112233 flags=ax\nsection .data data=00112233 flags=wa\n");
+        DATA_MAP& code = f.section(".text")->data();
+        DATA_MAP& data = f.section(".data")->data();
+        code.set_cursor(0);
+        data.set_cursor(0);
+        EXPECT_EQ(code.read_u32(), swapped ? 0x00112233u : 0x33221100u) << "swapped " << swapped;
+        EXPECT_EQ(data.read_u32(), 0x33221100u);
+    }
+}
+
+TEST(FileHeaderSetters, ElfTypeAndByteOrderRefuseWhatElfCannotHold) {
+    elf_object f("elf32 le rel\n");
+    f->set_file_type(OF_FILE_SHARED);
+    EXPECT_EQ(f->file_type(), OF_FILE_SHARED);
+    f->set_file_type(static_cast<OF_FILE_TYPE>(5));
+    EXPECT_EQ(f->file_type(), OF_FILE_NONE);
+    f->set_endian(OF_ENDIAN_BIG);
+    EXPECT_EQ(f->endian(), OF_ENDIAN_BIG);
+    f->set_endian(OF_ENDIAN_UNKNOWN);
+    EXPECT_EQ(f->endian(), OF_ENDIAN_UNKNOWN);
+    EXPECT_EQ(taken(), (texts{"5: invalid file type", "5: invalid endian setting"}));
+}
+
+TEST(OpenByPath, TheObjectOwnsItsFile) {
+    unit::temp_dir dir;
+    const std::string path = dir.file("x.o");
+    fixture::build_to(path, "elf32 le rel\nsection .text data=00\nsymbol main section=.text\n", {});
+    const std::string notes = dir.write("notes.txt", "not an object\n");
+    const int open_before = pf_open_count();
+    {
+        std::unique_ptr<OBJECT_FILE> object(OBJECT_FILE::open_path(path.c_str()));
+        ASSERT_NE(object, nullptr);
+        EXPECT_STREQ(object->name(), path.c_str());
+        EXPECT_NE(object->symbol_table()->find_by_name("main"), nullptr);
+        EXPECT_EQ(pf_open_count(), open_before + 1);
+    }
+    EXPECT_EQ(pf_open_count(), open_before) << "closed with the object";
+    EXPECT_EQ(OBJECT_FILE::open_path(notes.c_str()), nullptr);
+    EXPECT_EQ(OBJECT_FILE::open_path(dir.file("missing.o").c_str()), nullptr);
+    EXPECT_EQ(pf_open_count(), open_before);
+}
+
+TEST(DataMapView, EveryHeldByteAndNoMore) {
+    DATA_MAP map;
+    map.assign_bytes("abcdef", 6);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(map.view().data()), map.view().size()), "abcdef");
+    map.set_size(3);
+    EXPECT_EQ(map.view().size(), 3u);
+    DATA_MAP empty;
+    EXPECT_TRUE(empty.view().empty());
+}
