@@ -149,6 +149,8 @@ int32_t QXCOFF_FILE::lock_for_writing() {
     if (file_header_size() == 0 || section_table()->header_size() == 0) return -1;
     // Everything the file holds comes into memory; the input is not read again.
     QXCOFF_SECTION_TABLE* sections = section_table();
+    // Deleted sections go first, and what refers to sections follows the others to their new numbers.
+    if (sections->deleted() && sections->renumber() != 0) return -1;
     sections->prepare_for_writing();
     QXCOFF_SYMBOL_TABLE* symbols = qxcoff_symbol_table();
     for (uint32_t i = 0; i < symbols->count(); i = symbols->next_index(i))

@@ -139,10 +139,12 @@ protected:
     void build_symbol(uint32_t index) override;
     OF_SYMBOL* make_symbol(uint32_t index) override;
 
+public:
+    // The linked string table, found (or added, when the table has no link) on first use; null when there is none.
+    ELF_STRING_TABLE* string_table();
+
 private:
     ELF_FILE* elf_file() const;
-    // The linked string table, found (or added) on first use; null when there is none.
-    ELF_STRING_TABLE* string_table();
     // The SHT_SYMTAB_SHNDX section linked to this table, looked for in files of 0xff00 sections and more.
     ELF_SECTION* shndx_section();
     // The SHT_GNU_versym section linked to a SHT_DYNSYM table of a file that carries version information.

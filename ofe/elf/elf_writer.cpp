@@ -111,6 +111,8 @@ void ELF_FILE::store_section_names() {
 
 int32_t ELF_FILE::lock_for_writing() {
     ELF_SECTION_TABLE* sections = section_table();
+    // Deleted sections go first, and what refers to sections follows the others to their new indexes.
+    if (sections->deleted() && sections->renumber() != 0) return -1;
     sections->prepare_for_writing();
     ELF_SEGMENT_TABLE* segments = segment_table();
     for (uint32_t i = 0; i < segments->count(); ++i)
@@ -121,6 +123,9 @@ int32_t ELF_FILE::lock_for_writing() {
     }
     const bool keep_segments = keeps_segment_layout();
 
+    // A symbol table made here gets its string table before the section names get theirs.
+    for (uint32_t i = 0; i < sections->count(); ++i)
+        if (ELF_SYMBOL_TABLE* symbols = sections->elf_section_at(i)->symbol_table()) (void)symbols->string_table();
     // A file being built gets a section-name table when it has names to store.
     if (header_.e_shstrndx == 0 && sections->count() > 1) {
         if (ELF_SECTION* names = static_cast<ELF_SECTION*>(sections->add_section(".shstrtab"))) {
