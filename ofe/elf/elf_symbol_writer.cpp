@@ -47,7 +47,8 @@ int32_t ELF_SYMBOL_TABLE::on_progress(int32_t new_state) {
             renumber(order);
         }
     }
-    if (h.sh_type == ELF::SHT_SYMTAB || !section_->from_input()) {
+    // (An empty table read from a file keeps what it says.)
+    if ((h.sh_type == ELF::SHT_SYMTAB && (count() > 0 || !section_->from_input())) || !section_->from_input()) {
         uint32_t first = count() > 0 ? 1 : 0;
         while (first < count() && binding_of(first) == OF_BIND_LOCAL) ++first;
         h.sh_info = first;

@@ -171,23 +171,24 @@ int32_t ELF_FILE::lock_for_writing() {
         if (ELF_STRING_TABLE* strings = sections->elf_section_at(i)->string_table())
             if (strings->progress_to_state(OF_STATE_LOCKED) != 0) return -1;
 
-    // The counts; from 0xff00 on they stand in section 0.
+    // The counts; from 0xff00 on they stand in section 0. A file that already keeps a smaller count (or the
+    // name table's index) there keeps that form.
     const uint32_t count = sections->count();
     ELF_SECTION* zero = count > 0 ? sections->elf_section_at(0) : nullptr;
-    if (count >= ELF::SHN_LORESERVE) {
+    const bool count_in_zero = zero && header_.e_shnum == 0 && zero->header().sh_size != 0;
+    if (count >= ELF::SHN_LORESERVE || count_in_zero) {
         header_.e_shnum = 0;
         zero->header().sh_size = count;
     } else {
         header_.e_shnum = static_cast<uint16_t>(count);
-        if (zero && header_.e_shnum != 0 && zero->header().sh_size == count) zero->header().sh_size = 0;
     }
     const ELF_STRING_TABLE* names = sections->section_name_table();
     const uint32_t names_index = names ? names->section()->index() : header_.e_shstrndx;
-    if (names_index >= ELF::SHN_LORESERVE) {
+    const bool names_in_zero = zero && header_.e_shstrndx == ELF::SHN_XINDEX;
+    if (zero && (names_index >= ELF::SHN_LORESERVE || names_in_zero)) {
         header_.e_shstrndx = ELF::SHN_XINDEX;
         zero->header().sh_link = names_index;
     } else {
-        if (header_.e_shstrndx == ELF::SHN_XINDEX && zero) zero->header().sh_link = 0;
         header_.e_shstrndx = static_cast<uint16_t>(names_index);
     }
     header_.e_ehsize = ELF::EHDR::SIZE;
