@@ -359,3 +359,26 @@ TEST(ElfWrite, DeletedSectionsAreRemovedWhenLockingAndLinksFollow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ElfWrite, ASavedFileCannotProgressBackwardsButRevertsAndSavesAgain) {
+    unit::temp_dir dir;
+    auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE, 1);
+    ASSERT_EQ(save_to(object.get(), dir.file("first.o")), 0);
+    EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{
+                                  "5: this OBJECT_FILE object is currently in the saved state, and cannot revert to "
+                                  "the locked state to perform the requested operation "});
+    // Back to "open", changed and saved again: the change is there, the rest as before.
+    ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
+    object->symbol_table()->symbol_at(2)->set_value(6);  // "start"
+    ASSERT_EQ(save_to(object.get(), dir.file("second.o")), 0);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    reread back(dir.file("second.o"));
+    EXPECT_EQ(symbol_names(back.get()), (std::vector<std::string>{"", "counter", "start", "buffer", "external"}));
+    EXPECT_EQ(back->symbol_table()->symbol_at(2)->value(), 6u);
+    EXPECT_EQ(unit::temp_dir::read(dir.file("first.o")).size(), unit::temp_dir::read(dir.file("second.o")).size());
+}
+
+}  // namespace
