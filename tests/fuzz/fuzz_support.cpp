@@ -17,7 +17,7 @@ namespace fuzz {
 
 namespace {
 
-void clear_report(OFE::OBJECT_FILE* object, uint32_t, const char*) { object->clear_error(); }
+void clear_report(OFE::OBJECT_FILE* object, OFE::OF_ERROR, const char*) { object->clear_error(); }
 
 PFILE* null_output() {
     static PFILE* out = [] {

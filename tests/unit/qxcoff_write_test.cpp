@@ -3,6 +3,7 @@
 // the layout.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -382,6 +383,42 @@ symbol sig scnum=.text
     bad.object()->set_error_handler(record);
     ASSERT_EQ(save_to(bad.object(), dir.file("b.qx")), 0);
     EXPECT_EQ(take_reports(), std::vector<std::string>{"3: a symbol has not been specified for the group section .group"});
+}
+
+}  // namespace
+
+namespace {
+
+// What nmkite prints for a file, standard error after standard output.
+std::string nmkite_output(const std::string& args) {
+    std::string out;
+    FILE* p = ::popen((std::string("'") + NMKITE_BINARY + "' " + args + " 2>&1").c_str(), "r");
+    if (!p) return "(nmkite did not run)";
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    ::pclose(p);
+    return out;
+}
+
+// Each version in each byte order lists in the long form as built, with the symbols in the written order.
+TEST(QxcoffWrite, EachVersionListsWithNmkiteAsBuilt) {
+    const std::string expected =
+        "\n"
+        "[index]  value      sclass   section name        symbol name \n"
+        "\n"
+        "[1]     |0x00000100|C_EXT   |.text              |_main\n"
+        "[3]     |0x00000000|C_STAT  |.bss               |_buffer\n"
+        "[4]     |0x00000000|C_EXT   |.data              |a_counter_with_a_long_name\n"
+        "[5]     |0x00000000|C_EXT   |UNDEFINED EXTERNAL |_printf\n";
+    unit::temp_dir dir;
+    for (uint32_t version : {QXCOFF::VERSION_0, QXCOFF::VERSION_1, QXCOFF::VERSION_2}) {
+        for (OF_ENDIAN control : {OF_ENDIAN_LITTLE, OF_ENDIAN_BIG}) {
+            SCOPED_TRACE("format version " + std::to_string(version) + (control == OF_ENDIAN_BIG ? " big" : " little"));
+            auto object = kite_object(version, control);
+            ASSERT_EQ(save_to(object.get(), dir.file("k.qx")), 0);
+            EXPECT_EQ(nmkite_output("-l -p '" + dir.file("k.qx") + "'"), expected);
+        }
+    }
 }
 
 }  // namespace
