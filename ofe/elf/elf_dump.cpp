@@ -201,9 +201,8 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         OF_TEXT_TABLE rows;
         rows.add_headings({"id", "type", "load addr", "run addr", "file size", "mem size", "flags", "align"});
         for (uint32_t i = 0; i < count(); ++i) {
-            const ELF_SEGMENT* s = segment_at(i);
             const ELF_PROGRAM_HEADER& h = raw_header(i);
-            rows.add_row({text_of("%u", i), s ? s->type_name() : elf_segment_type_name(h.p_type),
+            rows.add_row({text_of("%u", i), type_name_of(h.p_type),
                           text_of("0x%08x", h.p_paddr), text_of("0x%08x", h.p_vaddr),
                           text_of("0x%x", h.p_filesz / unit_bytes), text_of("0x%x", h.p_memsz / unit_bytes),
                           elf_segment_flags_text(h.p_flags), text_of("%u", h.p_align)});
@@ -212,11 +211,10 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         return;
     }
     for (uint32_t i = 0; i < count(); ++i) {
-        const ELF_SEGMENT* s = segment_at(i);
         const ELF_PROGRAM_HEADER& h = raw_header(i);
         std::fprintf(out, "    <%d>\n", static_cast<int>(i));
         OF_TEXT_TABLE rows(8);
-        rows.add_pair("Segment Type:", s ? s->type_name() : elf_segment_type_name(h.p_type));
+        rows.add_pair("Segment Type:", type_name_of(h.p_type));
         rows.add_pair("File Offset:", text_of("0x%x", h.p_offset));
         rows.add_pair("Run Address:", text_of("0x%08x", h.p_vaddr));
         rows.add_pair("Load Address:", text_of("0x%08x", h.p_paddr));
