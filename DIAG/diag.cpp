@@ -15,6 +15,7 @@ const char* const severity_words[] = {"(suppressed)", "(no error)", "advice", "d
                                       "remark",       "warning",    "error",  "fatal error"};
 
 int32_t error_count = 0;
+diag_exit_hook exit_hook = nullptr;
 
 }  // namespace
 
@@ -260,7 +261,7 @@ int diag_finish(DIAGNOSTIC& d) {
     if (severity == SEV_FATAL) {
         std::fflush(nullptr);
         if (d.kind->internal) std::abort();
-        std::exit(1);
+        diag_exit(1);
     }
     if (set.error_limit >= 0 && error_count > set.error_limit) {
         max_errors limit(static_cast<uint32_t>(set.error_limit), __FILE__, __LINE__);
@@ -291,3 +292,11 @@ void diag_remap_severity(diag_severity from, diag_severity to) {
 int32_t diag_error_count() { return error_count; }
 
 void diag_reset_error_count() { error_count = 0; }
+
+void diag_exit(int status) {
+    std::fflush(nullptr);
+    if (exit_hook) exit_hook(status);
+    std::exit(status);
+}
+
+void diag_set_exit_hook(diag_exit_hook hook) { exit_hook = hook; }
