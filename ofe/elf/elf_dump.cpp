@@ -220,9 +220,8 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         rows.print(out);
         return;
     }
-    for (uint32_t i = 0; i < count(); ++i) {
+    const auto block = [&](uint32_t i) {
         const ELF_PROGRAM_HEADER& h = raw_header(i);
-        std::fprintf(out, "    <%d>\n", static_cast<int>(i));
         OF_TEXT_TABLE rows(8);
         rows.add_pair("Segment Type:", type_name_of(h.p_type));
         rows.add_pair("File Offset:", text_of("0x%x", h.p_offset));
@@ -232,7 +231,14 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         rows.add_pair("Memory Size:", text_of("0x%x", h.p_memsz / unit_bytes));
         rows.add_pair("Flags:", elf_segment_flags_text(h.p_flags));
         rows.add_pair("Alignment:", text_of("%u", h.p_align));
-        rows.print(out);
+        return rows.text();
+    };
+    // The entries past the kept ones are all zeros: their block is made once.
+    const uint32_t kept = static_cast<uint32_t>(headers_.size());
+    const std::string zeros = kept < count() ? block(kept) : std::string();
+    for (uint32_t i = 0; i < count(); ++i) {
+        std::fprintf(out, "    <%d>\n", static_cast<int>(i));
+        std::fputs(i < kept ? block(i).c_str() : zeros.c_str(), out);
         std::fputc('\n', out);
     }
 }
