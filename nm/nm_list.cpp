@@ -1,6 +1,7 @@
 // Listing one object: open it through the object-file library, report what reading left pending,
 // and print its symbols.
 #include <cstdlib>
+#include <memory>
 
 #include "DIAG/user_msg_api.h"
 #include "nm/nm_listing.h"
@@ -26,17 +27,16 @@ void error_handler(OBJECT_FILE* object, OF_ERROR code, const char* message) {
 }  // namespace
 
 void list_object(const char* name, PFILE* input, uint32_t size, PFILE* output, const char* archive) {
-    OBJECT_FILE* object = OBJECT_FILE::open(input, size, name, nullptr, archive);
+    // Owned here, so that it is also released when an exit hook ends the run by unwinding (diag_exit).
+    std::unique_ptr<OBJECT_FILE> object(OBJECT_FILE::open(input, size, name, nullptr, archive));
     if (!object) return;
     if (object->error_code() != OFE::OF_ERR_NONE) {
         const char* message = object->error_message();
         user_msg_error(DIAG::user_msg_context(), "%s%s%s", OFE::error_text(object->error_code()), *message ? ": " : "",
                        message);
-        delete object;
-        std::fflush(nullptr);
-        std::exit(1);
+        object.reset();
+        DIAG::diag_exit(1);
     }
     object->set_error_handler(error_handler);
-    dump_symbols(object, output, name);
-    delete object;
+    dump_symbols(object.get(), output, name);
 }

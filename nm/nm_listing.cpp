@@ -241,6 +241,11 @@ char symbol_letter(const OF_SYMBOL& s) {
     return global ? letter : static_cast<char>(letter + 32);
 }
 
+void reset_listing_state() {
+    warned_debug = warned_cnull = warned_tag_info = false;
+    longform_header_printed = false;
+}
+
 void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     NM_OPTIONS o = take_option_snapshot(nm_tool().options);
     if (!format_allows(object, o)) return;

@@ -35,3 +35,7 @@ char symbol_letter(const OFE::OF_SYMBOL& symbol);
 
 // Lists the symbols of one object to `output`; `name` prefixes the lines when asked.
 void dump_symbols(OFE::OBJECT_FILE* object, OFE::PFILE* output, const char* name);
+
+// Forgets what a run does only once (the warnings about QXCOFF-only options on ELF files, the long form's
+// header), as before the first listing. For a caller that runs the tool more than once in one process.
+void reset_listing_state();

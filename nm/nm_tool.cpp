@@ -25,8 +25,7 @@ const char* take_next_argument() {
 
 [[noreturn]] void usage_and_exit() {
     (void)opt_help(nm_tool().options, nullptr, true);
-    std::fflush(stdout);
-    std::exit(1);
+    DIAG::diag_exit(1);
 }
 
 // Consumes the leading option words; returns the first input file name.
@@ -135,23 +134,24 @@ void list_archive(const char* name, ar_reader* reader, PFILE* output) {
     }
 }
 
+// Runs `release` when the scope ends, also when an exit hook ends the run by unwinding (diag_exit).
+template <class RELEASE>
+class AT_SCOPE_END {
+public:
+    explicit AT_SCOPE_END(RELEASE release) : release_(release) {}
+    AT_SCOPE_END(const AT_SCOPE_END&) = delete;
+    AT_SCOPE_END& operator=(const AT_SCOPE_END&) = delete;
+    ~AT_SCOPE_END() { release_(); }
+
+private:
+    RELEASE release_;
+};
+
 void list_file(const char* name, PFILE* output) {
     PFILE* input = pfopen(name, "rb");
     if (!input) user_msg_fatal(DIAG::user_msg_context(), "cannot open \"%s\" for input\n", name);
-    ar_reader* reader = ar_open(name, input, nm_archive_error);
-    const bool archive = ar_is_archive(reader);
-    if (!archive) {
-        ar_close(reader);
-        reader = nullptr;
-    }
-    (void)pfseeko(pffile(input), 0, SEEK_SET);
-    if (archive) {
-        list_archive(name, reader, output);
-        ar_close(reader);
-    } else {
-        list_object(name, input, 0, output);
-    }
-    pfclose(input);
+    const AT_SCOPE_END close_input([input] { pfclose(input); });
+    list_input(name, input, output);
 }
 
 }  // namespace
@@ -159,6 +159,23 @@ void list_file(const char* name, PFILE* output) {
 NM_TOOL& nm_tool() {
     static NM_TOOL tool;
     return tool;
+}
+
+void list_input(const char* name, PFILE* input, PFILE* output) {
+    ar_reader* reader = ar_open(name, input, nm_archive_error);
+    const AT_SCOPE_END close_reader([&reader] {
+        if (reader) ar_close(reader);
+    });
+    const bool archive = ar_is_archive(reader);
+    if (!archive) {
+        ar_close(reader);
+        reader = nullptr;
+    }
+    (void)pfseeko(pffile(input), 0, SEEK_SET);
+    if (archive)
+        list_archive(name, reader, output);
+    else
+        list_object(name, input, 0, output);
 }
 
 void nm_archive_error(ar_reader*, int, const char* message) { user_msg_error(DIAG::user_msg_context(), "%s", message); }

@@ -24,6 +24,10 @@ NM_TOOL& nm_tool();
 // The program: options, output, then every input file. Returns the exit status.
 int nm_main(int argc, char** argv);
 
+// Lists one open input file, standing at its start: an archive member by member, after its heading, else
+// one object. `name` names it in the listing and the messages.
+void list_input(const char* name, OFE::PFILE* input, OFE::PFILE* output);
+
 // Lists one object file or archive member standing at the input's current position.
 // `size` is 0 for a whole file, else the member's size; `archive` names the archive of a member, for messages.
 void list_object(const char* name, OFE::PFILE* input, uint32_t size, OFE::PFILE* output,
