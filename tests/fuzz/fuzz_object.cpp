@@ -4,8 +4,6 @@
 
 #include "fuzz_support.h"
 
-using namespace OFE;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::list_in_every_form(fuzz::scratch_file(data, size));
     return 0;

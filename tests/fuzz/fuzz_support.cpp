@@ -41,9 +41,8 @@ void restore(const START& start) {
     DIAG::settings().output_stream = start.null;
     size_t i = 0;
     for (DIAG::DIAG_MSG_KIND* k = DIAG::msg_kinds; k->code != 0; ++k) k->severity = start.severities[i++];
-    user_msg_context()->warnings_as_errors = false;
-    diag_reset_error_count();
-    reset_listing_state();
+    DIAG::user_msg_context()->warnings_as_errors = false;
+    DIAG::diag_reset_error_count();
     NM_TOOL& tool = nm_tool();
     delete tool.options;
     tool = NM_TOOL{};
@@ -62,7 +61,7 @@ const START& start() {
             dup2(null, STDOUT_FILENO);
             close(null);
         }
-        diag_set_exit_hook(throw_exit);
+        DIAG::diag_set_exit_hook(throw_exit);
         restore(s);
         return s;
     }();
@@ -140,11 +139,13 @@ void list_in_every_form(const std::string& path) {
     PFILE* input = pfopen(path.c_str(), "rb");
     if (!input) return;
     for (const std::vector<uint32_t>& form : forms) {
-        NM_TOOL& tool = nm_tool();
-        tool.options = new OPT_STATE(&nmkite_option_table);
-        for (uint32_t id : form) opt_set(tool.options, id);
+        OPT_STATE options(&nmkite_option_table);
+        for (uint32_t id : form) opt_set(&options, id);
+        NM_LISTING listing;  // a run of its own
+        listing.options = take_option_snapshot(&options);
+        listing.output = pfstdout();
         try {
-            list_input(path.c_str(), input, pfstdout());
+            list_input(path.c_str(), input, listing);
         } catch (const TOOL_EXIT&) {
         }
         restore(state);
