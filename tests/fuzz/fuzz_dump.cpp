@@ -17,7 +17,7 @@
 namespace {
 
 // Reports are cleared as they come, so that none stays pending and hides the next.
-void clear_report(OFE::OBJECT_FILE* object, uint32_t, const char*) { object->clear_error(); }
+void clear_report(OFE::OBJECT_FILE* object, OFE::OF_ERROR, const char*) { object->clear_error(); }
 
 }  // namespace
 
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FILE* const out = std::fopen("/dev/null", "w");
-    PFILE* input = pfopen(fuzz::scratch_file(data, size).c_str(), "rb");
+    OFE::PFILE* input = OFE::pfopen(fuzz::scratch_file(data, size).c_str(), "rb");
     if (!input) return 0;
     {
         const std::unique_ptr<OFE::OBJECT_FILE> object(OFE::OBJECT_FILE::open(input, 0, "fuzz.o", clear_report));
@@ -41,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             object->write_xml_to_handle(out);
         }
     }
-    pfclose(input);
+    OFE::pfclose(input);
     return 0;
 }
