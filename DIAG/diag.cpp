@@ -15,6 +15,7 @@ const char* const severity_words[] = {"(suppressed)", "(no error)", "advice", "d
                                       "remark",       "warning",    "error",  "fatal error"};
 
 int32_t error_count = 0;
+diag_exit_hook exit_hook = nullptr;
 
 }  // namespace
 
@@ -275,7 +276,7 @@ int diag_finish(DIAGNOSTIC& d) {
     if (severity == SEV_FATAL) {
         std::fflush(nullptr);
         if (d.kind->internal) std::abort();
-        std::exit(1);
+        diag_exit(1);
     }
     if (set.error_limit >= 0 && error_count > set.error_limit) {
         max_errors limit(static_cast<uint32_t>(set.error_limit), __FILE__, __LINE__);
@@ -318,5 +319,13 @@ std::string diag_render(DIAGNOSTIC& d) {
 int32_t diag_error_count() { return error_count; }
 
 void diag_reset_error_count() { error_count = 0; }
+
+void diag_exit(int status) {
+    std::fflush(nullptr);
+    if (exit_hook) exit_hook(status);
+    std::exit(status);
+}
+
+void diag_set_exit_hook(diag_exit_hook hook) { exit_hook = hook; }
 
 }  // namespace DIAG

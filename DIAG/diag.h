@@ -163,6 +163,13 @@ DIAG::DIAG_MSG_KIND* diag_find_kind(int32_t code);
 void diag_remap_severity(DIAG::diag_severity from, DIAG::diag_severity to);
 // The number of errors counted so far.
 int32_t diag_error_count();
+// Ends the program with `status`, streams flushed: every way the tool ends early goes through here (fatal
+// errors, usage, help and version). It calls the exit hook when one is set, else std::exit.
+[[noreturn]] void diag_exit(int status);
+// A hook that ends a run of the tool in its own way, for a harness that runs the tool more than once in
+// one process; it must not return (it throws or jumps). Null restores std::exit.
+using diag_exit_hook = void (*)(int status);
+void diag_set_exit_hook(diag_exit_hook hook);
 // Test support: puts the counter back to zero.
 void diag_reset_error_count();
 // What emitting `d` would print (header, wrapped text, line end), without printing, counting or ending the

@@ -87,8 +87,7 @@ void user_msg_fatal(USER_MSG_CONTEXT*, const char* format, ...) {
     va_end(args);
     raise<DIAG::gfatal>(std::move(text), __FILE__, __LINE__);
     // Only reached when the diagnostics count nothing: a fatal error still ends the program.
-    std::fflush(nullptr);
-    std::exit(1);
+    diag_exit(1);
 }
 
 void user_msg_die(USER_MSG_CONTEXT*, const char* where, const char* format, ...) {

@@ -10,7 +10,6 @@
 #include "DIAG/user_msg_api.h"
 #include "nm/nm_longform.h"
 #include "nm/nm_sort.h"
-#include "nm/nm_tool.h"
 #include "ofe/coff/qxcoff_defs.h"
 #include "ofe/coff/qxcoff_symbol.h"
 #include "ofe/elf/elf_dynamic.h"
@@ -26,43 +25,6 @@ using namespace OFE;
 
 namespace {
 
-// Kept for the whole run: the lists are emptied, not freed, between objects. `listed` holds what the sort
-// and both forms need of each listed symbol, `letters` its letter for the short form, `long_rows` the rest
-// of its long-form row, and `order` the sorted positions.
-LARGE_ARRAY<NM_LISTED> listed;
-LARGE_ARRAY<char> letters;
-LARGE_ARRAY<NM_LONG_FIELDS> long_rows;
-LARGE_ARRAY<uint32_t> order;
-bool warned_debug = false;
-bool warned_cnull = false;
-bool warned_tag_info = false;
-bool longform_header_printed = false;
-
-// Copies of the names that live in their symbol objects, which the short form drops once it has read them.
-class NAME_STORE {
-public:
-    const char* keep(const char* text, size_t length) {
-        if (blocks_.empty() || length + 1 > block_size - used_) {
-            blocks_.push_back(std::make_unique<char[]>(std::max(block_size, length + 1)));
-            used_ = 0;
-        }
-        char* copy = blocks_.back().get() + used_;
-        std::memcpy(copy, text, length);
-        copy[length] = 0;
-        used_ += length + 1;
-        return copy;
-    }
-    void clear() {
-        blocks_.clear();
-        used_ = 0;
-    }
-
-private:
-    static constexpr size_t block_size = 1 << 16;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    size_t used_ = 0;
-};
-NAME_STORE name_store;
 
 // The name given at open, else the input's own name, else "(unknown file)".
 const char* object_name(const OBJECT_FILE& object) {
@@ -72,7 +34,8 @@ const char* object_name(const OBJECT_FILE& object) {
 }
 
 // False when a format check ends the listing (after its warning).
-bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
+bool format_allows(OBJECT_FILE* object, NM_LISTING& listing) {
+    const NM_OPTIONS& o = listing.options;
     const char* name = object_name(*object);
     if (object->format() == OF_FORMAT_QXCOFF) {
         if (o.dynamic_symbols) {
@@ -88,9 +51,9 @@ bool format_allows(OBJECT_FILE* object, const NM_OPTIONS& o) {
             given = true;
         }
     };
-    warn_once(o.debug_symbols, warned_debug, "Cannot dump debug symbols from an ELF file");
-    warn_once(o.cnull_symbols, warned_cnull, "Cannot dump cnull symbols from an ELF file");
-    warn_once(o.tag_info_symbols, warned_tag_info, "Cannot dump tag info symbols from an ELF file");
+    warn_once(o.debug_symbols, listing.warned_debug, "Cannot dump debug symbols from an ELF file");
+    warn_once(o.cnull_symbols, listing.warned_cnull, "Cannot dump cnull symbols from an ELF file");
+    warn_once(o.tag_info_symbols, listing.warned_tag_info, "Cannot dump tag info symbols from an ELF file");
     if (o.dynamic_symbols && object->file_type() != OF_FILE_EXECUTABLE && object->file_type() != OF_FILE_SHARED) {
         user_msg_warning(DIAG::user_msg_context(),
                          "Cannot access dynamic symbol table. \"%s\" is not an executable or shared object.", name);
@@ -173,15 +136,15 @@ private:
 
 // Takes what the sort and the listing need of a symbol that passed the filters, so that the symbol object
 // can go.
-void keep(OF_SYMBOL* s, bool long_form, bool qxcoff) {
+void keep(NM_LISTING& listing, OF_SYMBOL* s, bool qxcoff) {
     const char* name = s->name() ? s->name() : "";
     const size_t length = std::strlen(name);
-    if (!s->name_outlives_symbol()) name = name_store.keep(name, length);
-    listed.push_back({name, static_cast<uint32_t>(length), s->value()});
-    if (long_form)
-        long_rows.push_back(long_fields(*s, qxcoff));
+    if (!s->name_outlives_symbol()) name = listing.names.keep(name, length);
+    listing.listed.push_back({name, static_cast<uint32_t>(length), s->value()});
+    if (listing.options.long_form)
+        listing.long_rows.push_back(long_fields(*s, qxcoff));
     else
-        letters.push_back(symbol_letter(*s));
+        listing.letters.push_back(symbol_letter(*s));
 }
 
 // Asks for the memory at `p` to be brought near the processor; only a hint.
@@ -194,6 +157,23 @@ inline void prefetch(const void* p) {
 }
 
 }  // namespace
+
+const char* NM_NAME_STORE::keep(const char* text, size_t length) {
+    if (blocks_.empty() || length + 1 > block_size - used_) {
+        blocks_.push_back(std::make_unique<char[]>(std::max(block_size, length + 1)));
+        used_ = 0;
+    }
+    char* copy = blocks_.back().get() + used_;
+    std::memcpy(copy, text, length);
+    copy[length] = 0;
+    used_ += length + 1;
+    return copy;
+}
+
+void NM_NAME_STORE::clear() {
+    blocks_.clear();
+    used_ = 0;
+}
 
 NM_OPTIONS take_option_snapshot(OPT_STATE* state) {
     NM_OPTIONS o;
@@ -241,20 +221,24 @@ char symbol_letter(const OF_SYMBOL& s) {
     return global ? letter : static_cast<char>(letter + 32);
 }
 
-void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
-    NM_OPTIONS o = take_option_snapshot(nm_tool().options);
-    if (!format_allows(object, o)) return;
+void dump_symbols(OBJECT_FILE* object, NM_LISTING& listing, const char* name) {
+    if (!format_allows(object, listing)) return;
+    NM_OPTIONS o = listing.options;
     if (o.all_symbols) o.cnull_symbols = o.debug_symbols = o.tag_info_symbols = true;
     OF_SYMBOL_TABLE* table = choose_table(object, o);
     if (!table || table->count() == 0) return;
+    LARGE_ARRAY<NM_LISTED>& listed = listing.listed;
+    LARGE_ARRAY<char>& letters = listing.letters;
+    LARGE_ARRAY<NM_LONG_FIELDS>& long_rows = listing.long_rows;
+    LARGE_ARRAY<uint32_t>& order = listing.order;
     listed.clear();
     letters.clear();
     long_rows.clear();
-    name_store.clear();
-    FILE* out = pffile(output);
-    if (o.long_form && !longform_header_printed) {
+    listing.names.clear();
+    FILE* out = pffile(listing.output);
+    if (o.long_form && !listing.longform_header_printed) {
         print_longform_header(out, *object, o.prepend_file_name);
-        longform_header_printed = true;
+        listing.longform_header_printed = true;
     }
     // Both forms keep only what they print of each symbol, so every symbol object goes back to its
     // table's pool as soon as it has been read.
@@ -268,7 +252,7 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     for (uint32_t i = 0; i < table->count();) {
         OF_SYMBOL* s = table->symbol_at(i);
         const uint32_t next = table->next_index(i);
-        if (s && passes_filters(s, o, qxcoff)) keep(s, o.long_form, qxcoff);
+        if (s && passes_filters(s, o, qxcoff)) keep(listing, s, qxcoff);
         if (s) table->drop_symbol(i);
         i = next;
     }
@@ -276,9 +260,9 @@ void dump_symbols(OBJECT_FILE* object, PFILE* output, const char* name) {
     if (o.no_sort) {
         for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
     } else if (o.sort_by_value) {
-        order_by_value(listed.data(), listed.size(), o.reverse_sort, order.data());
+        order_by_value(listing.sort_space, listed.data(), listed.size(), o.reverse_sort, order.data());
     } else {
-        order_by_name(listed.data(), listed.size(), o.reverse_sort, order.data());
+        order_by_name(listing.sort_space, listed.data(), listed.size(), o.reverse_sort, order.data());
     }
     // The lines go through the lists and the names in sorted order, that is anywhere: what a line prints
     // is asked for ahead of its turn (these hints stay in the loops, where the compiler keeps them).

@@ -368,10 +368,6 @@ private:
     bool descending_ties_;
 };
 
-// The working memory of the sorts, kept for the whole run like the lists of the listing.
-LARGE_ARRAY<uint64_t> keys;
-LARGE_ARRAY<uint8_t> sample_parts;
-
 // True when a sort of `n` entries shares its work between two threads: when `threads` allows it (0: when
 // the host has two), and the list is long enough to make up for starting them.
 bool use_two_threads(size_t n, unsigned threads) {
@@ -385,10 +381,10 @@ bool use_two_threads(size_t n, unsigned threads) {
 // threads sharing each step's passes, until none holds more than 1/parts of the list; then each thread
 // takes the groups left, largest first, one after the other. Which thread sorts a group does not change
 // the result.
-void sort_keys(uint64_t* keys, uint32_t* order, size_t n, const NM_LISTED* names, bool descending_ties,
+void sort_keys(NM_SORT_SPACE& space, uint32_t* order, size_t n, const NM_LISTED* names, bool descending_ties,
                bool two_threads) {
-    sample_parts.resize(n);
-    const KEY_SORTER sorter(keys, order, sample_parts.data(), names, descending_ties);
+    space.parts.resize(n);
+    const KEY_SORTER sorter(space.keys.data(), order, space.parts.data(), names, descending_ties);
     std::vector<TASK> tasks{{0, n, 0, false}};
     if (!two_threads) return sorter.run(tasks);
     auto by_size = [](const TASK& a, const TASK& b) { return a.n < b.n; };
@@ -413,7 +409,8 @@ void sort_keys(uint64_t* keys, uint32_t* order, size_t n, const NM_LISTED* names
 
 // Puts the positions in list order and computes each entry's first key, from `key(entry)`.
 template <class KEY>
-void first_keys(const NM_LISTED* listed, size_t n, uint32_t* order, bool two_threads, const KEY& key) {
+void first_keys(LARGE_ARRAY<uint64_t>& keys, const NM_LISTED* listed, size_t n, uint32_t* order, bool two_threads,
+                const KEY& key) {
     keys.resize(n);
     auto fill = [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
@@ -429,17 +426,19 @@ void first_keys(const NM_LISTED* listed, size_t n, uint32_t* order, bool two_thr
 
 }  // namespace
 
-void order_by_name(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order, unsigned threads) {
+void order_by_name(NM_SORT_SPACE& space, const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order,
+                   unsigned threads) {
     const bool two_threads = use_two_threads(n, threads);
-    first_keys(listed, n, order, two_threads, [](const NM_LISTED& entry) { return key_at(entry, 0); });
-    sort_keys(keys.data(), order, n, listed, reverse, two_threads);
+    first_keys(space.keys, listed, n, order, two_threads, [](const NM_LISTED& entry) { return key_at(entry, 0); });
+    sort_keys(space, order, n, listed, reverse, two_threads);
     if (reverse) std::reverse(order, order + n);
 }
 
-void order_by_value(const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order, unsigned threads) {
+void order_by_value(NM_SORT_SPACE& space, const NM_LISTED* listed, size_t n, bool reverse, uint32_t* order,
+                    unsigned threads) {
     const bool two_threads = use_two_threads(n, threads);
-    first_keys(listed, n, order, two_threads,
+    first_keys(space.keys, listed, n, order, two_threads,
                [](const NM_LISTED& entry) { return uint64_t{entry.value} << 32; });
-    sort_keys(keys.data(), order, n, nullptr, reverse, two_threads);
+    sort_keys(space, order, n, nullptr, reverse, two_threads);
     if (reverse) std::reverse(order, order + n);
 }

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "DIAG/user_msg_api.h"
 #include "archive/ar_reader.h"
+#include "nm/nm_listing.h"
+#include "ofe/object_file.h"
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
@@ -25,8 +28,7 @@ const char* take_next_argument() {
 
 [[noreturn]] void usage_and_exit() {
     (void)opt_help(nm_tool().options, nullptr, true);
-    std::fflush(stdout);
-    std::exit(1);
+    DIAG::diag_exit(1);
 }
 
 // Consumes the leading option words; returns the first input file name.
@@ -124,34 +126,47 @@ PFILE* open_output() {
     return output;
 }
 
-void list_archive(const char* name, ar_reader* reader, PFILE* output) {
-    std::fprintf(pffile(output), "\nARCHIVE:  %s\n", name);
+void list_archive(const char* name, ar_reader* reader, NM_LISTING& listing) {
+    std::fprintf(pffile(listing.output), "\nARCHIVE:  %s\n", name);
     ar_read_index(reader);
     for (const ar_member* member = ar_first_member(reader); member; member = member->next) {
         PFILE* stream = ar_member_stream(reader, member);
         // A 32-bit object reaches no further than 4 GiB into a larger member.
         const auto size = static_cast<uint32_t>(std::min<uint64_t>(member->size, 0xFFFFFFFF));
-        list_object(member->name, stream, size, output, name);
+        list_object(member->name, stream, size, listing, name);
     }
 }
 
-void list_file(const char* name, PFILE* output) {
+// Runs `release` when the scope ends, also when an exit hook ends the run by unwinding (diag_exit).
+template <class RELEASE>
+class AT_SCOPE_END {
+public:
+    explicit AT_SCOPE_END(RELEASE release) : release_(release) {}
+    AT_SCOPE_END(const AT_SCOPE_END&) = delete;
+    AT_SCOPE_END& operator=(const AT_SCOPE_END&) = delete;
+    ~AT_SCOPE_END() { release_(); }
+
+private:
+    RELEASE release_;
+};
+
+void list_file(const char* name, NM_LISTING& listing) {
     PFILE* input = pfopen(name, "rb");
     if (!input) user_msg_fatal(DIAG::user_msg_context(), "cannot open \"%s\" for input\n", name);
-    ar_reader* reader = ar_open(name, input, nm_archive_error);
-    const bool archive = ar_is_archive(reader);
-    if (!archive) {
-        ar_close(reader);
-        reader = nullptr;
-    }
-    (void)pfseeko(pffile(input), 0, SEEK_SET);
-    if (archive) {
-        list_archive(name, reader, output);
-        ar_close(reader);
+    const AT_SCOPE_END close_input([input] { pfclose(input); });
+    list_input(name, input, listing);
+}
+
+// Every error the library reports while listing is printed, counted and cleared; the listing goes on.
+void error_handler(OBJECT_FILE* object, OF_ERROR code, const char* message) {
+    if (message && *message) {
+        if (code != OFE::OF_ERR_DEVELOPMENT)
+            user_msg_error(DIAG::user_msg_context(), "%s: %s", OFE::error_text(code), message);
     } else {
-        list_object(name, input, 0, output);
+        user_msg_error(DIAG::user_msg_context(), "%s: %s", OFE::error_text(OFE::OF_ERR_INTERNAL),
+                       "no description available");
     }
-    pfclose(input);
+    object->clear_error();
 }
 
 }  // namespace
@@ -159,6 +174,38 @@ void list_file(const char* name, PFILE* output) {
 NM_TOOL& nm_tool() {
     static NM_TOOL tool;
     return tool;
+}
+
+void list_input(const char* name, PFILE* input, NM_LISTING& listing) {
+    ar_reader* reader = ar_open(name, input, nm_archive_error);
+    const AT_SCOPE_END close_reader([&reader] {
+        if (reader) ar_close(reader);
+    });
+    const bool archive = ar_is_archive(reader);
+    if (!archive) {
+        ar_close(reader);
+        reader = nullptr;
+    }
+    (void)pfseeko(pffile(input), 0, SEEK_SET);
+    if (archive)
+        list_archive(name, reader, listing);
+    else
+        list_object(name, input, 0, listing);
+}
+
+void list_object(const char* name, PFILE* input, uint32_t size, NM_LISTING& listing, const char* archive) {
+    // Owned here, so that it is also released when an exit hook ends the run by unwinding (diag_exit).
+    std::unique_ptr<OBJECT_FILE> object(OBJECT_FILE::open(input, size, name, nullptr, archive));
+    if (!object) return;
+    if (object->error_code() != OFE::OF_ERR_NONE) {
+        const char* message = object->error_message();
+        user_msg_error(DIAG::user_msg_context(), "%s%s%s", OFE::error_text(object->error_code()),
+                       *message ? ": " : "", message);
+        object.reset();
+        DIAG::diag_exit(1);
+    }
+    object->set_error_handler(error_handler);
+    dump_symbols(object.get(), listing, name);
 }
 
 void nm_archive_error(ar_reader*, int, const char* message) { user_msg_error(DIAG::user_msg_context(), "%s", message); }
@@ -178,8 +225,11 @@ int nm_main(int argc, char** argv) {
     output_file = OUTPUT_FILE{};
     const char* first = parse_options();
     tool.output = open_output();
+    NM_LISTING listing;
+    listing.options = take_option_snapshot(tool.options);
+    listing.output = tool.output;
     for (const char* name = first; name; name = take_next_argument()) {
-        list_file(name, tool.output);
+        list_file(name, listing);
         output_file.listed = true;
     }
     // Nothing is lost silently: a listing that could not be written whole (a full disk) is an error, and an

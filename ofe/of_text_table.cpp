@@ -27,24 +27,26 @@ void OF_TEXT_TABLE::add_pair(std::string label, std::string value) {
     ++open_pairs_;
 }
 
-void OF_TEXT_TABLE::print(FILE* out) const {
+void OF_TEXT_TABLE::print(FILE* out) const { std::fputs(text().c_str(), out); }
+
+std::string OF_TEXT_TABLE::text() const {
     std::vector<size_t> width;
     for (const auto& row : rows_) {
         if (width.size() < row.size()) width.resize(row.size(), 0);
         for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
     }
-    std::string line;
+    std::string lines;
     for (const auto& row : rows_) {
         size_t used = row.size();
         while (used > 0 && row[used - 1].empty()) --used;
-        line.assign(indent_, ' ');
+        lines.append(indent_, ' ');
         for (size_t c = 0; c < used; ++c) {
-            line += row[c];
-            if (c + 1 < used) line.append(width[c] - row[c].size() + gap_, ' ');
+            lines += row[c];
+            if (c + 1 < used) lines.append(width[c] - row[c].size() + gap_, ' ');
         }
-        line += '\n';
-        std::fputs(line.c_str(), out);
+        lines += '\n';
     }
+    return lines;
 }
 
 std::string text_of(const char* format, ...) {

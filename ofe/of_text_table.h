@@ -34,6 +34,8 @@ public:
     bool empty() const { return rows_.empty(); }
     size_t row_count() const { return rows_.size(); }
     void print(FILE* out) const;
+    // The lines print writes.
+    std::string text() const;
 
 private:
     std::vector<std::vector<std::string>> rows_;

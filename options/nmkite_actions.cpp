@@ -26,6 +26,5 @@ void nmkite_promote_warnings(OPT_STATE*, uint32_t) {
 
 void nmkite_show_version(OPT_STATE*, uint32_t) {
     print_build_number(stdout);
-    std::fflush(stdout);
-    std::exit(0);
+    DIAG::diag_exit(0);
 }

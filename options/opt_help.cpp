@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DIAG/diag.h"
 #include "options/opt_internal.h"
 #include "util/banner.h"
 #include "util/platform.h"
@@ -137,10 +138,7 @@ bool opt_help(OPT_STATE* state, const char* search, bool return_flag) {
         return true;
     }
     const bool any = search_help(state, search);
-    if (!return_flag) {
-        std::fflush(stdout);
-        std::exit(0);
-    }
+    if (!return_flag) DIAG::diag_exit(0);
     return any;
 }
 

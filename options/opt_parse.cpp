@@ -204,6 +204,5 @@ void opt_help_handler(OPT_STATE* state, uint32_t id, uint8_t spelling, const cha
     const char* topic = rest[0] == '=' ? rest + 1 : rest;
     if (topic[0] == '\0') topic = next_argument();
     (void)opt_help(state, topic, false);
-    std::fflush(stdout);
-    std::exit(0);
+    DIAG::diag_exit(0);
 }

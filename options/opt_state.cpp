@@ -26,10 +26,7 @@ void opt_missing_parameter(OPT_STATE* state, uint32_t id, const char* param_name
     opt_exit_after_error();
 }
 
-void opt_exit_after_error() {
-    std::fflush(stdout);
-    std::exit(1);
-}
+void opt_exit_after_error() { DIAG::diag_exit(1); }
 
 bool opt_is_set(const OPT_STATE* state, uint32_t id) { return opt_valid_id(state, id) && state->options[id].state != 0; }
 

@@ -200,23 +200,30 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
     if (!file_->detailed_dump()) {
         OF_TEXT_TABLE rows;
         rows.add_headings({"id", "type", "load addr", "run addr", "file size", "mem size", "flags", "align"});
-        for (uint32_t i = 0; i < count(); ++i) {
-            const ELF_SEGMENT* s = segment_at(i);
+        const auto row = [&](uint32_t i) -> std::vector<std::string> {
             const ELF_PROGRAM_HEADER& h = raw_header(i);
-            rows.add_row({text_of("%u", i), s ? s->type_name() : elf_segment_type_name(h.p_type),
-                          text_of("0x%08x", h.p_paddr), text_of("0x%08x", h.p_vaddr),
-                          text_of("0x%x", h.p_filesz / unit_bytes), text_of("0x%x", h.p_memsz / unit_bytes),
-                          elf_segment_flags_text(h.p_flags), text_of("%u", h.p_align)});
+            return {text_of("%u", i), type_name_of(h.p_type),
+                    text_of("0x%08x", h.p_paddr), text_of("0x%08x", h.p_vaddr),
+                    text_of("0x%x", h.p_filesz / unit_bytes), text_of("0x%x", h.p_memsz / unit_bytes),
+                    elf_segment_flags_text(h.p_flags), text_of("%u", h.p_align)};
+        };
+        const uint32_t kept = static_cast<uint32_t>(headers_.size());
+        for (uint32_t i = 0; i < kept; ++i) rows.add_row(row(i));
+        // The entries past the kept ones are all zeros: their cells but the index are made once.
+        if (kept < count()) {
+            std::vector<std::string> zeros = row(kept);
+            for (uint32_t i = kept; i < count(); ++i) {
+                zeros[0] = text_of("%u", i);
+                rows.add_row(zeros);
+            }
         }
         rows.print(out);
         return;
     }
-    for (uint32_t i = 0; i < count(); ++i) {
-        const ELF_SEGMENT* s = segment_at(i);
+    const auto block = [&](uint32_t i) {
         const ELF_PROGRAM_HEADER& h = raw_header(i);
-        std::fprintf(out, "    <%d>\n", static_cast<int>(i));
         OF_TEXT_TABLE rows(8);
-        rows.add_pair("Segment Type:", s ? s->type_name() : elf_segment_type_name(h.p_type));
+        rows.add_pair("Segment Type:", type_name_of(h.p_type));
         rows.add_pair("File Offset:", text_of("0x%x", h.p_offset));
         rows.add_pair("Run Address:", text_of("0x%08x", h.p_vaddr));
         rows.add_pair("Load Address:", text_of("0x%08x", h.p_paddr));
@@ -224,7 +231,14 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         rows.add_pair("Memory Size:", text_of("0x%x", h.p_memsz / unit_bytes));
         rows.add_pair("Flags:", elf_segment_flags_text(h.p_flags));
         rows.add_pair("Alignment:", text_of("%u", h.p_align));
-        rows.print(out);
+        return rows.text();
+    };
+    // The entries past the kept ones are all zeros: their block is made once.
+    const uint32_t kept = static_cast<uint32_t>(headers_.size());
+    const std::string zeros = kept < count() ? block(kept) : std::string();
+    for (uint32_t i = 0; i < count(); ++i) {
+        std::fprintf(out, "    <%d>\n", static_cast<int>(i));
+        std::fputs(i < kept ? block(i).c_str() : zeros.c_str(), out);
         std::fputc('\n', out);
     }
 }

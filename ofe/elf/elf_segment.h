@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -54,29 +55,46 @@ public:
     ~ELF_SEGMENT_TABLE() override;
 
     // Reads `count` headers of `entry_size` bytes at `offset`; entries past the end of the file
-    // read as zeros. Returns 0.
+    // read as zeros. Returns 0. Only the entries the file's bytes make are kept: the count stays what
+    // the header says, and every later entry is the all-zero (PT_NULL) header, which costs nothing.
     int read(uint32_t offset, uint32_t entry_size, uint16_t count);
-    uint16_t count() const { return static_cast<uint16_t>(headers_.size()); }
+    uint16_t count() const { return count_; }
     uint32_t entry_size() const { return entry_size_; }
     // The segment at `index`, made and loaded on first request; null beyond the count.
     ELF_SEGMENT* segment_at(uint32_t index);
-    const ELF_PROGRAM_HEADER& raw_header(uint32_t index) const { return headers_[index]; }
+    // The header at `index` (below the count).
+    const ELF_PROGRAM_HEADER& raw_header(uint32_t index) const;
     // The first segment from `start` on whose p_type is `type`; null when none.
     ELF_SEGMENT* find_by_type(uint32_t type, uint32_t start = 0);
-    // The first PT_LOAD segment from `start` on with p_vaddr <= address < p_vaddr + p_memsz.
+    // The first PT_LOAD segment from `start` on with p_vaddr <= address < p_vaddr + p_memsz. The
+    // PT_LOAD segments are indexed by address on the first search, so each search takes logarithmic time.
     ELF_SEGMENT* find_load_by_address(uint32_t address, uint32_t start = 0);
     // The first segment (of `type`, or of any type when 0) with p_offset <= offset < p_offset + p_filesz.
     ELF_SEGMENT* find_by_offset(uint32_t offset, uint32_t type = 0, uint32_t start = 0);
     ELF_FILE* file() const { return file_; }
+    // A type's name: the target's own, else the generic one.
+    const char* type_name_of(uint32_t type) const;
     // "Program Segment Table": one compact table, or one block per segment when the file's dump is
     // detailed. Sizes count address units. Nothing for an empty table.
     void dump(FILE* out);
 
 private:
+    // A stretch of addresses, from `start` up to the next stretch's start, and the first PT_LOAD segment
+    // in table order that holds every one of them (`none` when no segment does).
+    struct LOAD_RANGE {
+        uint64_t start;
+        uint32_t index;
+    };
+    static constexpr uint32_t none = 0xFFFFFFFF;
+    void index_loads();
+
     ELF_FILE* file_;
-    std::vector<ELF_PROGRAM_HEADER> headers_;
-    std::vector<std::unique_ptr<ELF_SEGMENT>> segments_;
+    std::vector<ELF_PROGRAM_HEADER> headers_;  // the entries up to the last one the bytes make non-zero
+    std::map<uint32_t, std::unique_ptr<ELF_SEGMENT>> segments_;
     std::vector<bool> deleted_;
+    std::vector<LOAD_RANGE> load_ranges_;
+    bool loads_indexed_ = false;
+    uint16_t count_ = 0;
     uint32_t entry_size_ = 0;
     uint32_t offset_ = 0;
 };

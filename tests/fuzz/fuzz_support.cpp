@@ -1,13 +1,17 @@
-// Listing and dumping one object for the fuzz targets.
+// Running nmkite inside the fuzzer's process: the scratch file, the exit hook and the state put back
+// after each run.
 #include "fuzz_support.h"
 
-#include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <memory>
+
 #include "DIAG/diag.h"
+#include "DIAG/user_msg_api.h"
 #include "nm/nm_listing.h"
 #include "nm/nm_tool.h"
-#include "ofe/object_file.h"
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
@@ -17,23 +21,48 @@ namespace fuzz {
 
 namespace {
 
-void clear_report(OFE::OBJECT_FILE* object, OFE::OF_ERROR, const char*) { object->clear_error(); }
+// How a run that diag_exit ends comes back to run_tool.
+struct TOOL_EXIT {
+    int status;
+};
 
-PFILE* null_output() {
-    static PFILE* out = [] {
-        PFILE* p = pfopen("/dev/null", "w");
-        pfpin(p, 1);
-        return p;
-    }();
-    return out;
+[[noreturn]] void throw_exit(int status) { throw TOOL_EXIT{status}; }
+
+// What a run may change that the program starts with: the diagnostics' settings (the message wrapping
+// option) and the message kinds' severities (-Werror remaps them).
+struct START {
+    DIAG::SETTINGS settings;
+    std::vector<DIAG::diag_severity> severities;
+    FILE* null = nullptr;
+};
+
+void restore(const START& start) {
+    DIAG::settings() = start.settings;
+    DIAG::settings().output_stream = start.null;
+    size_t i = 0;
+    for (DIAG::DIAG_MSG_KIND* k = DIAG::msg_kinds; k->code != 0; ++k) k->severity = start.severities[i++];
+    DIAG::user_msg_context()->warnings_as_errors = false;
+    DIAG::diag_reset_error_count();
+    NM_TOOL& tool = nm_tool();
+    delete tool.options;
+    tool = NM_TOOL{};
 }
 
-OPT_STATE* options() {
-    static OPT_STATE* state = [] {
-        auto* s = new OPT_STATE(&nmkite_option_table);
-        nm_tool().options = s;
-        // The tool's warnings would drown the fuzzer's own output.
-        DIAG::settings().output_stream = pffile(null_output());
+const START& start() {
+    static const START state = [] {
+        START s;
+        s.settings = DIAG::settings();
+        for (const DIAG::DIAG_MSG_KIND* k = DIAG::msg_kinds; k->code != 0; ++k) s.severities.push_back(k->severity);
+        // The tool's output and diagnostics would drown the fuzzer's report, which goes to standard error.
+        s.null = std::fopen("/dev/null", "w");
+        std::fflush(stdout);
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, STDOUT_FILENO);
+            close(null);
+        }
+        DIAG::diag_set_exit_hook(throw_exit);
+        restore(s);
         return s;
     }();
     return state;
@@ -41,38 +70,87 @@ OPT_STATE* options() {
 
 }  // namespace
 
-const std::string& scratch_file(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/nmkite-fuzz-" + std::to_string(::getpid()) + ".bin";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f) {
-        if (size) std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
-    return path;
+void default_flag(int* argc, char*** argv, const std::string& flag) {
+    const std::string name = flag.substr(0, flag.find('=') + 1);
+    for (int i = 1; i < *argc; ++i)
+        if (std::string((*argv)[i]).rfind(name, 0) == 0) return;
+    // The new command line lives as long as the process, as the fuzzer expects of its arguments.
+    static std::vector<std::unique_ptr<std::string>> texts;
+    static std::vector<char*> args;
+    texts.push_back(std::make_unique<std::string>(flag));
+    args.assign(*argv, *argv + *argc);
+    args.insert(args.begin() + 1, texts.back()->data());
+    args.push_back(nullptr);
+    *argv = args.data();
+    ++*argc;
 }
 
-void exercise_object(PFILE* input, uint32_t size, const char* name) {
-    const long start = std::ftell(pffile(input));
-    // Each input is a run of its own: errors of earlier inputs must not reach the tool's error limit.
-    DIAG::diag_reset_error_count();
-    OFE::OBJECT_FILE* object = OFE::OBJECT_FILE::open(input, size, name, nullptr);
-    if (!object) return;
-    object->set_error_handler(clear_report);
-    object->clear_error();
-    OPT_STATE* state = options();
-    for (int form = 0; form < 4; ++form) {
-        (form & 1) ? opt_set(state, nmkite_opt::long_form) : opt_clear(state, nmkite_opt::long_form);
-        (form & 2) ? opt_set(state, nmkite_opt::dynamic_symbols) : opt_clear(state, nmkite_opt::dynamic_symbols);
-        dump_symbols(object, null_output(), name);
+const std::string& scratch_file(const uint8_t* data, size_t size) {
+    // One file for the whole run, rewritten in place (cheaper than making it afresh for every input) and
+    // removed at the end.
+    struct SCRATCH {
+        std::string path = "/tmp/nmkite-fuzz-" + std::to_string(::getpid()) + ".bin";
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        ~SCRATCH() { unlink(path.c_str()); }
+    };
+    static const SCRATCH scratch;
+    size_t written = 0;
+    while (scratch.fd >= 0 && written < size) {
+        const ssize_t n = pwrite(scratch.fd, data + written, size - written, static_cast<off_t>(written));
+        if (n <= 0) break;
+        written += static_cast<size_t>(n);
     }
-    // One dump per input (the segment table's two forms on alternate input sizes), then the description.
-    FILE* out = pffile(null_output());
-    object->select_dump_category("rawdata", true);
-    object->set_detailed_dump(object->size() % 2 != 0);
-    object->dump(out);
-    object->write_xml_to_handle(out);
-    delete object;
-    std::fseek(pffile(input), start, SEEK_SET);
+    if (scratch.fd >= 0 && ftruncate(scratch.fd, static_cast<off_t>(written)) != 0)
+        std::perror("nmkite fuzz: the scratch file");
+    return scratch.path;
+}
+
+int run_tool(const std::vector<std::string>& words) {
+    const START& state = start();
+    std::vector<std::string> args = {"nmkite"};
+    args.insert(args.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int status = 0;
+    try {
+        status = nm_main(static_cast<int>(args.size()), argv.data());
+    } catch (const TOOL_EXIT& end) {
+        status = end.status;
+        // The output file, when the run got as far as opening it (nm_main closes it when it returns).
+        PFILE* output = nm_tool().output;
+        if (output && output != pfstdout()) pfclose(output);
+    }
+    restore(state);
+    return status;
+}
+
+void list_in_every_form(const std::string& path) {
+    using namespace nmkite_opt;
+    // Each form as its options' ids; the four forms list both tables in both forms, with every sort
+    // order and filter, the file names prepended and the QXCOFF-only symbols among them.
+    static const std::vector<std::vector<uint32_t>> forms = {
+        {},
+        {long_form, all_symbols, sort_by_value},
+        {dynamic_symbols, prepend_file_name, reverse_sort, globals_only},
+        {dynamic_symbols, long_form, no_sort, undefined_only},
+    };
+    const START& state = start();
+    PFILE* input = pfopen(path.c_str(), "rb");
+    if (!input) return;
+    for (const std::vector<uint32_t>& form : forms) {
+        OPT_STATE options(&nmkite_option_table);
+        for (uint32_t id : form) opt_set(&options, id);
+        NM_LISTING listing;  // a run of its own
+        listing.options = take_option_snapshot(&options);
+        listing.output = pfstdout();
+        try {
+            list_input(path.c_str(), input, listing);
+        } catch (const TOOL_EXIT&) {
+        }
+        restore(state);
+    }
+    pfclose(input);
 }
 
 }  // namespace fuzz

@@ -1,23 +1,32 @@
-// What the fuzz targets share: a scratch file for the input bytes, and listing one object the way the tool
-// does, in every form, with every dump of the library.
+// What the fuzz targets share: the input bytes as a scratch file, and runs of the tool inside the fuzzer's
+// process, each starting as the program starts and ending wherever the tool ends it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-namespace OFE {
-struct PFILE;
-}  // namespace OFE
+#include <vector>
 
 namespace fuzz {
+
+// For LLVMFuzzerInitialize: puts `flag` ("-name=value") on the fuzzer's command line, after the program's
+// name, unless the command line sets that flag already.
+void default_flag(int* argc, char*** argv, const std::string& flag);
 
 // Writes the bytes to this process's scratch file and returns its path.
 const std::string& scratch_file(const uint8_t* data, size_t size);
 
-// Lists the object standing at the input's position (`size` 0: the whole file) in the short and long forms
-// of both symbol tables, then prints its information dump and XML description, all to a null device.
-// Reports are cleared as they come, so no path of the library ends the process.
-void exercise_object(OFE::PFILE* input, uint32_t size, const char* name);
+// Runs nmkite's program with these command-line words after the program's name and returns its exit
+// status. An early end (usage, help, version, a fatal error: every call of diag_exit) comes back here
+// through an exception; what the run left behind (option state, once-only warnings, error count, remapped
+// severities, an output file left open) is released or put back, so every run starts alike. The listing and
+// help go to standard output, which the first run points at the null device; diagnostics go there too.
+int run_tool(const std::vector<std::string>& words);
+
+// Lists the file at `path` as the tool lists an input file, once in each of four forms: short and long,
+// symbol table and dynamic symbols, with the sort orders and filters, file names prepended and the
+// QXCOFF-only symbols among them. The options are set as parsing would set them, each form a run of its
+// own as run_tool's are.
+void list_in_every_form(const std::string& path);
 
 }  // namespace fuzz

@@ -6,6 +6,9 @@
 // flips, truncation, overwritten bytes and size fields inflated to huge values, from a fixed seed: the same
 // files on every run. NMKITE_HOSTILE_COUNT sets how many (default 2000; 1000 in sanitizer builds).
 //
+// Crafted files, made from descriptions, go through the library's information dump (ofdump) and the
+// listing under the same limits: each once took far longer than its bytes warrant.
+//
 // Run by hand with --peers, the same files (the ELF ones) also go through GNU nm and llvm-nm, and the
 // program prints how each tool fared instead of testing.
 #include <sys/resource.h>
@@ -184,6 +187,42 @@ TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
             if (failures >= 10) break;
         }
         fs::remove(file);
+    }
+    fs::remove_all(dir);
+}
+
+// Files whose dump looked up each of 65,000 sections' load address by a walk over 65,535 program headers.
+// In the first, the headers are 4 bytes apart, each reading 32 bytes: entry i's type is word i and its
+// address word i + 2. The words are 1 (PT_LOAD) or 2 at random, so no PT_LOAD entry holds address 0, where
+// the sections lie, and the walk's branches cannot be predicted. In the second, the headers' entry size is
+// 0: they cover no bytes and read as PT_NULL entries.
+std::vector<std::string> crafted_descriptions() {
+    std::mt19937 rng(20261206);
+    std::string words;
+    for (int i = 0; i < 65535 + 7; ++i) words += (i ? "," : "") + std::to_string(1 + rng() % 2);
+    return {
+        "elf32 le exec\nsection .ph words=" + words +
+            "\nsections 65000\nheader e_phoff=52 e_phentsize=4 e_phnum=65535\n",
+        "elf32 le exec\nsections 65000\nheader e_phentsize=0 e_phnum=65535\n",
+    };
+}
+
+TEST(CraftedInputs, DumpedAndListedCleanlyWithinBounds) {
+    const fs::path dir = work_dir();
+    const fs::path errors = dir / "stderr.txt";
+    int n = 0;
+    for (const std::string& description : crafted_descriptions()) {
+        const fs::path file = dir / ("crafted-" + std::to_string(n++) + ".o");
+        fixture::write_file(file.string(), fixture::build(description));
+        for (const std::vector<std::string>& argv :
+             {std::vector<std::string>{OFDUMP_BINARY, file.string()}, {NMKITE_BINARY, "-l", file.string()}}) {
+            const outcome o = run(argv, errors);
+            EXPECT_FALSE(o.signalled || o.status > 1 || !o.errors.empty() || o.max_rss_kib > memory_limit_kib)
+                << argv[0] << " on crafted input " << n - 1 << ": "
+                << (o.timed_out ? "CPU limit reached" : o.signalled ? "killed by a signal" : "") << " status "
+                << o.status << ", " << o.max_rss_kib << " KiB, " << o.seconds << " s\n"
+                << o.errors;
+        }
     }
     fs::remove_all(dir);
 }

@@ -141,6 +141,33 @@ TEST_F(Diag, RemapSeverityMovesOnlyRemappableKinds) {
     EXPECT_EQ(diag_find_kind(24004)->severity, DIAG::SEV_ADVICE);
 }
 
+// Every early end goes through diag_exit: a hook that throws turns each into an exception carrying the status.
+TEST_F(Diag, ExitHookEndsWhatWouldEndTheProgram) {
+    struct ended {
+        int status;
+    };
+    diag_set_exit_hook([](int status) { throw ended{status}; });
+    auto status_of = [](auto&& run) {
+        try {
+            run();
+        } catch (const ended& e) {
+            return e.status;
+        }
+        return -1;
+    };
+    EXPECT_EQ(status_of([&] { user_msg_fatal(ctx, "cannot open %s", "x.o"); }), 1);
+    EXPECT_EQ(cap.take(), "fatal error: cannot open x.o\n");
+    diag_reset_error_count();
+    EXPECT_EQ(status_of([&] {
+                  for (int i = 1; i <= 101; ++i) user_msg_error(ctx, "e%d", i);
+              }),
+              1);
+    EXPECT_NE(cap.take().find("error: e101\nfatal error: error limit reached; 100 errors detected\n"), std::string::npos);
+    EXPECT_EQ(status_of([] { diag_exit(0); }), 0);
+    diag_set_exit_hook(nullptr);
+    EXPECT_EXIT(diag_exit(3), ::testing::ExitedWithCode(3), "");
+}
+
 TEST_F(DiagDeathTest, ErrorLimitFatalDieAndWidthAssertion) {
     settings().output_stream = nullptr;
     EXPECT_EXIT(

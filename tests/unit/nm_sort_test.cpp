@@ -41,15 +41,16 @@ std::vector<uint32_t> reference(const std::vector<NM_LISTED>& listed, bool by_va
 // Checks both sorts in both directions against the reference, with the thread counts given.
 void expect_reference_orders(const std::vector<NM_LISTED>& listed, const std::string& what,
                              std::initializer_list<unsigned> thread_counts = {1}) {
+    NM_SORT_SPACE space;  // one for every sort, as a run keeps it
     for (bool by_value : {false, true}) {
         for (bool reverse : {false, true}) {
             const std::vector<uint32_t> expected = reference(listed, by_value, reverse);
             for (unsigned threads : thread_counts) {
                 std::vector<uint32_t> order(listed.size() + 1, 0xDEADBEEF);
                 if (by_value)
-                    order_by_value(listed.data(), listed.size(), reverse, order.data(), threads);
+                    order_by_value(space, listed.data(), listed.size(), reverse, order.data(), threads);
                 else
-                    order_by_name(listed.data(), listed.size(), reverse, order.data(), threads);
+                    order_by_name(space, listed.data(), listed.size(), reverse, order.data(), threads);
                 EXPECT_EQ(order.back(), 0xDEADBEEF) << what << ": written past the end";
                 order.pop_back();
                 ASSERT_EQ(order, expected) << what << (by_value ? ", by value" : ", by name")
@@ -173,7 +174,8 @@ TEST(NmSort, LongListsGiveTheSameOrderOnOneThreadAndOnTwo) {
 
 TEST(NmSort, EmptyList) {
     uint32_t order[1] = {7};
-    order_by_name(nullptr, 0, false, order);
-    order_by_value(nullptr, 0, true, order);
+    NM_SORT_SPACE space;
+    order_by_name(space, nullptr, 0, false, order);
+    order_by_value(space, nullptr, 0, true, order);
     EXPECT_EQ(order[0], 7u);
 }

@@ -105,6 +105,66 @@ TEST(ElfSegments, SearchesByTypeAndAddress) {
     EXPECT_TRUE(f->has_dynamic_segment());
 }
 
+TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrder) {
+    elf_object f("elf32 le exec\n"
+                 "section .text data=00\n"
+                 "segment type=load vaddr=0x1000 memsz=0x1000\n"        // 0
+                 "segment type=load vaddr=0x1800 memsz=0x1000\n"        // 1
+                 "segment type=note vaddr=0 memsz=0xffffffff\n"         // 2, not PT_LOAD
+                 "segment type=load vaddr=0x800 memsz=0x2000\n"         // 3, around 0 and most of 1
+                 "segment type=load vaddr=0xffffff00 memsz=0x200\n"     // 4, ends past the 32-bit range
+                 "segment type=load vaddr=0x2000 memsz=0\n"             // 5, holds nothing
+                 "segment type=load vaddr=0x1800 memsz=0x10\n");        // 6, inside 0 and 1
+    ASSERT_TRUE(f.opened());
+    ELF_SEGMENT_TABLE* s = f->segment_table();
+    ASSERT_EQ(s->count(), 7u);
+    const std::pair<uint32_t, uint32_t> first[] = {{0, ~0u},      {0x7ff, ~0u},  {0x800, 3},     {0xfff, 3},
+                                                   {0x1000, 0},   {0x1800, 0},   {0x1fff, 0},    {0x2000, 1},
+                                                   {0x27ff, 1},   {0x2800, ~0u}, {0xfffffeff, ~0u},
+                                                   {0xffffff00, 4}, {0xffffffff, 4}};
+    for (const auto& [address, index] : first) EXPECT_EQ(at(s->find_load_by_address(address)), index) << address;
+    // From a later index: the first of the later segments that holds the address.
+    const std::tuple<uint32_t, uint32_t, uint32_t> from[] = {{0x1808, 1, 1}, {0x1808, 2, 3}, {0x1808, 4, 6},
+                                                             {0x1900, 4, ~0u}, {0x2000, 2, 3}, {0xffffff00, 5, ~0u}};
+    for (const auto& [address, start, index] : from)
+        EXPECT_EQ(at(s->find_load_by_address(address, start)), index) << address << " from " << start;
+}
+
+TEST(ElfSegments, EntriesWithoutBytesAreNullEntriesThatCostNothing) {
+    // An entry size of 0: every one of the 65535 entries covers no bytes and reads as zeros.
+    elf_object none("elf32 le exec\nsection .text data=00\nheader e_phentsize=0 e_phnum=65535\n");
+    ASSERT_TRUE(none.opened());
+    ELF_SEGMENT_TABLE* z = none->segment_table();
+    EXPECT_EQ(z->count(), 65535u);
+    EXPECT_EQ(z->raw_header(65534).p_type, 0u);
+    EXPECT_EQ(std::tuple(at(z->find_by_type(0)), at(z->find_by_type(0, 65534)), at(z->find_by_type(0, 65535)),
+                         at(z->find_by_type(1)), at(z->find_load_by_address(0)), at(z->find_by_offset(0))),
+              std::tuple(0u, 65534u, ~0u, ~0u, ~0u, ~0u));
+    ASSERT_NE(z->segment_at(65534), nullptr);
+    EXPECT_STREQ(z->segment_at(65534)->type_name(), "PT_NULL");
+    EXPECT_EQ(z->segment_at(65535), nullptr);
+
+    // A table of 1000 entries at the file's last 40 bytes: a whole entry, then the first 8 bytes of one (a
+    // PT_LOAD entry at offset 0x30, the rest zeros); the others lie past the end.
+    const std::string base = "elf32 le exec\nsection .text data=00\n";
+    const size_t end = fixture::build(base).size();
+    elf_object f(base + "header e_phoff=" + std::to_string(end) + " e_phentsize=32 e_phnum=1000\n" +
+                 "append words=1,0,0x1000,0x2000,0x10,0x20,5,4,1,0x30\n");
+    ASSERT_TRUE(f.opened());
+    ELF_SEGMENT_TABLE* s = f->segment_table();
+    EXPECT_EQ(s->count(), 1000u);
+    EXPECT_EQ(std::tuple(s->raw_header(0).p_paddr, s->raw_header(0).p_memsz, s->raw_header(999).p_type),
+              std::tuple(0x2000u, 0x20u, 0u));
+    EXPECT_EQ(std::tuple(s->raw_header(1).p_type, s->raw_header(1).p_offset, s->raw_header(1).p_vaddr),
+              std::tuple(1u, 0x30u, 0u));
+    EXPECT_EQ(std::tuple(at(s->find_by_type(1, 1)), at(s->find_by_type(0)), at(s->find_by_type(0, 500)),
+                         at(s->find_load_by_address(0x101f)), at(s->find_load_by_address(0x1020)),
+                         at(s->find_by_offset(0xf)), at(s->find_by_offset(0x10))),
+              std::tuple(1u, 2u, 500u, 0u, ~0u, 0u, ~0u));
+    EXPECT_STREQ(s->segment_at(999)->type_name(), "PT_NULL");
+    EXPECT_TRUE(reports.empty());
+}
+
 TEST(ElfSymbols, KindBindingAndTypeInEitherByteOrder) {
     const char* description = "elf32 le rel\n"
                               "section .text data=00112233\n"
