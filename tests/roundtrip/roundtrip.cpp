@@ -17,13 +17,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -97,14 +97,24 @@ std::string dump_of(OBJECT_FILE* object) {
 // The dump with what a new layout changes taken out: file offsets and the file's length become "*", an archive
 // member's place goes, and blank runs become one blank (a wider value moves the columns after it).
 std::string masked(const std::string& dump, bool drop_time_stamp) {
-    static const std::regex offsets(
-        R"(((?:File Offset|Reloc File Offset|Line File Offset|Line Offset|Symbol Table File Offset|String Table File Offset|File Length):\s+)(0x[0-9a-fA-F]+|[0-9]+))");
+    static const char* const offsets[] = {"File Offset:", "Reloc File Offset:", "Line File Offset:", "Line Offset:",
+                                          "Symbol Table File Offset:", "String Table File Offset:", "File Length:"};
     std::istringstream in(dump);
     std::string out, line;
     while (std::getline(in, line)) {
         if (line.find("File Offset in Archive:") != std::string::npos) continue;
         if (drop_time_stamp && line.find("Time Stamp:") != std::string::npos) continue;
-        line = std::regex_replace(line, offsets, "$1*");
+        // The number after each label (blanks between) becomes "*" (a label inside a longer one then finds "*").
+        for (const char* label : offsets) {
+            for (size_t at = line.find(label); at != std::string::npos; at = line.find(label, at + 1)) {
+                size_t value = at + std::strlen(label);
+                while (value < line.size() && line[value] == ' ') ++value;
+                size_t end = value;
+                while (end < line.size() && (std::isxdigit(static_cast<unsigned char>(line[end])) || line[end] == 'x'))
+                    ++end;
+                if (end > value) line.replace(value, end - value, "*");
+            }
+        }
         std::string squeezed;
         for (char c : line)
             if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' ')) squeezed.push_back(c);
