@@ -55,12 +55,6 @@ inline std::string hex(std::string_view bytes) {
     return out;
 }
 
-// The bytes a data map holds, loaded first when it is a window on a file, in hex.
-inline std::string hex(DATA_MAP& data) {
-    data.load();
-    return hex(std::string_view(reinterpret_cast<const char*>(data.data()), static_cast<size_t>(data.size())));
-}
-
 // Build-attribute sections in their encoding: ULEB128 tags and values, lists and vendor subsections.
 struct attr_encoder {
     bool big = false;
