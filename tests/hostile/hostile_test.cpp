@@ -8,6 +8,9 @@
 //
 // Crafted files, made from descriptions, go through the library's information dump (ofdump) and the
 // listing under the same limits: each once took far longer than its bytes warrant.
+//
+// Run by hand with --peers, the same files (the ELF ones) also go through GNU nm and llvm-nm, and the
+// program prints how each tool fared instead of testing.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -152,6 +156,7 @@ fs::path work_dir() {
     return dir;
 }
 
+bool is_elf(const bytes& b) { return b.size() >= 4 && b[0] == 0x7F && b[1] == 'E' && b[2] == 'L' && b[3] == 'F'; }
 
 TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
     const std::vector<bytes> originals = seeds();
@@ -222,4 +227,43 @@ TEST(CraftedInputs, DumpedAndListedCleanlyWithinBounds) {
     fs::remove_all(dir);
 }
 
+// By hand: how GNU nm and llvm-nm fare on the damaged ELF files.
+int compare_peers() {
+    const std::vector<bytes> originals = seeds();
+    const fs::path dir = work_dir();
+    const fs::path errors = dir / "stderr.txt";
+    struct tally {
+        const char* tool;
+        int runs = 0, crashes = 0, hangs = 0;
+        double seconds = 0;
+    } tools[] = {{NMKITE_BINARY}, {"nm"}, {"llvm-nm"}};
+    std::mt19937 rng(20261205);
+    const int wanted = count_wanted();
+    for (int i = 0; i < wanted; ++i) {
+        const bytes& seed = originals[static_cast<size_t>(i) % originals.size()];
+        const bytes damaged = damage(seed, rng);
+        if (!is_elf(seed)) continue;
+        const fs::path file = dir / "damaged.o";
+        fixture::write_file(file.string(), damaged);
+        for (tally& t : tools) {
+            const outcome o = run({t.tool, file.string()}, errors);
+            ++t.runs;
+            t.seconds += o.seconds;
+            if (o.timed_out) ++t.hangs;
+            else if (o.signalled) ++t.crashes;
+        }
+    }
+    std::printf("%-40s %8s %8s %8s %10s\n", "tool", "runs", "crashes", "hangs", "seconds");
+    for (const tally& t : tools)
+        std::printf("%-40s %8d %8d %8d %10.1f\n", t.tool, t.runs, t.crashes, t.hangs, t.seconds);
+    fs::remove_all(dir);
+    return 0;
+}
+
 }  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--peers") == 0) return compare_peers();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
