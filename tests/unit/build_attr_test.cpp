@@ -1,6 +1,5 @@
 // Build-attribute sections of both formats: the parse and its result rules, vendor queries, one-based
-// QXCOFF indexes, wrong-scope index access and the table written back when locked. (The dump text: the
-// golden dumps.)
+// QXCOFF indexes and wrong-scope index access. (The dump text: the golden dumps.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,11 +9,10 @@
 #include "ofe/object_file.h"
 #include "ofe/of_build_attr.h"
 #include "ofe/of_section.h"
-#include "qxcoff_test_support.h"
 #include "unit_support.h"
 
 using namespace OFE;
-using qxunit::opened;
+using unit::opened;
 
 namespace {
 
@@ -137,30 +135,6 @@ TEST(BuildAttributes, WrongScopeIndexAccessIsRefused) {
     }
 }
 
-TEST(BuildAttributes, ModifiedTableIsWrittenBackWhenLocked) {
-    const std::string kite = le.vendor("kiteabi", le.list(1, num(4, 1)));
-    opened o(qxcoff_with("A" + kite + le.vendor("QX", le.list(2, encoder::uleb(3) + '\0'))));
-    OBJECT_FILE* f = o.object();
-    OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
-    OFBA_ATTR_LIST* sections = f->qx_vendor_section()->list_at(0);
-    EXPECT_EQ(sections->append_index_entry(0), 1u);  // stored as 1
-    EXPECT_EQ(sections->set_index_entry(5, 9), 2u);  // past the end: nothing changes
-    OFBA_ATTR* model = f->get_or_add_build_attribute("QX", 258);
-    ASSERT_NE(model, nullptr);
-    model->set_numeric_value(1);
-    f->get_or_add_build_attribute("QX", 5)->set_string_value("lnk");
-    EXPECT_EQ(f->get_or_add_build_attribute("QX", 258), model);
-    EXPECT_TRUE(t->modified());
-    ASSERT_EQ(t->progress_to_state(OF_STATE_LOCKED), 0);
-    EXPECT_FALSE(t->modified());
-    const std::string qx =
-        le.list(2, encoder::uleb(3) + encoder::uleb(1) + '\0') + le.list(1, num(258, 1) + str(5, "lnk"));
-    EXPECT_EQ(hex(t->section()->data()), hex("A" + kite + le.vendor("QX", qx)));
-    // Once locked, the table no longer changes.
-    EXPECT_EQ(t->add_vendor("gnu"), nullptr);
-    EXPECT_EQ(o.take_error().substr(0, 44), "5: this OBJECT_FILE object is currently in t");
-}
-
 TEST(BuildAttributes, QxcoffProducerVersionFallsBackToTheVersionStamp) {
     const std::string stamped = "opthdr o_vstamp=7012\n";
     opened plain(qxcoff_with("A") + stamped);
@@ -168,26 +142,6 @@ TEST(BuildAttributes, QxcoffProducerVersionFallsBackToTheVersionStamp) {
     opened recorded(qxcoff_with("A" + le.vendor("QX", le.list(1, num(8, 1) + num(12, 4)))) + stamped);
     EXPECT_EQ(recorded.file().producer_version(), "0.0.3");
     EXPECT_EQ(recorded.file().producer_patch(), 3u);
-}
-
-TEST(BuildAttributes, SettingTheProducerMakesTheQxcoffSection) {
-    opened o("qxcoff v2 le\nopthdr\nsection .text halves=1\n");
-    ASSERT_FALSE(o.file().has_build_attributes());
-    o.file().set_producer("kasm", 2, 12, 1);
-    EXPECT_EQ(o.take_error(), "0: ");
-    const OFE::OF_SECTION* s = o.file().section_table()->find_by_name("$build.attributes");
-    ASSERT_NE(s, nullptr);
-    EXPECT_FALSE(s->allocated());
-    EXPECT_EQ(s->address_unit_bits(), 8u);
-    EXPECT_EQ(o.file().vendor_name(), "QX");
-    EXPECT_EQ(o.file().producer_name(), "kasm");
-    EXPECT_EQ(o.file().producer_version(), "2.12.1");
-    EXPECT_EQ(o.file().optional_header().o_vstamp, 2012u);
-
-    // Versions "0" and "1" have no field for the section's 8-bit units.
-    opened old("qxcoff v1 le\nsection .text halves=1\n");
-    old.file().set_producer("kasm", 1, 0, 0);
-    EXPECT_EQ(old.take_error(), "5: QX-COFF Version 1 does not support the mwidth section header field");
 }
 
 }  // namespace
