@@ -1,4 +1,4 @@
-// DATA_MAP: readers at the edges, byte orders, strings and ULEB128, hex dumps and file-backed windows.
+// DATA_MAP: readers at the edges, byte orders, strings and ULEB128, hex dumps, saving and file-backed windows.
 #include "util/data_map.h"
 
 #include <gmock/gmock.h>
@@ -107,8 +107,9 @@ TEST(DataMap, StringsAndUleb128) {
     EXPECT_EQ((std::tuple{open_ended.read_uleb128(), open_ended.cursor()}), std::tuple(0u, uint64_t{3}));
 }
 
-TEST(DataMap, HexDump) {
+TEST(DataMap, HexDumpAndSave) {
     unit::diag_capture cap;
+    unit::temp_dir dir;
     DATA_MAP m =
         map_of({'H', 'e', 'l', 'l', 'o', 0, 1, 2, 'x', 'y', 'z', 0x7f, 0x80, 0xff, ' ', '~', 'A', 0x0a, 'z', 0});
     EXPECT_EQ(dump(m, 20),
@@ -123,6 +124,17 @@ TEST(DataMap, HexDump) {
     EXPECT_EQ(dump(m, 0x100000000ull, -1), "");
     EXPECT_EQ(cap.take_sites(),
               "SITE:internal error #99924: (saving a single DATA_MAP with more than 4GB; unsupported)\n");
+
+    DATA_MAP abcd = map_of({'a', 'b', 'c', 'd'});
+    PFILE* out = pfopen(dir.file("out").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    for (const auto& [from, count] : {std::pair{0, 10}, {0, 0}, {2, 1}, {0, 5000}}) {
+        abcd.set_cursor(from);
+        EXPECT_EQ(abcd.save(out, count), 0);
+    }
+    EXPECT_EQ(pfclose(out), 0);
+    EXPECT_EQ(unit::temp_dir::read(dir.file("out")),
+              "abcd" + std::string(6, '\0') + "c" + "abcd" + std::string(4996, '\0'));
 }
 
 TEST(DataMap, FileBackedWindows) {

@@ -1,6 +1,6 @@
 // The ELF dynamic table and dynamic symbol access: the tag vocabulary and its rule for unlisted tags,
-// entry fields, the dynamic database built from the program headers, and the dynamic-symbol count taken
-// from a GNU hash table. (Strings and the dump: the golden dump of the tags.)
+// entry fields, the dynamic database built from the program headers, the finalisation check, and the
+// dynamic-symbol count taken from a GNU hash table. (Strings and the dump: the golden dump of the tags.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "elf_object.h"
+#include "ofe/of_state_machine.h"
 #include "unit_support.h"
 
 using namespace OFE;
@@ -66,7 +67,7 @@ TEST(ElfDynamicTable, TagRowsComeFromTheVocabulariesOrAreMadeOnce) {
     EXPECT_EQ(verneed->d_un_use, DT_UN_UNSPECIFIED);
 }
 
-TEST(ElfDynamicTable, FieldsAreReadOnlyAsTheTagUsesThem) {
+TEST(ElfDynamicTable, FieldsAreReadAndWrittenOnlyAsTheTagUsesThem) {
     for (fixture::byte_order order : {fixture::byte_order::little, fixture::byte_order::big}) {
         SCOPED_TRACE(order == fixture::byte_order::big ? "big endian" : "little endian");
         fixture::options opts;
@@ -82,12 +83,25 @@ TEST(ElfDynamicTable, FieldsAreReadOnlyAsTheTagUsesThem) {
         EXPECT_EQ(strsz->index(), 5u);
         EXPECT_EQ(strsz->get_ptr(), 0u);
         EXPECT_EQ(strsz->get_val(), 3u);  // "\0x\0"
-        EXPECT_EQ(stored_d_un(t, 3), entry_with(t, 5)->get_ptr());
-        const std::string invalid = "invalid attempt to access the ";
-        EXPECT_EQ(reports, (std::vector{report(5, invalid + "val field of a DT_0x1f dynamic entry"),
-                                        report(5, invalid + "ptr field of a DT_0x1f dynamic entry"),
-                                        report(5, invalid + "ptr field of a DT_STRSZ dynamic entry")}));
+        // A refused set changes neither the entry nor the bytes; an accepted one rewrites both.
+        strsz->set_ptr(0x1000);
+        entry_with(t, 22)->set_val(1);  // DT_TEXTREL ignores d_un
+        const std::string invalid = "invalid attempt to ";
+        EXPECT_EQ(reports, (std::vector{report(5, invalid + "access the val field of a DT_0x1f dynamic entry"),
+                                        report(5, invalid + "access the ptr field of a DT_0x1f dynamic entry"),
+                                        report(5, invalid + "access the ptr field of a DT_STRSZ dynamic entry"),
+                                        report(5, invalid + "set the ptr field of a DT_STRSZ dynamic entry"),
+                                        report(5, invalid + "set the val field of a DT_TEXTREL dynamic entry")}));
         reports.clear();
+        EXPECT_EQ(strsz->get_val(), 3u);
+        EXPECT_EQ(stored_d_un(t, 5), 3u);
+        strsz->set_val(0x01020304);
+        EXPECT_EQ(strsz->get_val(), 0x01020304u);
+        EXPECT_EQ(stored_d_un(t, 5), 0x01020304u);
+        ELF_DYNAMIC* symtab = entry_with(t, 6);
+        symtab->set_ptr(0xcafe0000);
+        EXPECT_EQ(stored_d_un(t, symtab->index()), 0xcafe0000u);
+        EXPECT_EQ(stored_d_un(t, 3), entry_with(t, 5)->get_ptr()) << "neighbours untouched";
     }
 }
 
@@ -130,6 +144,30 @@ TEST(ElfDynamicDb, RolesComeFromTheProgramHeadersOfExecutablesAndSharedObjectsOn
     EXPECT_EQ(symbols->symbol_at(1)->value(), 0x10034u);
     EXPECT_STREQ(symbols->symbol_at(3)->name(), "gamma");
     EXPECT_TRUE(reports.empty());
+}
+
+TEST(ElfDynamicFinalise, MandatoryTagsFollowTheFileKind) {
+    // REL entries and none of the RELA ones: mandatory in an executable, optional in a shared object.
+    const std::string body = "dynsym x\ndynamic rel 0x8000\ndynamic relsz 0\ndynamic relent 8\ndynamic textrel 5\n";
+    elf_object exec("elf32 le exec\n" + body);
+    ELF_DYNAMIC_TABLE* t = found(exec.dynamic(), ".dynamic");
+    EXPECT_EQ(stored_d_un(t, 3), 5u);
+    EXPECT_EQ(t->progress_to_state(OF_STATE_LOCKED), 0);
+    const char* tail = "\" tag does not exist in the \".dynamic\" section; this tag is mandatory for ";
+    EXPECT_EQ(reports, (std::vector{report(3, std::string("a \"DT_RELA") + tail + "executable files"),
+                                    report(3, std::string("a \"DT_RELASZ") + tail + "executable files"),
+                                    report(3, std::string("a \"DT_RELAENT") + tail + "executable files")}));
+    reports.clear();
+    EXPECT_EQ(stored_d_un(t, 3), 0u) << "fields the tag does not use are cleared, in the bytes too";
+
+    elf_object shared("elf32 le dyn\n" + body);
+    EXPECT_EQ(found(shared.dynamic(), ".dynamic")->progress_to_state(OF_STATE_LOCKED), 0);
+    EXPECT_TRUE(reports.empty());
+
+    // Without DT_HASH a shared object misses one of its own mandatory tags.
+    elf_object gnu_only("elf32 le dyn\ndynsym x\ngnuhash only\n");
+    EXPECT_EQ(found(gnu_only.dynamic(), ".dynamic")->progress_to_state(OF_STATE_LOCKED), 0);
+    EXPECT_EQ(reports, (std::vector{report(3, std::string("a \"DT_HASH") + tail + "shared object files")}));
 }
 
 // The hostile buckets, chains and counts that the golden cases of the dynamic listing do not reach.

@@ -231,3 +231,20 @@ TEST(Lifecycle, ProgressRunsEveryStepOrNoneOfItsEffectAndChecksReportOnTheOwner)
     EXPECT_STREQ(state_name(4), "unknown");
 }
 
+TEST(Lifecycle, RevertCallsOneStepAndKeepsTheStateWhenItFails) {
+    auto file = memory_object();
+    STEPS steps(file.get());
+    ASSERT_EQ(steps.progress_to_state(OF_STATE_SAVED), 0);
+    steps.fail_revert = true;
+    EXPECT_EQ(steps.revert_to_state(OF_STATE_OPEN), -1);
+    EXPECT_EQ(steps.state(), OF_STATE_SAVED);
+    EXPECT_EQ(take(*file), report(OF_ERR_INTERNAL, "an error was encountered while reverting an OBJECT_FILE object "
+                                                   "from the saved to the open state"));
+    steps.fail_revert = false;
+    EXPECT_EQ(steps.revert_to_state(OF_STATE_OPEN), 0);
+    EXPECT_EQ(steps.reverted, (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(steps.state(), OF_STATE_OPEN);
+    EXPECT_EQ(steps.effective_state(), OF_STATE_OPEN);
+    ASSERT_EQ(file->progress_to_state(OF_STATE_LOCKED), 0);
+    EXPECT_EQ(steps.effective_state(), OF_STATE_LOCKED) << "the owner's state when it is the larger";
+}

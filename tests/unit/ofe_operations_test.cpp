@@ -1,6 +1,6 @@
 // Library operations beyond reading: deleting sections and renumbering the table, section symbols,
 // "near" common symbols, QX section flags, target descriptions, the byte order of each section's data,
-// and opening by path.
+// setting a file's type and byte order, opening by path, and a data map's view of its bytes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "ofe/coff/qxcoff_file.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/machine/of_machine_db.h"
+#include "qxcoff_test_support.h"
 #include "unit_support.h"
 
 using namespace OFE;
@@ -117,7 +118,7 @@ TEST(NearCommon, OnlyGullAndKnotHaveANearCommonSection) {
         EXPECT_EQ(symbol->entry().st_shndx, 0xFF00u);
         EXPECT_TRUE(taken().empty());
     }
-    unit::opened coff("qxcoff v2 le\nsymbol c\n");
+    qxunit::opened coff("qxcoff v2 le\nsymbol c\n");
     coff.object()->symbol_table()->symbol_at(0)->make_near_common();
     EXPECT_EQ(coff.take_error(), "7: symbol does not support setting near-common");
 }
@@ -137,7 +138,7 @@ TEST(QxSectionFlags, OnElfSectionsOnlyOneBitAtATime) {
     EXPECT_EQ(taken(), (texts{"5: qx_flag() called with more than one flag specified"}));
     EXPECT_EQ(f.section(".text")->ext_flags(), 0x63u) << "set all the same";
 
-    unit::opened coff("qxcoff v2 le\nsection .text data=0011\n");
+    qxunit::opened coff("qxcoff v2 le\nsection .text data=0011\n");
     OF_SECTION* coff_text = coff.object()->section_table()->section_at(0);
     EXPECT_FALSE(coff.object()->machine_db()->is_qx_sh_flag_set(coff_text, 1));
     EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
@@ -160,7 +161,7 @@ TEST(TargetDescription, FiveLinesAndTheAbiVendorOfArmGullAndSkua) {
     EXPECT_EQ(description(*skua.get()),
               "FILE:\"test.o\"\nFORMAT:ELF\nFORMAT_VER:unknown format version\nMACHINE_NAME:QX Skua\n"
               "ENDIAN:LITTLE\nABI_VENDOR:skuaabi\n");
-    unit::opened coff("qxcoff v0 le\n");
+    qxunit::opened coff("qxcoff v0 le\n");
     EXPECT_EQ(description(*coff.object()),
               "FILE:\"object.o\"\nFORMAT:COFF\nFORMAT_VER:0\nMACHINE_NAME:QX Kite\nENDIAN:LITTLE\n");
     OF_FILE_INFO info;  // made in memory: no name, no handle; a new ELF file is little endian, version 1
@@ -183,6 +184,19 @@ TEST(SectionDataEndian, RillCodeIsReadTheOtherWayWhenTheFileSaysSo) {
     }
 }
 
+TEST(FileHeaderSetters, ElfTypeAndByteOrderRefuseWhatElfCannotHold) {
+    elf_object f("elf32 le rel\n");
+    f->set_file_type(OF_FILE_SHARED);
+    EXPECT_EQ(f->file_type(), OF_FILE_SHARED);
+    f->set_file_type(static_cast<OF_FILE_TYPE>(5));
+    EXPECT_EQ(f->file_type(), OF_FILE_NONE);
+    f->set_endian(OF_ENDIAN_BIG);
+    EXPECT_EQ(f->endian(), OF_ENDIAN_BIG);
+    f->set_endian(OF_ENDIAN_UNKNOWN);
+    EXPECT_EQ(f->endian(), OF_ENDIAN_UNKNOWN);
+    EXPECT_EQ(taken(), (texts{"5: invalid file type", "5: invalid endian setting"}));
+}
+
 TEST(OpenByPath, TheObjectOwnsItsFile) {
     unit::temp_dir dir;
     const std::string path = dir.file("x.o");
@@ -202,3 +216,12 @@ TEST(OpenByPath, TheObjectOwnsItsFile) {
     EXPECT_EQ(pf_open_count(), open_before);
 }
 
+TEST(DataMapView, EveryHeldByteAndNoMore) {
+    DATA_MAP map;
+    map.assign_bytes("abcdef", 6);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(map.view().data()), map.view().size()), "abcdef");
+    map.set_size(3);
+    EXPECT_EQ(map.view().size(), 3u);
+    DATA_MAP empty;
+    EXPECT_TRUE(empty.view().empty());
+}

@@ -90,6 +90,26 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
     EXPECT_EQ(g.section(".anon")->symalias_table()->pairs(), (PAIRS{{3, 4}}));
 }
 
+TEST(ElfSymbolAliases, RenumberedAndWritten) {
+    elf_object f(std::string("elf32 be rel\n") + qx_vendor +
+                 "section .QX.symbol.alias type=0x7f000006 data=010000000003515800 words=5,7,2,9,6,3\n");
+    ELF_SECTION* s = f.section(".QX.symbol.alias");
+    ELF_SYMALIAS_TABLE* table = s->symalias_table();
+    ASSERT_EQ(table->pairs(), (PAIRS{{5, 7}, {2, 9}, {6, 3}}));
+    table->add_pair(3, 4);
+    // 7 is removed; 9 becomes 8 and 4 becomes 1.
+    table->renumber({0, 1, 2, 3, 1, 5, 6, 0xFFFFFFFF, 8, 8});
+    EXPECT_EQ(table->pairs(), (PAIRS{{2, 8}, {6, 3}, {3, 1}}));
+    // Indexes past the map count as removed.
+    table->renumber({0, 1, 2, 3, 4, 5});
+    EXPECT_EQ(table->pairs(), (PAIRS{{3, 1}}));
+
+    ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
+    EXPECT_EQ(unit::hex(s->data()), "01" "000000" "0001" "515800" "00000003" "00000001") << "in the section's byte order";
+    EXPECT_EQ(std::tuple(s->header().sh_type, s->header().sh_entsize, s->header().sh_size),
+              std::tuple(0x7f000006u, 8u, 17u));
+}
+
 namespace {
 
 // Symbols 1 to 3; the metadata section's contents follow.
@@ -171,3 +191,24 @@ TEST(ElfSymbolMetadata, AccessorsAndMerge) {
     EXPECT_STREQ(b->metadata_text(), "t");
 }
 
+TEST(ElfSymbolMetadata, WrittenRecordsReadBack) {
+    ELF_SYMBOL_METADATA_MAP records;
+    records[2] = std::make_unique<ELF_SYMBOL_METADATA>();
+    records[2]->has_location = true;
+    records[2]->location = 0x1234;
+    records[2]->mark_c = true;
+    records[2]->strings = {"x", "y"};
+    records[300] = std::make_unique<ELF_SYMBOL_METADATA>();
+    records[300]->has_text = true;
+    records[300]->text = "t";
+    DATA_MAP data;
+    write_symbol_metadata(records, data);
+    const std::string hex = unit::hex(data);
+    EXPECT_EQ(hex, "01" "02b42402" "05780002" "05790002" "070102" "047400ac02");
+
+    elf_object f(with_metadata(hex));
+    EXPECT_EQ(f.symbol_at(2)->metadata_location(), 0x1234u);
+    EXPECT_EQ(f.symbol_at(2)->metadata_strings(), (std::set<std::string>{"x", "y"}));
+    EXPECT_TRUE(f.symbol_at(2)->metadata_mark_c());
+    EXPECT_TRUE(reports.empty());
+}

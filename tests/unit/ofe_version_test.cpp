@@ -1,4 +1,4 @@
-// ELF version records: lookups and real linker output. (Broken chains,
+// ELF version records: lookups, the rewrite on entering "locked", and real linker output. (Broken chains,
 // the dumps and dynamic symbols' version indexes: the golden dumps of version sections.)
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ TEST(ElfVersions, DefinitionLookupsAndTheFilesTable) {
     EXPECT_EQ(elf_verdef_table(r.get()), nullptr);
 }
 
-TEST(ElfVersions, RequirementLookups) {
+TEST(ElfVersions, RequirementsAreRewrittenFromTheirRecords) {
     // Strings at: 1 "libc.so.6", 11 "libm.so.6", 21 "G1", 24 "G2", 27 "G3", 30 "M1". The records as read
     // are laid out loosely: gaps before the auxiliary entries, and a first record whose chain ends late.
     elf_object f(R"(elf32 le dyn
@@ -76,6 +76,43 @@ section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=11,20,40 wo
     EXPECT_EQ(table->find_dependency(0xff00), nullptr);
     EXPECT_EQ(table->find_dependency(6), nullptr);
 
+    table->record(0)->add_dependency("NEW", 6);
+    ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
+    // Each record is followed directly by its dependencies, chained by 16. File names already in the string
+    // table are found there; a new name is appended to it (at 33).
+    EXPECT_EQ(unit::hex(s->data()), "0100" "0200" "0b000000" "10000000" "30000000"  // libm.so.6: 2 at 16, next at 48
+                              "01050000" "0000" "0500" "1e000000" "10000000"  // M1
+                              "a7520000" "0000" "0600" "21000000" "00000000"  // NEW, the hash of its name
+                              "0100" "0300" "01000000" "10000000" "00000000"  // libc.so.6: 3 at 16, the last
+                              "a1040000" "0000" "0200" "15000000" "10000000"  // G1
+                              "a2040000" "0200" "0300" "18000000" "10000000"  // G2
+                              "a3040000" "0000" "0400" "1b000000" "00000000"); // G3
+    EXPECT_EQ(s->header().sh_size, 112u);
+    EXPECT_STREQ(f.section(".dynstr")->string_table()->get_string(33), "NEW");
+
+    // With only the rewritten section: the same records read back from it.
+    ELF_VERNEED_TABLE again(s);
+    ASSERT_EQ(again.count(), 2u);
+    EXPECT_EQ(again.record(0)->dependencies.size(), 2u);
+    EXPECT_EQ(again.record(1)->dependencies[2].name, "G3");
+}
+
+TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
+    elf_object f(definitions);
+    ELF_SECTION* s = f.section(".gnu.version_d");
+    ELF_VERDEF_TABLE* table = s->verdef_table();
+    ELF_VERDEF* added = table->add_record();
+    ASSERT_NE(added, nullptr);
+    added->index = 3;
+    added->add_name("V1");
+    ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
+    // "(null)" was added to the string table at 15; each hash is that of the record's first name.
+    EXPECT_EQ(unit::hex(s->data()), "0100" "0100" "0100" "0100" "ef95f902" "14000000" "1c000000"  // libv.so, next at 28
+                              "01000000" "00000000"
+                              "0100" "0000" "0200" "0200" "92050000" "14000000" "24000000"  // V2, next at 64
+                              "0c000000" "08000000" "0f000000" "00000000"
+                              "0100" "0000" "0300" "0100" "91050000" "14000000" "00000000"  // V1, the last
+                              "09000000" "00000000");
 }
 
 TEST(ElfVersions, RealLinkerOutputReadsAsOtherToolsReadIt) {
