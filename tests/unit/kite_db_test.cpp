@@ -98,7 +98,7 @@ TEST(KiteDatabase, CodeMarkersAreCountedOnce) {
 
 TEST(PlainMachineDatabase, NoBuildAttributesAndHexCpuFlags) {
     opened o("qxcoff v2 le\nheader f_flags=0x0160 target=0x9a\nsection $build.attributes mwidth=8 data=" +
-             hex("A" + vendor("QX", num(4, 1))) + "\n");
+             hex(std::string("A") + vendor("QX", num(4, 1))) + "\n");
     OF_MACHINE_DB* db = o.object()->machine_db();
     EXPECT_EQ(db->target(), OF_TARGET_NONE);
     EXPECT_STREQ(db->abi_vendor_name(), "QX");

@@ -8,7 +8,7 @@
 
 #include "elf_object.h"
 #include "ofe/elf/elf_symbol.h"
-#include "qxcoff_test_support.h"
+#include "unit_support.h"
 
 using namespace OFE;
 using namespace elf_test;
@@ -74,7 +74,7 @@ TEST(RefusedChanges, FindingByFileOffsetWarnsOfSectionsWithoutRawData) {
 }
 
 TEST(RefusedChanges, AQxcoffTableHoldsAtMost65533Sections) {
-    qxunit::opened o("qxcoff v2 le\nsection .text data=00\n");
+    unit::opened o("qxcoff v2 le\nsection .text data=00\n");
     OF_SECTION_TABLE* table = o.file().section_table();
     while (table->count() < 65533) ASSERT_NE(table->add_section("s"), nullptr) << table->count();
     EXPECT_EQ(table->add_section("one too many"), nullptr);

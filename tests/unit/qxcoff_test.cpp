@@ -255,3 +255,101 @@ TEST(QxcoffRelocsAndLines, FieldBytesUnknownTypesAndCountsPastTheFile) {
 }
 
 }  // namespace
+
+TEST(QxcoffFileHeader, SettersRefuseWhatTheFormatCannotHoldAndOnlyQxcoffHasTheView) {
+    opened o("qxcoff v2 le\n");
+    QXCOFF_FILE& f = o.file();
+    f.set_endian(static_cast<OF_ENDIAN>(3));
+    EXPECT_EQ(o.take_error(), "5: invalid endian setting");
+    EXPECT_EQ(f.endian(), OF_ENDIAN_UNKNOWN);
+    EXPECT_EQ(f.header().f_flags & 0x0300, 0);
+    f.set_endian(OF_ENDIAN_BIG);
+    EXPECT_EQ(f.endian(), OF_ENDIAN_BIG);
+
+    f.set_file_type(OF_FILE_SHARED);
+    EXPECT_EQ(o.take_error(), "5: file type \"shared object file\" is not valid for QX-COFF");
+    f.set_file_type(static_cast<OF_FILE_TYPE>(7));
+    EXPECT_EQ(o.take_error(), "5: invalid file type (0x7)");
+    EXPECT_EQ(f.file_type(), OF_FILE_RELOCATABLE);
+    f.set_file_type(OF_FILE_EXECUTABLE);
+    EXPECT_EQ(f.file_type(), OF_FILE_EXECUTABLE);
+    f.set_file_type(OF_FILE_RELOCATABLE);
+    EXPECT_EQ(f.file_type(), OF_FILE_RELOCATABLE);
+
+    EXPECT_EQ(as_qxcoff_file(o.object()), &f);
+    opened elf("elf32 le rel\nsection .text data=00\n");
+    EXPECT_EQ(as_qxcoff_file(elf.object()), nullptr);
+    EXPECT_EQ(elf.take_error(), "3: attempting to get QX-COFF interface for non-QX-COFF file");
+}
+
+TEST(QxcoffSectionSetters, VersionLimits) {
+    opened v1("qxcoff v1 le\nsection .text data=00\n");
+    QXCOFF_SECTION* s = v1.file().section_table()->qxcoff_section_at(0);
+    s->set_name("abcdefghij");
+    EXPECT_EQ(v1.take_error(), "6: QX-COFF Version 1 only supports section names of up to 8 characters");
+    EXPECT_STREQ(s->name(), "abcdefgh");
+    s->set_page(0x1ff);
+    EXPECT_EQ(v1.take_error(), "6: QX-COFF Version 1 supports a maximum of 255 pages");
+    EXPECT_EQ(s->page(), 0xff);
+    s->set_memory_width(8);
+    EXPECT_EQ(v1.take_error(), "5: QX-COFF Version 1 does not support the mwidth section header field");
+    EXPECT_EQ(s->address_unit_bits(), 16u);
+    s->set_flags(QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
+    EXPECT_EQ(v1.take_error(), "6: QX-COFF Version 1 only supports up to 16 flags");
+    EXPECT_EQ(s->flags(), QXCOFF::STYP_DATA);
+
+    opened v2("qxcoff v2 le\nsection .text data=00\n");
+    QXCOFF_SECTION* w = v2.file().section_table()->qxcoff_section_at(0);
+    w->set_name("abcdefghij");
+    w->set_page(0x1ff);
+    w->set_memory_width(8);
+    w->set_flags(QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA);
+    EXPECT_EQ(v2.take_error(), "0: ");
+    EXPECT_STREQ(w->name(), "abcdefghij");
+    EXPECT_EQ(std::tuple(w->page(), w->address_unit_bits(), w->flags()),
+              std::tuple(0x1ff, 8u, QXCOFF::STYP_PADDED | QXCOFF::STYP_DATA));
+    w->set_allocated(false);
+    EXPECT_FALSE(w->allocated());
+    w->set_allocated(true);
+    EXPECT_TRUE(w->allocated());
+}
+
+TEST(QxcoffSymbolSetters, RefusedValuesAreReportedAndChangeNothing) {
+    opened o(R"(qxcoff v2 le
+section .text data=00 flags=text
+symbol plain scnum=.text
+symbol fn scnum=.text type=int:func auxsize=4
+symbol lab scnum=.text sclass=statlab
+)");
+    QXCOFF_SYMBOL* plain = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(0));
+    QXCOFF_SYMBOL* fn = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(1));
+    QXCOFF_SYMBOL* lab = as_qxcoff_symbol(o.file().symbol_table()->symbol_at(3));
+    plain->set_binding(OF_BIND_WEAK);
+    EXPECT_EQ(o.take_error(), "5: Weak symbol binding not supported for QX-COFF");
+    plain->set_binding(static_cast<OF_SYMBOL_BINDING>(7));
+    EXPECT_EQ(o.take_error(), "5: Invalid symbol binding value 0x7");
+    EXPECT_EQ(plain->storage_class(), C_EXT);
+    plain->set_binding(OF_BIND_LOCAL);
+    EXPECT_EQ(plain->storage_class(), C_STAT);
+    lab->set_binding(OF_BIND_GLOBAL);
+    EXPECT_EQ(lab->storage_class(), C_EXTLAB);
+    lab->set_binding(OF_BIND_LOCAL);
+    EXPECT_EQ(lab->storage_class(), C_STATLAB);
+
+    plain->set_kind(OF_SYM_DEFINED);
+    EXPECT_EQ(o.take_error(),
+              "5: To mark a symbol as being defined, you must use set_section() to set its section reference");
+    plain->set_kind(static_cast<OF_SYMBOL_KIND>(9));
+    EXPECT_EQ(o.take_error(), "5: Invalid symbol kind 9");
+    EXPECT_EQ(plain->kind(), OF_SYM_DEFINED);
+    plain->set_kind(OF_SYM_ABSOLUTE);
+    EXPECT_EQ(plain->section_number(), -1);
+    plain->set_section_id(0);
+    EXPECT_EQ(plain->section_number(), 1);
+
+    plain->set_size(8);
+    EXPECT_EQ(o.take_error(), "5: Cannot set size of symbols with storage class C_STAT");
+    fn->set_size(8);
+    EXPECT_EQ(fn->size(), 8u);
+    EXPECT_EQ(o.take_error(), "0: ");
+}

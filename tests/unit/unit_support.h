@@ -55,6 +55,12 @@ inline std::string hex(std::string_view bytes) {
     return out;
 }
 
+// The bytes a data map holds, in hex.
+inline std::string hex(DATA_MAP& data) {
+    const auto bytes = data.view();
+    return hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 // Build-attribute sections in their encoding: ULEB128 tags and values, lists and vendor subsections.
 struct attr_encoder {
     bool big = false;
