@@ -13,19 +13,9 @@
 using namespace OFE;
 using namespace elf_test;
 
-namespace {
-
-std::vector<std::string> taken() {
-    std::vector<std::string> texts;
-    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
-    reports.clear();
-    return texts;
-}
-
-}  // namespace
-
 TEST(RefusedChanges, ElfSymbolsAndSectionsKeepTheirValues) {
-    elf_object f("elf32 le rel\nsection .text data=00112233 flags=ax sh_addralign=4\nsymbol s section=.text bind=global\n");
+    elf_object f("elf32 le rel\nsection .text data=00112233 flags=ax sh_addralign=4\n"
+                 "symbol s section=.text bind=global\n");
     ELF_SYMBOL* s = as_elf_symbol(f->symbol_table()->find_by_name("s"));
     ASSERT_NE(s, nullptr);
     ELF_SECTION* text = f.section(".text");

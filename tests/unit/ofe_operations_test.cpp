@@ -19,14 +19,6 @@ using namespace elf_test;
 
 namespace {
 
-// "code: message" of every report since the last call, cleared.
-std::vector<std::string> taken() {
-    std::vector<std::string> texts;
-    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
-    reports.clear();
-    return texts;
-}
-
 using texts = std::vector<std::string>;
 
 // What print_target_description prints.
