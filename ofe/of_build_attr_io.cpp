@@ -12,6 +12,7 @@
 #include "ofe/of_symbol.h"
 #include "ofe/of_text_table.h"
 #include "util/data_map.h"
+#include "util/str_util.h"
 
 namespace OFE {
 
@@ -68,7 +69,7 @@ void OF_BUILD_ATTR_TABLE::dump_list(FILE* out, OFBA_ATTR_LIST& list) {
         OF_SYMBOL_TABLE* symbols = file()->symbol_table();
         for (uint32_t index : indexes) {
             const OF_SYMBOL* s = symbols ? symbols->symbol_at(index) : nullptr;
-            rows.emplace_back(number_text(index), "(" + std::string(s && s->name() ? s->name() : "") + ")");
+            rows.emplace_back(number_text(index), enclosed('(', s ? s->name() : nullptr, ')'));
         }
         print_rows(out, rows);
     } else if (list.tag() == OFBA_TAG_SECTION) {
@@ -78,7 +79,7 @@ void OF_BUILD_ATTR_TABLE::dump_list(FILE* out, OFBA_ATTR_LIST& list) {
         for (uint32_t index : indexes) {
             const OF_SECTION* s = sections ? sections->section_at(index) : nullptr;
             rows.emplace_back(number_text(section_number(index)),
-                              "(" + std::string(s && s->name() ? s->name() : "") + ")");
+                              enclosed('(', s ? s->name() : nullptr, ')'));
         }
         print_rows(out, rows);
     }

@@ -75,7 +75,8 @@ void OF_STRING_TABLE_MANAGER::dump(FILE* out) {
         // Long strings go on in pieces of 60 characters, one row each.
         const size_t pieces = s.empty() ? 1 : (s.size() + 59) / 60;
         for (size_t p = 0; p < pieces; ++p) {
-            std::string text = (p == 0 ? "\"" : " ") + s.substr(p * 60, 60);
+            std::string text(1, p == 0 ? '"' : ' ');
+            text.append(s, p * 60, 60);
             if (p + 1 == pieces) text += "\"";
             rows.add_row({p == 0 ? std::to_string(at) : "", text});
         }

@@ -1,28 +1,10 @@
 // What ofdump does the moment some of its options are parsed.
-#include <cstdio>
-#include <cstdlib>
-
-#include "DIAG/diag.h"
-#include "DIAG/user_msg_api.h"
 #include "options/GENERATED_ofdump_MSYS/optobj.h"
-#include "util/banner.h"
+#include "options/opt_actions.h"
 
-using namespace OFE;
 
-// The second choice of the option switches wrapping off; the first switches it back on.
-void ofdump_set_message_wrapping(OPT_STATE* state, uint32_t id) {
-    const OPT_ENUM* choices = state->table->desc[id].choices;
-    if (!choices || !choices[0].name || !choices[1].name) return;
-    DIAG::settings().diag_wrap = opt_get_num(state, id, 0) != choices[1].value;
-}
+void ofdump_set_message_wrapping(OPT_STATE* state, uint32_t id) { opt_action_set_message_wrapping(state, id); }
 
-void ofdump_promote_warnings(OPT_STATE*, uint32_t) {
-    user_msg_set_warnings_as_errors(DIAG::user_msg_context());
-    DIAG::diag_remap_severity(DIAG::SEV_WARNING, DIAG::SEV_ERROR);
-}
+void ofdump_promote_warnings(OPT_STATE*, uint32_t) { opt_action_promote_warnings(); }
 
-void ofdump_show_version(OPT_STATE*, uint32_t) {
-    print_build_number(stdout);
-    std::fflush(stdout);
-    std::exit(0);
-}
+void ofdump_show_version(OPT_STATE*, uint32_t) { opt_action_show_version(); }

@@ -2,6 +2,7 @@
 #include "util/str_util.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace OFE {
 
@@ -35,6 +36,17 @@ const char* str_casestr(const char* haystack, const char* needle) {
         if (*n == '\0') return haystack;
     }
     return nullptr;
+}
+
+std::string enclosed(char open, const char* text, char close) {
+    // Appended in order: prepending to a temporary string draws false overlap warnings from some compilers.
+    if (!text) text = "";
+    std::string s;
+    s.reserve(std::strlen(text) + 2);
+    s += open;
+    s += text;
+    s += close;
+    return s;
 }
 
 }  // namespace OFE

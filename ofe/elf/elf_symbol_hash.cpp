@@ -1,8 +1,6 @@
 // The System V symbol hash table.
 #include "ofe/elf/elf_symbol_hash.h"
 
-#include "ofe/of_text_table.h"
-
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -12,6 +10,7 @@
 #include "ofe/object_file.h"
 #include "ofe/of_symbol.h"
 #include "ofe/of_text_table.h"
+#include "util/str_util.h"
 
 namespace OFE {
 
@@ -85,7 +84,7 @@ void ELF_SYMBOL_HASH::dump(FILE* out) {
             listed[y] = true;
             const OF_SYMBOL* s = symbols_->symbol_at(y);
             if (!names.empty()) names += ", ";
-            names += "\"" + std::string(s && s->name() ? s->name() : "") + "\"";
+            names += enclosed('"', s ? s->name() : nullptr, '"');
         }
         table.add_row({text_of("%u", b), names});
     }

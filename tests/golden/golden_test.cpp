@@ -238,36 +238,6 @@ RESULT run(const std::vector<std::string>& argv, const fs::path& dir) {
     return r;
 }
 
-// A line-by-line difference, marking lines only expected with "-" and lines only seen with "+".
-std::string line_diff(const std::string& expected, const std::string& actual) {
-    auto lines = [](const std::string& s) {
-        std::vector<std::string> v;
-        std::istringstream in(s);
-        for (std::string l; std::getline(in, l);) v.push_back(l);
-        if (!s.empty() && s.back() != '\n') v.back() += "<no newline>";
-        return v;
-    };
-    const auto a = lines(expected), b = lines(actual);
-    // Longest common subsequence over lines; the cases are small.
-    std::vector<std::vector<int>> lcs(a.size() + 1, std::vector<int>(b.size() + 1, 0));
-    for (size_t i = a.size(); i-- > 0;)
-        for (size_t j = b.size(); j-- > 0;)
-            lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
-    std::string d;
-    size_t i = 0, j = 0;
-    while (i < a.size() || j < b.size()) {
-        if (i < a.size() && j < b.size() && a[i] == b[j]) {
-            d += "  " + a[i++] + "\n";
-            ++j;
-        } else if (j < b.size() && (i == a.size() || lcs[i][j + 1] >= lcs[i + 1][j])) {
-            d += "+ " + b[j++] + "\n";
-        } else {
-            d += "- " + a[i++] + "\n";
-        }
-    }
-    return d;
-}
-
 // The command words that start a tool: the runner, when there is one, then the tool itself. The words
 // of NMKITE_GOLDEN_RUNNER in the environment replace the built-in runner (e.g. a memory checker).
 std::vector<std::string> tool_command(const char* binary) {
@@ -341,11 +311,11 @@ TEST_P(Golden, Matches) {
         return;
     }
     EXPECT_EQ(r.status, c.status) << "exit status of " << c.path.string();
-    EXPECT_TRUE(r.out == c.out) << "stdout of " << c.path.string() << ":\n" << line_diff(c.out, r.out);
-    EXPECT_TRUE(r.err == c.err) << "stderr of " << c.path.string() << ":\n" << line_diff(c.err, r.err);
+    // GoogleTest shows the differences of texts of several lines.
+    EXPECT_EQ(r.out, c.out) << "stdout of " << c.path.string();
+    EXPECT_EQ(r.err, c.err) << "stderr of " << c.path.string();
     for (size_t i = 0; i < written.size(); ++i)
-        EXPECT_TRUE(written[i] == c.written[i].text) << c.written[i].name << " of " << c.path.string() << ":\n"
-                                                     << line_diff(c.written[i].text, written[i]);
+        EXPECT_EQ(written[i], c.written[i].text) << c.written[i].name << " of " << c.path.string();
 }
 
 std::string case_name(const ::testing::TestParamInfo<fs::path>& info) {

@@ -199,7 +199,10 @@ TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
 std::vector<std::string> crafted_descriptions() {
     std::mt19937 rng(20261206);
     std::string words;
-    for (int i = 0; i < 65535 + 7; ++i) words += (i ? "," : "") + std::to_string(1 + rng() % 2);
+    for (int i = 0; i < 65535 + 7; ++i) {
+        if (i) words += ',';
+        words += std::to_string(1 + rng() % 2);
+    }
     return {
         "elf32 le exec\nsection .ph words=" + words +
             "\nsections 65000\nheader e_phoff=52 e_phentsize=4 e_phnum=65535\n",

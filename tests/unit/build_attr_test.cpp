@@ -1,6 +1,5 @@
 // Build-attribute sections of both formats: the parse and its result rules, vendor queries, one-based
-// QXCOFF indexes, wrong-scope index access and the table written back when locked. (The dump text: the
-// golden dumps.)
+// QXCOFF indexes and wrong-scope index access. (The dump text: the golden dumps.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,11 +9,10 @@
 #include "ofe/object_file.h"
 #include "ofe/of_build_attr.h"
 #include "ofe/of_section.h"
-#include "qxcoff_test_support.h"
 #include "unit_support.h"
 
 using namespace OFE;
-using qxunit::opened;
+using unit::opened;
 
 namespace {
 
@@ -40,7 +38,7 @@ const encoder le;
 // The dump, and the vendor, producer and version that the header shows: the golden dump of ELF attributes.
 TEST(BuildAttributes, ElfTableParsedOnceAndQueried) {
     const std::string kite = le.list(1, num(4, 1) + num(6, 2) + num(70, 5));
-    opened o(elf_with("A" + le.vendor("kiteabi", kite) + le.vendor("QX", le.list(1, str(5, "asm") + num(4, 1)))));
+    opened o(elf_with(std::string("A") + le.vendor("kiteabi", kite) + le.vendor("QX", le.list(1, str(5, "asm") + num(4, 1)))));
     OBJECT_FILE* f = o.object();
     OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
     // Tag 70 is unknown, but bit 6 lets it be ignored: the parse still succeeds.
@@ -71,7 +69,7 @@ TEST(BuildAttributes, OnlyTheFormatByteInBothFormatsAndTheVersionStamp) {
 
 TEST(BuildAttributes, OversizedSubsectionOrUnknownTagEndsTheParse) {
     const std::string before = le.vendor("QX", le.list(1, str(5, "cc")));
-    opened o(elf_with("A" + before + le.u32(100) + "kiteabi" + '\0' + le.list(1, num(4, 1))));
+    opened o(elf_with(std::string("A") + before + le.u32(100) + "kiteabi" + '\0' + le.list(1, num(4, 1))));
     OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
     EXPECT_EQ(t->parse_result(), -1);
     ASSERT_EQ(t->vendor_count(), 2u);
@@ -90,7 +88,7 @@ TEST(BuildAttributes, OversizedSubsectionOrUnknownTagEndsTheParse) {
 
     // An unknown tag of an unlisted vendor ends its list: every tag of "acme" has a form that cannot be told, even the scope names it knows.
     const std::string acme = le.list(1, num(0x20, 1) + num(0x21, 2)) + le.list(1, num(1, 0));
-    opened u(elf_with("A" + le.vendor("acme", acme) + le.vendor("kiteabi", le.list(1, num(4, 1)))));
+    opened u(elf_with(std::string("A") + le.vendor("acme", acme) + le.vendor("kiteabi", le.list(1, num(4, 1)))));
     t = u.object()->build_attribute_table();
     EXPECT_EQ(t->parse_result(), -1);
     const OFBA_VENDOR_SCN* v = t->vendor_at(0);
@@ -106,7 +104,7 @@ TEST(BuildAttributes, QxcoffListsHoldOneBasedIndexes) {
         SCOPED_TRACE(big ? "big endian" : "little endian");
         const encoder e{big};
         const std::string qx = e.vendor("QX", e.list(2, encoder::uleb(3) + '\0' + num(256, 1)));
-        opened o(qxcoff_with("A" + qx, big ? "be" : "le"));
+        opened o(qxcoff_with(std::string("A") + qx, big ? "be" : "le"));
         OF_BUILD_ATTR_TABLE* t = o.object()->build_attribute_table();
         ASSERT_NE(t, nullptr);
         OFBA_ATTR_LIST* list = t->vendor_at(0)->list_at(0);
@@ -120,8 +118,8 @@ TEST(BuildAttributes, QxcoffListsHoldOneBasedIndexes) {
 
 TEST(BuildAttributes, WrongScopeIndexAccessIsRefused) {
     const std::string qx = le.vendor("QX", le.list(2, encoder::uleb(3) + '\0'));
-    opened elf(elf_with("A" + qx));
-    opened coff(qxcoff_with("A" + qx));
+    opened elf(elf_with(std::string("A") + qx));
+    opened coff(qxcoff_with(std::string("A") + qx));
     std::vector<uint32_t> indexes;
     for (auto* o : {&elf, &coff}) {
         OFBA_ATTR_LIST* list = o->object()->build_attribute_table()->vendor_at(0)->list_at(0);
@@ -137,9 +135,20 @@ TEST(BuildAttributes, WrongScopeIndexAccessIsRefused) {
     }
 }
 
+TEST(BuildAttributes, QxcoffProducerVersionFallsBackToTheVersionStamp) {
+    const std::string stamped = "opthdr o_vstamp=7012\n";
+    opened plain(qxcoff_with("A") + stamped);
+    EXPECT_EQ(plain.file().producer_version(), "7.12");
+    opened recorded(qxcoff_with(std::string("A") + le.vendor("QX", le.list(1, num(8, 1) + num(12, 4)))) + stamped);
+    EXPECT_EQ(recorded.file().producer_version(), "0.0.3");
+    EXPECT_EQ(recorded.file().producer_patch(), 3u);
+}
+
+}  // namespace
+
 TEST(BuildAttributes, ModifiedTableIsWrittenBackWhenLocked) {
     const std::string kite = le.vendor("kiteabi", le.list(1, num(4, 1)));
-    opened o(qxcoff_with("A" + kite + le.vendor("QX", le.list(2, encoder::uleb(3) + '\0'))));
+    opened o(qxcoff_with(std::string("A") + kite + le.vendor("QX", le.list(2, encoder::uleb(3) + '\0'))));
     OBJECT_FILE* f = o.object();
     OF_BUILD_ATTR_TABLE* t = f->build_attribute_table();
     OFBA_ATTR_LIST* sections = f->qx_vendor_section()->list_at(0);
@@ -155,19 +164,10 @@ TEST(BuildAttributes, ModifiedTableIsWrittenBackWhenLocked) {
     EXPECT_FALSE(t->modified());
     const std::string qx =
         le.list(2, encoder::uleb(3) + encoder::uleb(1) + '\0') + le.list(1, num(258, 1) + str(5, "lnk"));
-    EXPECT_EQ(hex(t->section()->data()), hex("A" + kite + le.vendor("QX", qx)));
+    EXPECT_EQ(hex(t->section()->data()), hex(std::string("A") + kite + le.vendor("QX", qx)));
     // Once locked, the table no longer changes.
     EXPECT_EQ(t->add_vendor("gnu"), nullptr);
     EXPECT_EQ(o.take_error().substr(0, 44), "5: this OBJECT_FILE object is currently in t");
-}
-
-TEST(BuildAttributes, QxcoffProducerVersionFallsBackToTheVersionStamp) {
-    const std::string stamped = "opthdr o_vstamp=7012\n";
-    opened plain(qxcoff_with("A") + stamped);
-    EXPECT_EQ(plain.file().producer_version(), "7.12");
-    opened recorded(qxcoff_with("A" + le.vendor("QX", le.list(1, num(8, 1) + num(12, 4)))) + stamped);
-    EXPECT_EQ(recorded.file().producer_version(), "0.0.3");
-    EXPECT_EQ(recorded.file().producer_patch(), 3u);
 }
 
 TEST(BuildAttributes, SettingTheProducerMakesTheQxcoffSection) {
@@ -189,5 +189,3 @@ TEST(BuildAttributes, SettingTheProducerMakesTheQxcoffSection) {
     old.file().set_producer("kasm", 1, 0, 0);
     EXPECT_EQ(old.take_error(), "5: QX-COFF Version 1 does not support the mwidth section header field");
 }
-
-}  // namespace

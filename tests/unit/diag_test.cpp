@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "DIAG/user_msg_api.h"
 #include "unit_support.h"
@@ -57,23 +54,6 @@ TEST_F(Diag, WrapsAtTheLastBlankThatFits) {
     EXPECT_EQ(error(rep('a', 100)), "error: " + rep('a', 72) + "\n   " + rep('a', 28) + "\n");
     EXPECT_EQ(error("xy " + rep('a', 100)), "error: xy\n   " + rep('a', 76) + "\n   " + rep('a', 24) + "\n");
     EXPECT_EQ(diag_error_count(), 6);
-
-    // A long text of many words: lines of at most 79 columns, each filled as far as the next word allows.
-    std::string text;
-    for (size_t i = 0; i < 80; ++i) text += (i ? " " : "") + rep(static_cast<char>('a' + i % 26), 1 + (i * 7 + 3) % 12);
-    std::istringstream out(error(text));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(out, line);) lines.push_back(line);
-    ASSERT_GT(lines.size(), 3u);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        SCOPED_TRACE(lines[i]);
-        const std::string lead = i == 0 ? "error: " : "   ";
-        ASSERT_EQ(lines[i].compare(0, lead.size(), lead), 0);
-        EXPECT_LE(lines[i].size(), 79u);
-        if (i + 1 == lines.size()) continue;
-        const size_t next_word = std::min(lines[i + 1].find(' ', 3), lines[i + 1].size()) - 3;
-        EXPECT_GT(lines[i].size() + 1 + next_word, 79u);  // the next line's first word did not fit here
-    }
 }
 
 TEST_F(Diag, NewlinesAndWrappingOff) {

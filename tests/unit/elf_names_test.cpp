@@ -1,5 +1,5 @@
-// The ELF value names: machine table coverage, scoped and fallback names, flags texts. (The dynamic tag
-// rules: the dynamic table's tests.)
+// The ELF value names: machine table coverage, scoped and fallback names. (The dynamic tag rules: the
+// dynamic table's tests.)
 #include <gtest/gtest.h>
 
 #include <set>
@@ -33,17 +33,13 @@ TEST(ElfMachineNames, EveryValueWithAnEntryHasADistinctNameAndADescription) {
     EXPECT_STREQ(elf_machine_description(159), "Reserved for Norvane; unused");
 }
 
+// (Fallback names that the dump shows: the golden dump of unlisted values.)
 TEST(ElfNames, FallbacksForUnlistedValuesAndScopedTypes) {
     EXPECT_STREQ(elf_class_name(3), "ELFCLASSUNKNOWN");
     EXPECT_STREQ(elf_class_description(3), "unknown class");
     EXPECT_STREQ(elf_data_name(3), "ELFDATAUNKNOWN");
-    EXPECT_STREQ(elf_type_name(5), "unknown file type");
-    EXPECT_STREQ(elf_osabi_name(4), "ELFOSABI_0x04");
     EXPECT_STREQ(elf_osabi_description(5), "ELFOSABI_0x05");
     EXPECT_STREQ(elf_osabi_name(255), "ELFOSABI_0xff");
-
-    EXPECT_STREQ(elf_section_type_name(12, {}), "SHT_0x0000000c");
-    EXPECT_STREQ(elf_section_type_name(0x6fffffff, {}), "SHT_0x6fffffff");
     EXPECT_STREQ(elf_section_type_name(0x6fffffff, {.versions = true}), "SHT_GNU_versym");
     EXPECT_STREQ(elf_section_type_name(0x70000003, {.versions = true}), "SHT_0x70000003");
     EXPECT_STREQ(elf_section_type_name(0x70000003, {.build_attributes = true}), "SHT_ATTRIBUTES");
@@ -54,25 +50,13 @@ TEST(ElfNames, FallbacksForUnlistedValuesAndScopedTypes) {
     const char* second = elf_section_type_name(0x200, {});
     EXPECT_STREQ(first, "SHT_0x00000100");
     EXPECT_STREQ(second, "SHT_0x00000200");
-
-    EXPECT_STREQ(elf_section_flag_name(0x800), "SHF_0x00000800");
     EXPECT_STREQ(elf_ext_flag_name(0), "QX_SHF_NONE");
-    EXPECT_STREQ(elf_ext_flag_name(0x80), "QX_SHF_0x00000080");
     EXPECT_EQ(elf_special_index_name(ELF::SHN_XINDEX), nullptr);
-    EXPECT_STREQ(elf_segment_type_name(0x70000000), "PT_UNKNOWN (0x70000000)");
     EXPECT_STREQ(elf_segment_flag_name(8), "PF_0x8");
     EXPECT_STREQ(elf_segment_flags_text(5), "r-x");
-    EXPECT_STREQ(elf_segment_flags_text(0xfffffff8), "---");
-}
-
-TEST(ElfNames, SymbolFieldsDecodedFromTheirBytesAndVersionIndexes) {
     EXPECT_STREQ(elf_symbol_binding_name(0x12), "STB_GLOBAL");
-    EXPECT_STREQ(elf_symbol_type_name(0x12), "STT_FUNC");
-    EXPECT_STREQ(elf_symbol_binding_name(0x2f), "STB_WEAK");
     EXPECT_STREQ(elf_symbol_type_name(0x2f), "STT_UNKNOWN");
     EXPECT_STREQ(elf_symbol_binding_name(0x32), "STB_UNKNOWN");
-    EXPECT_STREQ(elf_symbol_visibility_name(0xfe), "STV_HIDDEN");
-
     EXPECT_STREQ(elf_version_index_text(0x8001), "VER_NDX_GLOBAL");  // the rest: the golden symbol versions
     EXPECT_STREQ(elf_version_index_text(0xff05), "VER_NDX_0xff05");
 }

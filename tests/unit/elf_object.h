@@ -29,6 +29,14 @@ inline void record(OFE::OBJECT_FILE* object, OFE::OF_ERROR code, const char* mes
     object->clear_error();
 }
 
+// "code: message" of every report recorded since the last call, which are then forgotten.
+inline std::vector<std::string> taken() {
+    std::vector<std::string> texts;
+    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
+    reports.clear();
+    return texts;
+}
+
 // A missing section or symbol fails the test by an exception rather than a crash.
 template <class T>
 T* found(T* p, const char* what) {

@@ -8,24 +8,14 @@
 
 #include "elf_object.h"
 #include "ofe/elf/elf_symbol.h"
-#include "qxcoff_test_support.h"
+#include "unit_support.h"
 
 using namespace OFE;
 using namespace elf_test;
 
-namespace {
-
-std::vector<std::string> taken() {
-    std::vector<std::string> texts;
-    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
-    reports.clear();
-    return texts;
-}
-
-}  // namespace
-
 TEST(RefusedChanges, ElfSymbolsAndSectionsKeepTheirValues) {
-    elf_object f("elf32 le rel\nsection .text data=00112233 flags=ax sh_addralign=4\nsymbol s section=.text bind=global\n");
+    elf_object f("elf32 le rel\nsection .text data=00112233 flags=ax sh_addralign=4\n"
+                 "symbol s section=.text bind=global\n");
     ELF_SYMBOL* s = as_elf_symbol(f->symbol_table()->find_by_name("s"));
     ASSERT_NE(s, nullptr);
     ELF_SECTION* text = f.section(".text");
@@ -74,7 +64,7 @@ TEST(RefusedChanges, FindingByFileOffsetWarnsOfSectionsWithoutRawData) {
 }
 
 TEST(RefusedChanges, AQxcoffTableHoldsAtMost65533Sections) {
-    qxunit::opened o("qxcoff v2 le\nsection .text data=00\n");
+    unit::opened o("qxcoff v2 le\nsection .text data=00\n");
     OF_SECTION_TABLE* table = o.file().section_table();
     while (table->count() < 65533) ASSERT_NE(table->add_section("s"), nullptr) << table->count();
     EXPECT_EQ(table->add_section("one too many"), nullptr);

@@ -11,21 +11,13 @@
 #include "ofe/coff/qxcoff_file.h"
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/machine/of_machine_db.h"
-#include "qxcoff_test_support.h"
+#include "unit_support.h"
 #include "unit_support.h"
 
 using namespace OFE;
 using namespace elf_test;
 
 namespace {
-
-// "code: message" of every report since the last call, cleared.
-std::vector<std::string> taken() {
-    std::vector<std::string> texts;
-    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
-    reports.clear();
-    return texts;
-}
 
 using texts = std::vector<std::string>;
 
@@ -118,7 +110,7 @@ TEST(NearCommon, OnlyGullAndKnotHaveANearCommonSection) {
         EXPECT_EQ(symbol->entry().st_shndx, 0xFF00u);
         EXPECT_TRUE(taken().empty());
     }
-    qxunit::opened coff("qxcoff v2 le\nsymbol c\n");
+    unit::opened coff("qxcoff v2 le\nsymbol c\n");
     coff.object()->symbol_table()->symbol_at(0)->make_near_common();
     EXPECT_EQ(coff.take_error(), "7: symbol does not support setting near-common");
 }
@@ -138,7 +130,7 @@ TEST(QxSectionFlags, OnElfSectionsOnlyOneBitAtATime) {
     EXPECT_EQ(taken(), (texts{"5: qx_flag() called with more than one flag specified"}));
     EXPECT_EQ(f.section(".text")->ext_flags(), 0x63u) << "set all the same";
 
-    qxunit::opened coff("qxcoff v2 le\nsection .text data=0011\n");
+    unit::opened coff("qxcoff v2 le\nsection .text data=0011\n");
     OF_SECTION* coff_text = coff.object()->section_table()->section_at(0);
     EXPECT_FALSE(coff.object()->machine_db()->is_qx_sh_flag_set(coff_text, 1));
     EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
@@ -161,7 +153,7 @@ TEST(TargetDescription, FiveLinesAndTheAbiVendorOfArmGullAndSkua) {
     EXPECT_EQ(description(*skua.get()),
               "FILE:\"test.o\"\nFORMAT:ELF\nFORMAT_VER:unknown format version\nMACHINE_NAME:QX Skua\n"
               "ENDIAN:LITTLE\nABI_VENDOR:skuaabi\n");
-    qxunit::opened coff("qxcoff v0 le\n");
+    unit::opened coff("qxcoff v0 le\n");
     EXPECT_EQ(description(*coff.object()),
               "FILE:\"object.o\"\nFORMAT:COFF\nFORMAT_VER:0\nMACHINE_NAME:QX Kite\nENDIAN:LITTLE\n");
     OF_FILE_INFO info;  // made in memory: no name, no handle; a new ELF file is little endian, version 1

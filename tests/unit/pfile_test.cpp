@@ -40,7 +40,7 @@ TEST(PfileReopenMode, NeverTruncatesAndKeepsBinaryAndUpdateMarks) {
 }
 
 TEST_F(Pool, SixteenthOpenEvictsTheLeastRecentlyUsedAndReopensIt) {
-    for (int i = 0; i < 15; ++i) ASSERT_NE(open("f" + std::to_string(i), "w"), nullptr);
+    for (int i = 0; i < 15; ++i) ASSERT_NE(open(std::string("f").append(std::to_string(i)), "w"), nullptr);
     const std::vector<PFILE*> h = handles;
     ASSERT_EQ(pf_open_count(), 15);
     std::fputs("hello", pffile(h[0]));  // h[0] is now the most recently used

@@ -1,7 +1,8 @@
 // Helpers shared by the unit tests: a private temporary directory, a capture of diagnostics, dumps, hex
-// text and build-attribute bytes written without the library's writer.
+// text, build-attribute bytes written without the library's writer, and fixture-built objects opened.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -16,7 +17,11 @@
 
 #include "DIAG/diag.h"
 #include "DIAG/user_msg_api.h"
+#include "fixture.h"
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/object_file.h"
 #include "util/data_map.h"
+#include "util/pfile.h"
 
 namespace unit {
 
@@ -50,10 +55,10 @@ inline std::string hex(std::string_view bytes) {
     return out;
 }
 
-// The bytes a data map holds, loaded first when it is a window on a file, in hex.
+// The bytes a data map holds, in hex.
 inline std::string hex(DATA_MAP& data) {
-    data.load();
-    return hex(std::string_view(reinterpret_cast<const char*>(data.data()), static_cast<size_t>(data.size())));
+    const auto bytes = data.view();
+    return hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Build-attribute sections in their encoding: ULEB128 tags and values, lists and vendor subsections.
@@ -151,5 +156,48 @@ private:
     FILE* out_;
     std::vector<DIAG::DIAG_MSG_KIND> kinds_;
 };
+
+// One object opened from a description's bytes (no error handler); the object and its file go with it.
+class opened {
+public:
+    explicit opened(std::string_view description, const fixture::options& opts = {})
+        : size_(fixture::build_to(dir_.file("object.o"), description, opts).size()),
+          handle_(pfopen(dir_.file("object.o").c_str(), "rb")),
+          object_(OBJECT_FILE::open(handle_, 0, "object.o", nullptr)) {}
+    ~opened() {
+        delete object_;
+        pfclose(handle_);
+    }
+    opened(const opened&) = delete;
+    opened& operator=(const opened&) = delete;
+
+    OBJECT_FILE* object() const { return object_; }
+    // The object as a QXCOFF file; fails the test when it is not one.
+    QXCOFF_FILE& file() const {
+        EXPECT_EQ(object_->format(), OF_FORMAT_QXCOFF);
+        return *as_qxcoff_file(object_);
+    }
+    size_t size() const { return size_; }
+    // The pending error as "code: message" ("0: " when none), and then clears it.
+    std::string take_error() const {
+        std::string text = std::to_string(object_->error_code()) + ": " + object_->error_message();
+        object_->clear_error();
+        return text;
+    }
+
+private:
+    temp_dir dir_;
+    size_t size_;
+    PFILE* handle_;
+    OBJECT_FILE* object_;
+};
+
+// The fixture options of one QXCOFF version (0, 1 or 2) and byte order.
+inline fixture::options variant(int version, bool big) {
+    fixture::options o;
+    o.coff_version = version;
+    o.order = big ? fixture::byte_order::big : fixture::byte_order::little;
+    return o;
+}
 
 }  // namespace unit
