@@ -13,7 +13,6 @@
 #include "ofe/coff/qxcoff_reloc.h"
 #include "ofe/coff/qxcoff_string_table.h"
 #include "ofe/coff/qxcoff_symbol.h"
-#include "qxcoff_test_support.h"
 #include "write_support.h"
 
 using namespace OFE;
@@ -221,7 +220,7 @@ TEST(QxcoffWrite, NamesStandInlineUpToEightCharactersAndOtherwiseInTheStringTabl
 // refers to symbols follows: relocations, line numbers, tag indexes.
 TEST(QxcoffWrite, LockingRemovesNullSymbolsAndArrangesTheGroups) {
     unit::temp_dir dir;
-    qxunit::opened in(R"(qxcoff v2 le
+    unit::opened in(R"(qxcoff v2 le
 section .text data=00112233 flags=text
 section .data data=0011 flags=data
 reloc .text vaddr=0 symndx=13 type=16
@@ -267,7 +266,7 @@ symbol tag sclass=strtag type=struct auxsize=32
 
 TEST(QxcoffWrite, ScopesPointPastTheirClosingEntries) {
     unit::temp_dir dir;
-    qxunit::opened in(R"(qxcoff v1 be
+    unit::opened in(R"(qxcoff v1 be
 section .text data=00112233 flags=text
 symbol _fn scnum=.text type=int:func auxsize=2
 symbol .bf sclass=fcn scnum=.text auxline=3
@@ -294,7 +293,7 @@ symbol _plain scnum=.text type=int:func auxsize=2
     for (const char* unbalanced : {"symbol .ef sclass=fcn auxline=1\n", "symbol .eb sclass=block auxline=1\n",
                                    "symbol .eos sclass=eos auxsize=0\n", "symbol .bb sclass=block auxline=1\n"}) {
         SCOPED_TRACE(unbalanced);
-        qxunit::opened bad(std::string("qxcoff v2 le\n") + unbalanced);
+        unit::opened bad(std::string("qxcoff v2 le\n") + unbalanced);
         bad.object()->set_error_handler(record);
         ASSERT_EQ(save_to(bad.object(), dir.file("u.qx")), 0);
         EXPECT_EQ(take_reports(),
@@ -336,7 +335,7 @@ TEST(QxcoffWrite, SixteenBitCountsOfVersions0And1) {
 
 TEST(QxcoffWrite, HeaderFieldsOfLocking) {
     unit::temp_dir dir;
-    qxunit::opened in(R"(qxcoff v2 le
+    unit::opened in(R"(qxcoff v2 le
 header f_timdat=1234
 opthdr o_vstamp=2012 o_entry=0x10
 section .text data=0011223344556677 flags=text paddr=0x2000
@@ -365,7 +364,7 @@ section .icode data=00 flags=copy
 
 TEST(QxcoffWrite, GroupsKeepTheirSignatureAndReportAMissingOne) {
     unit::temp_dir dir;
-    qxunit::opened in(R"(qxcoff v2 le
+    unit::opened in(R"(qxcoff v2 le
 section .text data=0011 flags=text
 section .group flags=0x80000 words=1,2,1
 symbol first
@@ -379,7 +378,7 @@ symbol sig scnum=.text
     // The signature went first (a defined global before the undefined ones): index 2 became 0.
     EXPECT_EQ(unit::hex(back->section_table()->section_at(1)->data()), "010000000000000001000000");
 
-    qxunit::opened bad("qxcoff v2 le\nsection .group flags=0x80000 words=1,5,1\nsymbol only\n");
+    unit::opened bad("qxcoff v2 le\nsection .group flags=0x80000 words=1,5,1\nsymbol only\n");
     bad.object()->set_error_handler(record);
     ASSERT_EQ(save_to(bad.object(), dir.file("b.qx")), 0);
     EXPECT_EQ(take_reports(), std::vector<std::string>{"3: a symbol has not been specified for the group section .group"});
