@@ -67,6 +67,11 @@ public:
     int32_t on_progress(int32_t new_state) override;
     int32_t on_revert(int32_t target_state) override;
     ELF_HEADER& header_for_change() { return header_; }
+    // Whether the file's structures are big-endian: EI_DATA's order, or the identified one when it names none
+    // (reading takes such a file as big-endian, and writing keeps it so).
+    bool big_endian_structures() const {
+        return (endian() == OF_ENDIAN_UNKNOWN ? info().endian : endian()) == OF_ENDIAN_BIG;
+    }
     // Whether a PT_DYNAMIC segment exists.
     bool has_dynamic_segment() override;
 

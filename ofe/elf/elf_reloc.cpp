@@ -96,7 +96,7 @@ void ELF_RELOC_TABLE::renumber_symbols(const std::vector<uint32_t>& old_to_new) 
 void ELF_RELOC_TABLE::encode() {
     read_all();
     DATA_MAP& data = relocations_->data();
-    const bool big = relocations_->owner()->endian() == OF_ENDIAN_BIG;
+    const bool big = relocations_->elf_file()->big_endian_structures();
     data.reset();
     data.set_big_endian(big);
     for (uint32_t i = 0; i < count(); ++i) {

@@ -66,7 +66,7 @@ int32_t ELF_SYMBOL_TABLE::on_progress(int32_t new_state) {
     // Every entry, and the extended section indexes where a symbol needs one.
     DATA_MAP& data = section_->data();
     data.reset();
-    data.set_big_endian(file()->endian() == OF_ENDIAN_BIG);
+    data.set_big_endian(elf_file()->big_endian_structures());
     bool extended = false;
     for (uint32_t i = 0; i < count(); ++i) {
         const auto* s = static_cast<const ELF_SYMBOL*>(symbol_at(i));
@@ -84,6 +84,8 @@ int32_t ELF_SYMBOL_TABLE::on_progress(int32_t new_state) {
             ELF_SECTION* s = sections->elf_section_at(i);
             if (s->header().sh_type == ELF::SHT_SYMTAB_SHNDX && s->header().sh_link == section_->index()) shndx = s;
         }
+        // A file of fewer than 0xff00 sections does not read its index table: one it holds stays as it is.
+        const bool keep = shndx && shndx->from_input() && sections->count() < ELF::SHN_LORESERVE;
         if (!shndx) {
             const std::string name = std::string(table_name()) + "_shndx";
             shndx = static_cast<ELF_SECTION*>(sections->add_section(name.c_str()));
@@ -94,11 +96,13 @@ int32_t ELF_SYMBOL_TABLE::on_progress(int32_t new_state) {
             shndx->header().sh_link = section_->index();
         }
         DATA_MAP& words = shndx->data();
-        words.reset();
-        words.set_big_endian(file()->endian() == OF_ENDIAN_BIG);
-        for (uint32_t i = 0; i < count(); ++i) {
-            const auto* s = static_cast<const ELF_SYMBOL*>(symbol_at(i));
-            words.write_u32(s->entry().st_shndx == ELF::SHN_XINDEX ? s->extended_index() : 0);
+        if (!keep) {
+            words.reset();
+            words.set_big_endian(elf_file()->big_endian_structures());
+            for (uint32_t i = 0; i < count(); ++i) {
+                const auto* s = static_cast<const ELF_SYMBOL*>(symbol_at(i));
+                words.write_u32(s->entry().st_shndx == ELF::SHN_XINDEX ? s->extended_index() : 0);
+            }
         }
     }
     // Metadata that changed are written to the table's metadata section.

@@ -199,7 +199,7 @@ int32_t ELF_FILE::lock_for_writing() {
 }
 
 int32_t ELF_FILE::write_out() {
-    const bool big = endian() == OF_ENDIAN_BIG;
+    const bool big = big_endian_structures();
     ELF_SEGMENT_TABLE* segments = segment_table();
     // The segments' bytes first, where they were read: what lies between the sections (and their own
     // headers, which follow) stays as it was.
