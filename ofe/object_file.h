@@ -92,6 +92,28 @@ public:
     // Requires at most "open" and an input handle.
     void get_file_data(DATA_MAP& map, uint32_t offset, uint32_t length);
 
+    // ---- Writing ----
+    // Writes all of `map`'s bytes to the output handle at start offset + `offset`: 0, or -1 after code 7
+    // "illegal call to OBJECT_FILE::put_file_data() when a valid output file pointer is not present" (no
+    // handle) or code 2 (a failed seek or write).
+    [[nodiscard]] int put_file_data(DATA_MAP& map, uint32_t offset);
+    // Lays the object out ("formatted") and writes it to the output `info` describes: its handle, name, start
+    // offset and close flag become the object's (the old handle is closed first when the object owned it); when
+    // info.size is not 0, that many zero bytes are written at the start first. The object is then "saved".
+    // Refused (code 2, -1) when the output is the file the object was read from: the object's bytes still come
+    // from there (save_to_path replaces such a file safely). 0 or -1.
+    [[nodiscard]] int save(const OF_FILE_INFO& info);
+    // Saves to the file `path`, created or replaced as a whole: the object is written to a temporary file beside
+    // it, which is then renamed onto it, so the input the object was read from may be the file replaced. A path
+    // that is not a regular file (a device, a link) is written in place, unless it is the input. Afterwards the
+    // object's handle is the new file, opened for reading and owned by the object. 0, or -1 after code 2.
+    [[nodiscard]] int save_to_path(const char* path);
+    // Whether the object has been written.
+    bool saved() const { return saved_; }
+    // Whether `handle` is the object's input or names the same file: writing there would change the bytes the
+    // object still reads.
+    bool is_own_input(PFILE* handle) const;
+
     const OF_FILE_INFO& info() const { return info_; }
     const char* name() const { return info_.name; }
     // The object as messages name it: its name, or "archive(name)" for an archive member.
@@ -220,6 +242,7 @@ private:
     std::unique_ptr<OF_MACHINE_DB> machine_db_;
     uint32_t serial_ = 0;
     int64_t bytes_present_ = -1;
+    bool saved_ = false;
     std::vector<uint8_t> dump_selection_;  // one flag per category; empty until the first dump
     bool detailed_dump_ = false;
 };

@@ -141,6 +141,26 @@ uint32_t OFBA_ATTR_LIST::index_entry(uint32_t position) const {
     return position < indexes_.size() ? indexes_[position] : 0;
 }
 
+void OFBA_ATTR_LIST::renumber_symbols(const std::vector<uint32_t>& old_to_new) {
+    if (tag_ != OFBA_TAG_SYMBOL || indexes_.empty()) return;
+    const std::vector<uint32_t> before = indexes_;
+    std::vector<uint32_t> kept;
+    for (uint32_t p = 0; p < before.size(); ++p) {
+        const uint32_t old = index_entry(p);
+        const uint32_t now = old < old_to_new.size() ? old_to_new[old] : 0xFFFFFFFFu;
+        if (now != 0xFFFFFFFFu) kept.push_back(stored_number(now));
+    }
+    if (kept != before) {
+        indexes_ = std::move(kept);
+        vendor_->table()->set_modified();
+    }
+}
+
+void OF_BUILD_ATTR_TABLE::renumber_symbols(const std::vector<uint32_t>& old_to_new) {
+    for (const auto& vendor : vendors_)
+        for (uint32_t i = 0; i < vendor->list_count(); ++i) vendor->list_at(i)->renumber_symbols(old_to_new);
+}
+
 uint32_t OFBA_ATTR_LIST::set_index_entry(uint32_t position, uint32_t index) {
     if (position >= indexes_.size()) return index_count();
     OF_BUILD_ATTR_TABLE* table = vendor_->table();

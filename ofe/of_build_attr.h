@@ -146,9 +146,14 @@ public:
 
     // Reads the list at the cursor; 0, or -1 when part of it failed. Reading stops at `limit`.
     int32_t parse(DATA_MAP& data, uint64_t limit);
+    // Maps the indexes of a symbol-scope list through `old_to_new`; entries of removed symbols (mapped to
+    // 0xFFFFFFFF, or past the map) are dropped. Marks the table modified when anything changed.
+    void renumber_symbols(const std::vector<uint32_t>& old_to_new);
 
 protected:
     static void set_index_valid(bool valid);
+    // The number the section stores for an index (the index itself; QXCOFF stores index + 1).
+    virtual uint32_t stored_number(uint32_t index) const { return index; }
 
 private:
     friend class OFBA_VENDOR_SCN;
@@ -245,6 +250,8 @@ public:
     virtual void write_xml(OF_XML_WRITER& xml);
     // Encodes the table into `out` from its cursor on.
     void encode(DATA_MAP& out) const;
+    // Maps the symbol indexes of every symbol-scope list (see OFBA_ATTR_LIST::renumber_symbols).
+    void renumber_symbols(const std::vector<uint32_t>& old_to_new);
 
 protected:
     virtual std::unique_ptr<OFBA_VENDOR_SCN> make_vendor(uint32_t index);

@@ -40,6 +40,21 @@ OF_RELOC* OF_RELOC_TABLE::reloc_at(uint32_t index) {
     return slots_[index].get();
 }
 
+void OF_RELOC_TABLE::read_all() {
+    for (uint32_t i = 0; i < count_; ++i) (void)reloc_at(i);
+}
+
+OF_RELOC* OF_RELOC_TABLE::append(std::unique_ptr<OF_RELOC> reloc) {
+    if (owner()->require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    // The entries before it are still read from the file on first access; this one never is.
+    slots_.resize(count_);
+    slots_.push_back(std::move(reloc));
+    count_ = static_cast<uint32_t>(slots_.size());
+    return slots_.back().get();
+}
+
+bool OF_RELOC_TABLE::may_change() const { return owner()->require_at_most_state(OF_STATE_LOCKED) == 0; }
+
 OF_SYMBOL* OF_RELOC_TABLE::symbol_at(uint32_t index) const {
     OF_SYMBOL_TABLE* symbols = section_->table()->file()->symbol_table();
     return symbols ? symbols->symbol_at(index) : nullptr;

@@ -47,6 +47,11 @@ public:
     virtual uint32_t symbol_index() const = 0;
     // The symbol referred to; null when there is none or the index is not in the table.
     OF_SYMBOL* symbol() const;
+    // Setters: each requires the file at most "locked". A type the file's vocabulary does not know is kept
+    // with no name and no template.
+    virtual void set_address(uint32_t address) = 0;
+    virtual void set_type(uint32_t type) = 0;
+    virtual void set_symbol_index(uint32_t index) = 0;
     // Adds the format's rows to the relocation's dump.
     virtual void add_dump_rows(OF_TEXT_TABLE&) const {}
 
@@ -72,9 +77,23 @@ public:
     // One block per relocation: its index, then its address, type and symbol and the format's rows.
     void dump(FILE* out);
 
+    // ---- Writing ----
+    // Appends a relocation of `type` at `address` (what address() gives) referring to the symbol at
+    // `symbol_index` of the file's symbol table (requires "open"); null when the state forbids it.
+    virtual OF_RELOC* add_reloc(uint32_t address, uint32_t type, uint32_t symbol_index) = 0;
+    // Reads every entry that has not been read yet.
+    void read_all();
+    // Whether relocations may change (the file at most "locked"), reported otherwise.
+    bool may_change() const;
+    // Maps the symbol index of every relocation that refers to a symbol through `old_to_new`; an index that
+    // maps to OF_SYMBOL_TABLE::REMOVED (or lies past the map) leaves the relocation without a symbol.
+    virtual void renumber_symbols(const std::vector<uint32_t>& old_to_new) = 0;
+
 protected:
     void set_count(uint32_t count);
     virtual std::unique_ptr<OF_RELOC> read_reloc(uint32_t index) = 0;
+    // Adds a relocation made by the format at the end (requires "open"); null when the state forbids it.
+    OF_RELOC* append(std::unique_ptr<OF_RELOC> reloc);
 
 private:
     OF_SECTION* section_;

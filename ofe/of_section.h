@@ -30,6 +30,22 @@ public:
 
     virtual uint32_t load_address() = 0;
     virtual uint32_t run_address() const = 0;
+    // Setters of the format-neutral fields; each requires the file at most "locked".
+    virtual void set_load_address(uint32_t address) = 0;
+    virtual void set_run_address(uint32_t address) = 0;
+    // A power of two; any other value is reported (code 5) and changes nothing.
+    virtual void set_alignment(uint32_t alignment) = 0;
+    // The size in address units: of the raw data when the section has initialised raw data, else the size the
+    // header records.
+    virtual void set_size(uint32_t units) = 0;
+    // Turn the section into one of code, of initialised data, or of uninitialised data.
+    virtual void make_code() = 0;
+    virtual void make_data() = 0;
+    virtual void make_bss() = 0;
+    // The relocation table that new relocations of this section go to, made (with the section that holds it,
+    // where the format keeps relocations in sections of their own) when there is none. Requires "open" to make
+    // one; null when the state forbids it.
+    virtual OF_RELOC_TABLE* reloc_table_for_change() = 0;
     virtual int32_t page() const { return 0; }
     // True unless the section's bytes are uninitialised (or absent).
     virtual bool has_raw_data() const = 0;

@@ -43,6 +43,18 @@ void OF_SYMBOL::set_name_copy(const char* name) {
     assign_name(copy, NAME_ON_HEAP);
 }
 
+bool OF_SYMBOL::may_change() const { return table_->file()->require_at_most_state(OF_STATE_LOCKED) == 0; }
+
+void OF_SYMBOL::changed() {
+    if (table_->effective_state() == OF_STATE_LOCKED) write_back();
+}
+
+void OF_SYMBOL::set_name(const char* name) {
+    if (!may_change()) return;
+    set_name_copy(name);
+    changed();
+}
+
 OF_SECTION* OF_SYMBOL::section() const {
     return has_section() ? table_->section_table()->section_at(section_index()) : nullptr;
 }
@@ -54,7 +66,7 @@ OF_SYMBOL* OF_SYMBOL::alias_ring_last() {
 }
 
 void OF_SYMBOL::set_section(const OF_SECTION* section) {
-    if (!section || section->table() != table_->section_table()) return;
+    if (!section || section->table() != table_->section_table() || !may_change()) return;
     set_section_id(section->index());
 }
 
@@ -122,7 +134,9 @@ OF_SYMBOL* OF_SYMBOL_TABLE::add_symbol() {
 }
 
 void OF_SYMBOL_TABLE::drop_symbol(uint32_t index) {
-    if (!file()->info().handle || index >= count_ || !exists(index) || symbols_[index - first_]->alias_link()) return;
+    // After a renumbering the file's bytes no longer hold the symbols in their order: every object stays.
+    if (!file()->info().handle || !old_to_new_.empty()) return;
+    if (index >= count_ || !exists(index) || symbols_[index - first_]->alias_link()) return;
     delete symbols_[index - first_];
     symbols_[index - first_] = nullptr;
     while (!symbols_.empty() && !symbols_.back()) symbols_.pop_back();
@@ -142,6 +156,80 @@ void OF_SYMBOL_TABLE::mark_for_removal(uint32_t index) {
 
 bool OF_SYMBOL_TABLE::marked_for_removal(uint32_t index) const {
     return any_marked_ && (index >> 3) < removal_marks_.size() && (removal_marks_[index >> 3] >> (index & 7)) & 1;
+}
+
+void OF_SYMBOL_TABLE::build_all_symbols() {
+    for (uint32_t i = 0; i < count_; i = next_index(i)) (void)symbol_at(i);
+}
+
+void OF_SYMBOL_TABLE::remove_symbol(uint32_t index) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0 || index >= count_) return;
+    mark_for_removal(index);
+    remove_marked();
+}
+
+void OF_SYMBOL_TABLE::remove_marked() {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return;
+    if (!any_marked_) return;
+    std::vector<uint32_t> order;
+    for (uint32_t i = 0; i < count_; i = next_index(i))
+        if (!marked_for_removal(i)) order.push_back(i);
+    renumber(order);
+}
+
+std::vector<uint32_t> OF_SYMBOL_TABLE::renumber_prepare(const std::vector<uint32_t>& order, uint32_t& new_count) {
+    std::vector<uint32_t> map(count_, REMOVED);
+    uint32_t next = 0;
+    for (const uint32_t old : order) {
+        if (old >= count_ || map[old] != REMOVED) continue;  // an index past the end, or listed twice
+        // The entries a symbol covers move with it.
+        const uint32_t n = std::min(std::max(entries_of(old), 1u), count_ - old);
+        for (uint32_t k = 0; k < n; ++k) map[old + k] = next + k;
+        next += n;
+    }
+    new_count = next;
+    return map;
+}
+
+uint32_t OF_SYMBOL_TABLE::renumber_map(uint32_t old_index) const {
+    if (old_to_new_.empty()) return old_index;
+    return old_index < old_to_new_.size() ? old_to_new_[old_index] : REMOVED;
+}
+
+void OF_SYMBOL_TABLE::renumber(const std::vector<uint32_t>& order) {
+    // Every symbol is an object before they move: none is read from the file's old order afterwards.
+    build_all_symbols();
+    uint32_t new_count = 0;
+    const std::vector<uint32_t> map = renumber_prepare(order, new_count);
+    renumber_apply(map, new_count);
+}
+
+void OF_SYMBOL_TABLE::renumber_apply(const std::vector<uint32_t>& old_to_new, uint32_t new_count) {
+    std::vector<OF_SYMBOL*> moved(new_count, nullptr);
+    for (size_t k = 0; k < symbols_.size(); ++k) {
+        OF_SYMBOL* s = symbols_[k];
+        if (!s) continue;
+        const uint32_t old = first_ + static_cast<uint32_t>(k);
+        const uint32_t now = old < old_to_new.size() ? old_to_new[old] : REMOVED;
+        if (now == REMOVED || now >= new_count) {
+            delete s;
+            continue;
+        }
+        s->index_ = now;
+        moved[now] = s;
+    }
+    symbols_ = std::move(moved);
+    first_ = 0;
+    count_ = new_count;
+    removal_marks_.clear();
+    any_marked_ = false;
+    // Compose with an earlier renumbering, so that the map always leads from the indexes as read.
+    if (old_to_new_.empty()) {
+        old_to_new_ = old_to_new;
+    } else {
+        for (uint32_t& at : old_to_new_)
+            if (at != REMOVED) at = at < old_to_new.size() ? old_to_new[at] : REMOVED;
+    }
 }
 
 }  // namespace OFE

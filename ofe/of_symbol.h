@@ -55,6 +55,9 @@ public:
     const char* name() const { return name_; }
     // Names the symbol with a copy of `name` (null: no name) that the symbol owns.
     void set_name_copy(const char* name);
+    // As set_name_copy, for a symbol of a file at most "locked"; while its table is "locked" the entry is
+    // written back at once.
+    virtual void set_name(const char* name);
     // Names the symbol with text its table keeps (string-table bytes read from the file, or null): no copy
     // is made, and the text stays valid as long as the table does, also after this object is dropped.
     void set_name_in_table(const char* name) { assign_name(name, NAME_IN_TABLE); }
@@ -133,12 +136,20 @@ public:
     void set_mark2(bool on) { marks_ = static_cast<uint8_t>(on ? marks_ | 4 : marks_ & ~4); }
 
 protected:
+    // Whether the file allows a change (at most "locked"), reported otherwise.
+    bool may_change() const;
+    // After a change: while the table is "locked" the entry is written back at once.
+    void changed();
+    // Writes the symbol's entry back to its table's bytes (the format's own layout).
+    virtual void write_back() {}
+
     // Where the name's text lives: the table's bytes, a copy on the heap, or storage of the derived object.
     enum NAME_STORAGE : uint8_t { NAME_IN_TABLE, NAME_ON_HEAP, NAME_IN_OBJECT };
     // Points the name at `name` (null: no name), kept where `storage` says; a heap copy it replaces is freed.
     void assign_name(const char* name, NAME_STORAGE storage);
 
 private:
+    friend class OF_SYMBOL_TABLE;
     OF_SYMBOL_TABLE* table_;
     const char* name_ = nullptr;
     uint32_t index_;
@@ -168,6 +179,28 @@ public:
     // Marks an index for removal (requires "open").
     void mark_for_removal(uint32_t index);
     bool marked_for_removal(uint32_t index) const;
+
+    // ---- Removal and renumbering (writing side) ----
+    // What the old-to-new map gives an index whose symbol was removed.
+    static constexpr uint32_t REMOVED = 0xFFFFFFFF;
+    // Removes the symbol at `index` (and the entries it covers), then renumbers the rest (requires "open").
+    void remove_symbol(uint32_t index);
+    // Removes every symbol marked for removal, then renumbers the rest, keeping their order (requires "open").
+    void remove_marked();
+    // Puts the table in a new order: `order` lists the old indexes of the symbols to keep, in their new order;
+    // every other symbol is removed. References to symbols elsewhere in the file (relocations, line numbers,
+    // alias pairs ...) follow. Requires "open" or the lock step of the table itself.
+    void renumber(const std::vector<uint32_t>& order);
+    // The old-to-new map of `order` (REMOVED for every entry not kept) and the new count.
+    virtual std::vector<uint32_t> renumber_prepare(const std::vector<uint32_t>& order, uint32_t& new_count);
+    // Where the last renumbering put an old index (the index itself before any); REMOVED for a removed one.
+    uint32_t renumber_map(uint32_t old_index) const;
+    // Moves the symbols to their new indexes. Formats first map what refers to symbols, then call this.
+    virtual void renumber_apply(const std::vector<uint32_t>& old_to_new, uint32_t new_count);
+    // How many entries the symbol at `index` covers (the format may follow a symbol with entries of its own).
+    virtual uint32_t entries_of(uint32_t index) const { return next_index(index) - index; }
+    // Builds every symbol object, walking with next_index.
+    virtual void build_all_symbols();
     virtual OF_SECTION_TABLE* section_table() const = 0;
     OBJECT_FILE* file() const { return owner(); }
     // A summary table of every symbol, then each symbol's own dump.
@@ -179,6 +212,8 @@ protected:
     // Makes an empty symbol object of the format's class for `index`.
     virtual OF_SYMBOL* make_symbol(uint32_t index) = 0;
     void set_count(uint32_t count);
+    // Grows the count by `n` entries that hold no symbol object of their own (a symbol's own extra entries).
+    void reserve_entries(uint32_t n) { count_ += n; }
     void store(uint32_t index, OF_SYMBOL* symbol);
     bool exists(uint32_t index) const {
         return index >= first_ && index - first_ < symbols_.size() && symbols_[index - first_];
@@ -192,6 +227,7 @@ private:
     std::vector<uint8_t> removal_marks_;
     bool any_marked_ = false;
     uint32_t count_ = 0;
+    std::vector<uint32_t> old_to_new_;  // of the last renumbering; empty: the identity
 };
 
 }  // namespace OFE

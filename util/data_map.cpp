@@ -158,6 +158,13 @@ void DATA_MAP::unload() {
     if (file_) loaded_ = false;
 }
 
+void DATA_MAP::detach() {
+    load();
+    file_ = nullptr;
+    file_offset_ = 0;
+    load_size_ = size_;
+}
+
 bool DATA_MAP::readable(uint64_t w) {
     load();
     if (w > size_ || cursor_ > size_ - w || cursor_ >= loaded_len_) return false;

@@ -34,6 +34,9 @@ public:
     void load();
     // Frees the buffer; a file-backed map loads again on next use.
     void unload();
+    // Loads the map and lets go of its file: the map keeps showing the same bytes (a view of the file's mapping
+    // stays alive with it) but never reads the file again, so the file may be closed or replaced.
+    void detach();
 
     // Readers: each advances the cursor by the bytes it covers. A value that reaches past `size`
     // or starts past the loaded bytes reads as 0.

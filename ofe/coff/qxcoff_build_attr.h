@@ -17,6 +17,9 @@ public:
     // Both store index + 1.
     uint32_t set_index_entry(uint32_t position, uint32_t index) override;
     uint32_t append_index_entry(uint32_t index) override;
+
+protected:
+    uint32_t stored_number(uint32_t index) const override { return index + 1; }
 };
 
 class QXCOFF_BA_VENDOR_SCN : public OFBA_VENDOR_SCN {

@@ -76,6 +76,14 @@ public:
     // checks the symbol-table offset: 0; 1 after "invalid symbol table offset"; -1 for an invalid version.
     int read(const OF_FILE_INFO& info) override;
 
+    // Writing. "locked": everything the file holds is brought into memory, the symbol table, the sections and
+    // the build attributes enter "locked" (their own steps), and the header takes the tables' counts, the
+    // time (when it has none), the optional header's sizes and starts, and the I-code marks. "formatted": the
+    // headers, raw data, relocations, line numbers, symbols and strings are placed one after another, without
+    // gaps. "saved": all of it is written. Reverting to "open" reverts the tables too.
+    int32_t on_progress(int32_t new_state) override;
+    int32_t on_revert(int32_t target_state) override;
+
     QXCOFF_SECTION_TABLE* section_table() override;
     // The symbol table (a QXCOFF_SYMBOL_TABLE), created on first use; empty when the file has none.
     OF_SYMBOL_TABLE* symbol_table() override;
@@ -139,6 +147,10 @@ protected:
     OF_BUILD_ATTR_TABLE* build_attribute_table_for_change() override;
 
 private:
+    // The steps of the writing states.
+    int32_t lock_for_writing();
+    int32_t lay_out();
+    int32_t write_out();
     // Finds and maps the string table by the location rules; reports a length that overruns the object.
     void read_string_table();
     // Where the string table would start when there is no symbol table: after the last stored block.

@@ -9,6 +9,7 @@
 #include "ofe/coff/qxcoff_file.h"
 #include "ofe/coff/qxcoff_section.h"
 #include "ofe/coff/qxcoff_symbol.h"
+#include "ofe/of_symbol.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/of_text_table.h"
 #include "util/data_map.h"
@@ -74,6 +75,60 @@ void QXCOFF_RELOC::add_dump_rows(OF_TEXT_TABLE& rows) const {
     if (flags & TEMPLATE_DISPLACEMENT) rows.add_pair("Displacement:", text_of("0x%04x", image_.r_disp));
 }
 
+void QXCOFF_RELOC::set_address(uint32_t address) {
+    if (table()->may_change()) image_.r_vaddr = address;
+}
+
+void QXCOFF_RELOC::set_type(uint32_t type) {
+    if (!table()->may_change()) return;
+    image_.r_type = static_cast<uint16_t>(type);
+    entry_ = relocation_vocabulary(static_cast<QXCOFF_RELOC_TABLE*>(table())->qxcoff_file()).find_type(image_.r_type);
+}
+
+void QXCOFF_RELOC::set_symbol_index(uint32_t index) {
+    if (!table()->may_change()) return;
+    // The symbol slot and the operand are the same bytes.
+    image_.r_symndx = image_.operand = index;
+    for (int i = 0; i < 3; ++i) image_.field[i] = static_cast<uint8_t>(index >> (8 * i));
+}
+
+void QXCOFF_RELOC::set_displacement(uint16_t displacement) {
+    if (table()->may_change()) image_.r_disp = displacement;
+}
+
+void QXCOFF_RELOC::set_field(uint8_t bit_offset, uint8_t width, uint8_t word_size) {
+    if (!table()->may_change()) return;
+    image_.field[0] = bit_offset;
+    image_.field[1] = width;
+    image_.field[2] = word_size;
+    image_.r_symndx = (image_.r_symndx & 0xFF000000u) | uint32_t{bit_offset} | uint32_t{width} << 8 |
+                      uint32_t{word_size} << 16;
+    image_.operand = image_.r_symndx;
+}
+
+void QXCOFF_RELOC::encode(DATA_MAP& data, uint64_t at, bool version_0) const {
+    const uint32_t flags = template_flags();
+    data.set_cursor(at + RELOC::r_vaddr);
+    data.write_u32(image_.r_vaddr);
+    data.set_cursor(at + RELOC::r_operand);
+    if (flags & TEMPLATE_FIELD) {
+        // Single bytes in file order, never swapped: the field's offset, width and word size first.
+        const uint8_t bytes[4] = {image_.field[0], image_.field[1], image_.field[2],
+                                  static_cast<uint8_t>(image_.r_symndx >> 24)};
+        data.write_bytes(bytes, sizeof bytes);
+    } else if (version_0 && (flags & TEMPLATE_HAS_SYMBOL)) {
+        data.write_u16(static_cast<uint16_t>(image_.r_symndx));
+    } else {
+        data.write_u32(version_0 ? image_.operand : image_.r_symndx);
+    }
+    if (!version_0 || (flags & TEMPLATE_HAS_SYMBOL)) {
+        data.set_cursor(at + (version_0 ? RELOC::r_disp_v0 : RELOC::r_disp_v1));
+        data.write_u16(image_.r_disp);
+    }
+    data.set_cursor(at + (version_0 ? RELOC::r_type_v0 : RELOC::r_type_v1));
+    data.write_u16(image_.r_type);
+}
+
 // ---- QXCOFF_RELOC_TABLE ----
 
 namespace {
@@ -137,6 +192,40 @@ std::unique_ptr<OF_RELOC> QXCOFF_RELOC_TABLE::read_reloc(uint32_t index) {
     return std::make_unique<QXCOFF_RELOC>(this, index, image, entry);
 }
 
+OF_RELOC* QXCOFF_RELOC_TABLE::add_reloc(uint32_t address, uint32_t type, uint32_t symbol_index) {
+    QXCOFF_RELOC_IMAGE image;
+    image.r_vaddr = address;
+    image.r_type = static_cast<uint16_t>(type);
+    const OF_RELOC_ENTRY* entry = relocation_vocabulary(qxcoff_file()).find_type(image.r_type);
+    auto reloc = std::make_unique<QXCOFF_RELOC>(this, count(), image, entry);
+    reloc->image_.r_symndx = reloc->image_.operand = symbol_index;
+    for (int i = 0; i < 3; ++i) reloc->image_.field[i] = static_cast<uint8_t>(symbol_index >> (8 * i));
+    return append(std::move(reloc));
+}
+
+void QXCOFF_RELOC_TABLE::renumber_symbols(const std::vector<uint32_t>& old_to_new) {
+    read_all();
+    for (uint32_t i = 0; i < count(); ++i) {
+        auto* r = static_cast<QXCOFF_RELOC*>(reloc_at(i));
+        if (!r->refers_to_symbol()) continue;
+        const uint32_t old = r->image_.r_symndx;
+        // A version "0" slot holds a signed 16-bit index; -1 (no symbol) is not a symbol to map.
+        const uint32_t now = old < old_to_new.size() ? old_to_new[old] : OF_SYMBOL_TABLE::REMOVED;
+        r->image_.r_symndx = r->image_.operand = now;
+    }
+}
+
+void QXCOFF_RELOC_TABLE::encode() {
+    read_all();
+    DATA_MAP& data = qxcoff_section()->reloc_data();
+    data.reset();
+    data.set_big_endian(qxcoff_file()->machine_endian() == OF_ENDIAN_BIG);
+    const bool v0 = entry_size_ == RELOC_SIZE_V0;
+    for (uint32_t i = 0; i < count(); ++i)
+        static_cast<QXCOFF_RELOC*>(reloc_at(i))->encode(data, uint64_t{i} * entry_size_, v0);
+    data.set_size(uint64_t{count()} * entry_size_);
+}
+
 // ---- QXCOFF_LNNO_TABLE ----
 
 QXCOFF_LNNO_TABLE::QXCOFF_LNNO_TABLE(QXCOFF_SECTION* section)
@@ -169,6 +258,53 @@ void QXCOFF_LNNO_TABLE::mark_for_removal(uint32_t index) {
     if (index >= count()) return;
     if (removal_.size() < count()) removal_.resize(count());
     removal_[index] = true;
+}
+
+void QXCOFF_LNNO_TABLE::read_all() {
+    for (uint32_t i = 0; i < count(); ++i)
+        if (!read_[i]) (void)entry(i);
+}
+
+int64_t QXCOFF_LNNO_TABLE::add_entry(uint32_t address, uint16_t line) {
+    if (owner()->require_at_most_state(OF_STATE_OPEN) != 0) return -1;
+    entries_.push_back({address, line});
+    read_.push_back(true);
+    return static_cast<int64_t>(entries_.size()) - 1;
+}
+
+void QXCOFF_LNNO_TABLE::renumber_symbols(const std::vector<uint32_t>& old_to_new) {
+    read_all();
+    bool dropping = false;
+    for (uint32_t i = 0; i < count(); ++i) {
+        QXCOFF_LNNO& e = entries_[i];
+        if (e.l_lnno == 0) {
+            e.l_addr = e.l_addr < old_to_new.size() ? old_to_new[e.l_addr] : OF_SYMBOL_TABLE::REMOVED;
+            dropping = e.l_addr == OF_SYMBOL_TABLE::REMOVED;
+        }
+        if (dropping) mark_for_removal(i);
+    }
+}
+
+void QXCOFF_LNNO_TABLE::remove_marked() {
+    read_all();
+    if (removal_.empty()) return;
+    size_t kept = 0;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (!(i < removal_.size() && removal_[i])) entries_[kept++] = entries_[i];
+    entries_.resize(kept);
+    read_.assign(kept, true);
+    removal_.clear();
+}
+
+void QXCOFF_LNNO_TABLE::encode() {
+    read_all();
+    DATA_MAP& data = section_->lnno_data();
+    data.reset();
+    data.set_big_endian(section_->qxcoff_file()->machine_endian() == OF_ENDIAN_BIG);
+    for (const QXCOFF_LNNO& e : entries_) {
+        data.write_u32(e.l_addr);
+        data.write_u16(e.l_lnno);
+    }
 }
 
 namespace {

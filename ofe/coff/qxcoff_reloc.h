@@ -13,6 +13,7 @@
 
 namespace OFE {
 
+class DATA_MAP;
 class QXCOFF_FILE;
 class QXCOFF_SECTION;
 class QXCOFF_RELOC_TABLE;
@@ -50,12 +51,22 @@ public:
     uint32_t field_width() const;
     uint32_t field_word_size() const;
     uint32_t displacement() const { return image_.r_disp; }
+    // Setters (the file at most "locked"). The type's vocabulary entry decides the entry's layout.
+    void set_address(uint32_t address) override;
+    void set_type(uint32_t type) override;
+    void set_symbol_index(uint32_t index) override;
+    void set_displacement(uint16_t displacement);
+    // The field of a field template (flag 0x100): bit offset, width and word size, kept as single bytes.
+    void set_field(uint8_t bit_offset, uint8_t width, uint8_t word_size);
+    // Writes the entry at `at` of `data`: 10 bytes when `version_0`, else 12.
+    void encode(DATA_MAP& data, uint64_t at, bool version_0) const;
     // The pushed value of a push relocation: the symbol's value when it refers to one, else the operand
     // (version "0") or the symbol slot.
     uint32_t push_value() const;
     void add_dump_rows(OF_TEXT_TABLE& rows) const override;
 
 private:
+    friend class QXCOFF_RELOC_TABLE;
     uint32_t template_flags() const;
 
     QXCOFF_RELOC_IMAGE image_;
@@ -72,6 +83,12 @@ public:
     // 10 or 12 by version; 0 with code 3 for an invalid version.
     uint32_t entry_size() const override { return entry_size_; }
     uint32_t file_offset() const override;
+
+    // ---- Writing ----
+    OF_RELOC* add_reloc(uint32_t address, uint32_t type, uint32_t symbol_index) override;
+    void renumber_symbols(const std::vector<uint32_t>& old_to_new) override;
+    // Rewrites the section's relocation bytes from the entries.
+    void encode();
 
 protected:
     std::unique_ptr<OF_RELOC> read_reloc(uint32_t index) override;
@@ -99,6 +116,22 @@ public:
     // Removal marks, used when the file is written.
     void mark_for_removal(uint32_t index);
     bool marked_for_removal(uint32_t index) const { return index < removal_.size() && removal_[index]; }
+
+    // ---- Writing ----
+    // Reads every entry.
+    void read_all();
+    // Appends an entry (requires "open"): a line relative to the function's first line at `address`, or with
+    // `line` 0 the start of the function whose symbol index is `address`. Its index, or -1.
+    int64_t add_entry(uint32_t address, uint16_t line);
+    // Maps the function symbol of every entry that starts one; a function that was removed takes its lines
+    // with it (they are marked for removal).
+    void renumber_symbols(const std::vector<uint32_t>& old_to_new);
+    // Drops the entries marked for removal.
+    void remove_marked();
+    // Rewrites the section's line-number bytes from the entries.
+    void encode();
+    // The file offset of the entry at `index` once the table lies at `offset`.
+    static uint32_t entry_offset(uint32_t offset, uint32_t index) { return offset + 6 * index; }
     // The line-number table dump: one row per entry under file, function, address and line.
     void dump(FILE* out);
 

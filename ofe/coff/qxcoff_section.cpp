@@ -46,6 +46,8 @@ QXCOFF_RELOC_TABLE* QXCOFF_SECTION::reloc_table() {
     return reloc_table_.get();
 }
 
+OF_RELOC_TABLE* QXCOFF_SECTION::reloc_table_for_change() { return reloc_table(); }
+
 uint32_t QXCOFF_SECTION::reloc_table_count() { return header_.s_nreloc != 0 && reloc_table()->count() != 0 ? 1 : 0; }
 
 OF_RELOC_TABLE* QXCOFF_SECTION::reloc_table_at(uint32_t index) {
@@ -102,7 +104,7 @@ void QXCOFF_SECTION::set_page(uint32_t page) {
 bool QXCOFF_SECTION::has_raw_data() const {
     if (header_.s_flags & (STYP_BSS | STYP_NOLOAD | STYP_DSECT)) return false;
     // A header read from a file with neither flags nor data offset describes no stored bytes.
-    if (owner()->info().handle && header_.s_flags == 0 && header_.s_scnptr == 0) return false;
+    if (from_input_ && header_.s_flags == 0 && header_.s_scnptr == 0) return false;
     return true;
 }
 
@@ -272,6 +274,7 @@ void QXCOFF_SECTION_TABLE::materialise_section(uint32_t index) {
     store(index, std::move(owned));
     QXCOFF_SECTION_HEADER& h = s->header_;
     decode_header(index, h);
+    s->from_input_ = true;
     QXCOFF_FILE* f = qxcoff_file();
     if (s->has_raw_data()) f->map_bytes(s->raw_data_, h.s_scnptr, uint64_t{unit_bits(h)} * h.s_size / 8);
     // Section data follow the target's byte order, not the control byte order of the headers.

@@ -43,19 +43,19 @@ public:
     // Versions "0" and "1" keep only the first 8 characters of a longer name (reported, code 6).
     void set_name(const char* name) override;
     uint32_t load_address() override { return header_.s_vaddr; }
-    void set_load_address(uint32_t address);
+    void set_load_address(uint32_t address) override;
     uint32_t run_address() const override { return header_.s_paddr; }
-    void set_run_address(uint32_t address);
+    void set_run_address(uint32_t address) override;
     int32_t page() const override { return header_.s_page; }
     // Versions "0" and "1" keep the low byte of a page from 256 on (reported, code 6).
     void set_page(uint32_t page);
     // False for STYP_BSS, STYP_NOLOAD and STYP_DSECT, and for a section read from input whose flags and
-    // s_scnptr are both 0.
+    // s_scnptr are both 0 (also once the file has been saved).
     bool has_raw_data() const override;
     // 1 << the logarithm in flag bits 8-11.
     uint32_t alignment() const override;
     // A power of two (0 and 1 store logarithm 0; above 32768 stores the largest); anything else is refused.
-    void set_alignment(uint32_t alignment);
+    void set_alignment(uint32_t alignment) override;
     static uint32_t largest_alignment() { return 32768; }
     bool uses_blocking() const;
     void set_blocking(bool on);
@@ -69,9 +69,9 @@ public:
     bool is_data() const override;
     bool is_bss() const override;
     // Replace the low 8 flag bits by STYP_TEXT, STYP_DATA or STYP_BSS.
-    void make_code();
-    void make_data();
-    void make_bss();
+    void make_code() override;
+    void make_data() override;
+    void make_bss() override;
     // Version "2" and STYP_IS_GROUP.
     bool is_group() const override;
     // s_mwidth in version "2" when it is not 0; otherwise the target's width.
@@ -80,7 +80,7 @@ public:
     void set_memory_width(uint32_t bits) override;
     // In address units: from the raw data's length when the section has initialised raw data, else s_size.
     uint32_t size() const override;
-    void set_size(uint32_t units);
+    void set_size(uint32_t units) override;
     uint32_t raw_data_offset() const override { return header_.s_scnptr; }
     // Sections are numbered from 1.
     uint32_t section_id() const override { return index() + 1; }
@@ -94,11 +94,18 @@ public:
     DATA_MAP& lnno_data() { return lnnos_; }
     // The section's relocation table (made on first use); counted only when it holds entries.
     QXCOFF_RELOC_TABLE* reloc_table();
+    OF_RELOC_TABLE* reloc_table_for_change() override;
     uint32_t reloc_table_count() override;
     OF_RELOC_TABLE* reloc_table_at(uint32_t index) override;
     // The section's line-number table, made on first use.
     QXCOFF_LNNO_TABLE* lnno_table();
     void add_dump_rows(OF_TEXT_TABLE& rows) override;
+    // Entering "locked": s_size from the data (padded to whole address units), the name stored inline or in
+    // the string table, the relocation and line-number counts set (versions "0" and "1" keep the low 16 bits
+    // of 65536 and more, reported, code 6) and both tables written anew; a group's signature is checked.
+    int32_t on_progress(int32_t new_state) override;
+    // Writes the header at `at` of `data` in the version's layout.
+    void encode_header(DATA_MAP& data, uint64_t at) const;
     // Whether this is the build-attributes section, named "$build.attributes".
     bool is_build_attribute_section() const;
     // Its build-attribute table, made and parsed on first request; null for any other section.
@@ -116,6 +123,7 @@ private:
     std::unique_ptr<QXCOFF_RELOC_TABLE> reloc_table_;
     std::unique_ptr<QXCOFF_LNNO_TABLE> lnno_table_;
     bool data_swapped_ = false;
+    bool from_input_ = false;  // made from a header of the input, not added
 };
 
 class QXCOFF_SECTION_TABLE : public OF_SECTION_TABLE {
@@ -138,6 +146,13 @@ public:
     // Refused (code 5) from 65533 sections on.
     OF_SECTION* add_section(const char* name) override;
     QXCOFF_FILE* qxcoff_file() const;
+    // Makes every section and reads all it holds (raw data, relocations, line numbers) into memory, so that
+    // nothing is read from the input afterwards.
+    void prepare_for_writing();
+    // Each section follows the table into and out of the writing states.
+    int32_t on_progress(int32_t new_state) override;
+    int32_t on_revert(int32_t target_state) override;
+    void set_table_offset(uint32_t offset) { offset_ = offset; }
 
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;

@@ -2,6 +2,7 @@
 // model's answers and the setters.
 #include "ofe/coff/qxcoff_symbol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ofe/coff/qxcoff_defs.h"
@@ -102,10 +103,39 @@ bool QXCOFF_SYMBOL::is_label() const { return entry_.n_sclass == C_STATLAB || en
 
 bool QXCOFF_SYMBOL::is_blocked() const { return entry_.n_type == T_BLOCKED; }
 
-bool QXCOFF_SYMBOL::may_change() const { return table()->file()->require_at_most_state(OF_STATE_LOCKED) == 0; }
+void QXCOFF_SYMBOL::write_back() { qxcoff_table()->write_back(*this); }
 
-void QXCOFF_SYMBOL::changed() {
-    if (table()->effective_state() == OF_STATE_LOCKED) qxcoff_table()->write_back(*this);
+void QXCOFF_SYMBOL::set_storage_class(uint8_t storage_class) {
+    if (!may_change()) return;
+    entry_.n_sclass = storage_class;
+    if (aux_) aux_->kind = qxcoff_aux_kind(table()->file()->format_version(), entry_.n_sclass, entry_.n_type, 1);
+    changed();
+}
+
+void QXCOFF_SYMBOL::set_coff_type(uint16_t type) {
+    if (!may_change()) return;
+    entry_.n_type = type;
+    if (aux_) aux_->kind = qxcoff_aux_kind(table()->file()->format_version(), entry_.n_sclass, entry_.n_type, 1);
+    changed();
+}
+
+void QXCOFF_SYMBOL::set_aux(const QXCOFF_AUX& aux) {
+    if (!may_change()) return;
+    if (entry_.n_numaux == 0 || !aux_) {
+        table()->file()->report_error(OF_ERR_ILLEGAL_OPERATION, "symbol \"%s\" has no auxiliary entry",
+                                      name() ? name() : "");
+        return;
+    }
+    *aux_ = aux;
+    aux_->kind = qxcoff_aux_kind(table()->file()->format_version(), entry_.n_sclass, entry_.n_type, 1);
+    changed();
+}
+
+void QXCOFF_SYMBOL::capture_aux_bytes(DATA_MAP& data) {
+    if (entry_.n_numaux == 0 || !aux_bytes_.empty()) return;
+    aux_bytes_.assign(size_t{entry_.n_numaux} * SYMENT::SIZE, 0);
+    data.set_cursor(uint64_t{index() + 1u} * SYMENT::SIZE);
+    data.read_bytes(aux_bytes_.data(), aux_bytes_.size());
 }
 
 void QXCOFF_SYMBOL::set_value(uint32_t value) {
@@ -294,9 +324,11 @@ void QXCOFF_SYMBOL_TABLE::build_all_symbols() {
 }
 
 void QXCOFF_SYMBOL_TABLE::write_back(const QXCOFF_SYMBOL& symbol) {
-    DATA_MAP& data = qxcoff_file()->symbol_data();
-    const QXCOFF_SYMBOL_ENTRY& e = symbol.entry_;
-    const uint64_t base = uint64_t{symbol.index()} * SYMENT::SIZE;
+    symbol.encode(qxcoff_file()->symbol_data(), uint64_t{symbol.index()} * SYMENT::SIZE);
+}
+
+void QXCOFF_SYMBOL::encode(DATA_MAP& data, uint64_t base) const {
+    const QXCOFF_SYMBOL_ENTRY& e = entry_;
     data.set_cursor(base + SYMENT::n_name);
     data.write_bytes(e.n_name, SYMENT::NAME_SIZE);
     if (e.n_name[0] == 0 && e.n_name[1] == 0 && e.n_name[2] == 0 && e.n_name[3] == 0) {
@@ -309,13 +341,16 @@ void QXCOFF_SYMBOL_TABLE::write_back(const QXCOFF_SYMBOL& symbol) {
     data.write_u16(e.n_type);
     data.write_u8(e.n_sclass);
     data.write_u8(e.n_numaux);
-    if (e.n_numaux == 0 && e.n_sclass != C_LABEL) return;
-    // The first auxiliary entry, rebuilt from its fields (all zeros for a label).
+    // A label keeps no auxiliary entries (its count reads as 0), so the entry after it is never touched here.
+    if (e.n_numaux == 0) return;
+    // The auxiliary entries as they were read (zeros for new ones), then the first one's fields over them
+    // (a label's stay all zeros).
     const uint64_t at = base + SYMENT::SIZE;
-    const uint8_t zeros[SYMENT::SIZE] = {};
+    std::vector<uint8_t> bytes(size_t{e.n_numaux} * SYMENT::SIZE, 0);
+    if (e.n_sclass != C_LABEL) std::copy_n(aux_bytes_.begin(), std::min(aux_bytes_.size(), bytes.size()), bytes.begin());
     data.set_cursor(at);
-    data.write_bytes(zeros, SYMENT::SIZE);
-    const QXCOFF_AUX* a = symbol.aux();
+    data.write_bytes(bytes.data(), bytes.size());
+    const QXCOFF_AUX* a = aux();
     if (!a || e.n_sclass == C_LABEL) return;
     auto u32 = [&](uint32_t field, uint32_t value) {
         data.set_cursor(at + field);

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "ofe/oalloc.h"
 #include "ofe/of_symbol.h"
 
 namespace OFE {
 
+class DATA_MAP;
 class QXCOFF_FILE;
 class QXCOFF_SYMBOL_TABLE;
 
@@ -105,18 +107,34 @@ public:
     void set_kind(OF_SYMBOL_KIND kind) override;
     void set_binding(OF_SYMBOL_BINDING binding) override;
     void set_blocked();
+    // n_sclass and n_type as they are stored.
+    void set_storage_class(uint8_t storage_class);
+    void set_coff_type(uint16_t type);
+    // Fills the first auxiliary entry; its kind follows from the symbol's class and type. A symbol without
+    // auxiliary entries is refused (code 5).
+    void set_aux(const QXCOFF_AUX& aux);
+    // The first auxiliary entry as it is kept, to be changed in place by the library's writer; null without.
+    QXCOFF_AUX* aux_for_change() { return aux_.get(); }
+
+    // Writes the entry and its auxiliary entries (the first one rebuilt from its fields over the bytes it was
+    // read with, the others as read) at `base` of `data`.
+    void encode(DATA_MAP& data, uint64_t base) const;
+    // Keeps the bytes of the auxiliary entries as the table holds them now, for encode.
+    void capture_aux_bytes(DATA_MAP& data);
+
+protected:
+    void write_back() override;
 
 private:
     friend class QXCOFF_SYMBOL_TABLE;
     QXCOFF_SYMBOL_TABLE* qxcoff_table() const;
     // Takes the name kept inline in the entry: the 8 bytes, cut at the first NUL.
     void name_from_entry();
-    bool may_change() const;
-    void changed();
 
     QXCOFF_SYMBOL_ENTRY entry_;
     char inline_name_[9] = {};  // a name kept in the entry itself, with its terminator
     std::unique_ptr<QXCOFF_AUX> aux_;
+    std::vector<uint8_t> aux_bytes_;  // the auxiliary entries as read, when the file is written; else empty
 };
 
 // The QXCOFF view of a symbol of a file's tables: null, with code 3 "attempting to get QX-COFF interface
@@ -143,15 +161,38 @@ public:
     // File offset of the table.
     uint32_t offset() const { return offset_; }
     // Builds every symbol, walking with next_index, then releases the table's raw bytes.
-    void build_all_symbols();
+    void build_all_symbols() override;
     // Rewrites a symbol's entry and first auxiliary entry in the table's data.
     void write_back(const QXCOFF_SYMBOL& symbol);
+
+    // ---- Writing ----
+    // A new symbol: C_EXT, undefined, no type and no auxiliary entry (requires "open").
+    OF_SYMBOL* add_symbol() override;
+    // A new symbol of `storage_class` followed by `aux_entries` auxiliary entries, all zero (requires "open").
+    QXCOFF_SYMBOL* add_symbol(uint8_t storage_class, uint32_t aux_entries);
+    uint32_t entries_of(uint32_t index) const override;
+    // Entering "locked": C_NULL symbols removed, the symbols put in their three groups and renumbered, the
+    // scopes of functions, blocks and structures matched, the names stored and every entry rewritten.
+    int32_t on_progress(int32_t new_state) override;
+    // Maps the symbol indexes of relocations, line numbers, groups, auxiliary entries and build attributes,
+    // then moves the symbols.
+    void renumber_apply(const std::vector<uint32_t>& old_to_new, uint32_t new_count) override;
+    // Where the table will lie, set when the file is laid out.
+    void set_offset(uint32_t offset) { offset_ = offset; }
+    // Writes every entry anew into the table's data.
+    void write_images();
 
 protected:
     void build_symbol(uint32_t index) override;
     OF_SYMBOL* make_symbol(uint32_t index) override;
 
 private:
+    // The steps of entering "locked".
+    void remove_null_symbols();
+    void arrange_groups();
+    void match_scopes();
+    void store_names();
+
     uint32_t offset_ = 0;
 };
 

@@ -21,10 +21,14 @@ ELF_FILE::ELF_FILE(const OF_FILE_INFO& info) : OBJECT_FILE(info) {
     header_.e_ident[2] = 'L';
     header_.e_ident[3] = 'F';
     header_.e_ident[ELF::EI_CLASS] = 1;
-    header_.e_ident[ELF::EI_DATA] = 1;
+    // The byte order asked for (little when none is), and the machine of the target; a target beyond the
+    // known families names its e_machine itself.
+    header_.e_ident[ELF::EI_DATA] = info.endian == OF_ENDIAN_BIG ? ELF::ELFDATA2MSB : ELF::ELFDATA2LSB;
     header_.e_ident[ELF::EI_VERSION] = 1;
     header_.e_type = ELF::ET_REL;
-    header_.e_machine = static_cast<uint16_t>(machine_ident(info.target).elf_machine);
+    header_.e_machine = info.target > OF_TARGET_ELF_MACHINE_BASE && info.target - OF_TARGET_ELF_MACHINE_BASE <= 0xFFFF
+                            ? static_cast<uint16_t>(info.target - OF_TARGET_ELF_MACHINE_BASE)
+                            : static_cast<uint16_t>(machine_ident(info.target).elf_machine);
     header_.e_version = 1;
     header_.e_ehsize = ELF::EHDR::SIZE;
 }

@@ -56,6 +56,22 @@ public:
     void set_endian(OF_ENDIAN endian) override;
     // Reads the file header, the section header table and the program header table.
     int read(const OF_FILE_INFO& info) override;
+
+    // Writing. "locked": everything the file holds is brought into memory; section 0 must be SHT_NULL
+    // ("section 0 is not a NULL section", code 7); a file being built gets a section-name table; the symbol
+    // tables, relocations, dynamic, version, alias and attribute tables enter "locked" (their own steps); the
+    // sections take their names and sizes, and the header its counts. "formatted": a file whose program headers
+    // were read keeps the places of everything its segments hold and puts the rest after them; any other file
+    // is laid out afresh: header, program headers, sections in index order at their alignment, section headers.
+    // "saved": all of it is written. Reverting to "open" reverts the tables too.
+    int32_t on_progress(int32_t new_state) override;
+    int32_t on_revert(int32_t target_state) override;
+    ELF_HEADER& header_for_change() { return header_; }
+    // Whether the file's structures are big-endian: EI_DATA's order, or the identified one when it names none
+    // (reading takes such a file as big-endian, and writing keeps it so).
+    bool big_endian_structures() const {
+        return (endian() == OF_ENDIAN_UNKNOWN ? info().endian : endian()) == OF_ENDIAN_BIG;
+    }
     // Whether a PT_DYNAMIC segment exists.
     bool has_dynamic_segment() override;
 
@@ -91,6 +107,15 @@ protected:
     void dump_contents(FILE* out) override;
 
 private:
+    // The steps of the writing states.
+    int32_t lock_for_writing();
+    int32_t lay_out();
+    int32_t write_out();
+    // Stores the section names in the section-name table.
+    void store_section_names();
+    // Whether the layout keeps what the segments read from the input hold in place.
+    bool keeps_segment_layout();
+
     ELF_HEADER header_;
     std::unique_ptr<ELF_SECTION_TABLE> sections_;
     std::unique_ptr<ELF_SEGMENT_TABLE> segments_;

@@ -32,8 +32,15 @@ public:
     uint32_t symbol_index() const override { return entry_.r_info >> 8; }
     // The addend rows of an Elf32_Rela entry.
     void add_dump_rows(OF_TEXT_TABLE& rows) const override;
+    // Setters (the file at most "locked").
+    void set_address(uint32_t address) override;
+    void set_type(uint32_t type) override;
+    void set_symbol_index(uint32_t index) override;
+    // The addend of an Elf32_Rela entry (an Elf32_Rel entry keeps it in the relocated bytes instead).
+    void set_addend(int32_t addend);
 
 private:
+    friend class ELF_RELOC_TABLE;
     ELF_RELOC_ENTRY entry_;
     const OF_RELOC_ENTRY* vocabulary_;
 };
@@ -49,6 +56,12 @@ public:
     uint32_t file_offset() const override;
     // Symbols come from the table of the section sh_link names.
     OF_SYMBOL* symbol_at(uint32_t index) const override;
+
+    // ---- Writing ----
+    OF_RELOC* add_reloc(uint32_t address, uint32_t type, uint32_t symbol_index) override;
+    void renumber_symbols(const std::vector<uint32_t>& old_to_new) override;
+    // Rewrites the relocation section's bytes from the entries.
+    void encode();
 
 protected:
     std::unique_ptr<OF_RELOC> read_reloc(uint32_t index) override;

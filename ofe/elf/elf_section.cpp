@@ -1,6 +1,7 @@
 // ELF sections: reading the header table, materialising sections, their meaning and contents.
 #include "ofe/elf/elf_section.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -131,7 +132,85 @@ bool ELF_SECTION::has_raw_data() const {
     return header_.sh_type != ELF::SHT_NULL && header_.sh_type != ELF::SHT_NOBITS;
 }
 
+bool ELF_SECTION::may_change() const { return owner()->require_at_most_state(OF_STATE_LOCKED) == 0; }
+
+void ELF_SECTION::set_run_address(uint32_t address) {
+    if (may_change()) header_.sh_addr = address;
+}
+
+void ELF_SECTION::set_load_address(uint32_t address) {
+    if (may_change()) explicit_load_address_ = address;
+}
+
+void ELF_SECTION::set_size(uint32_t units) {
+    if (!may_change()) return;
+    const uint64_t bytes = uint64_t{units} * std::max<uint32_t>(address_unit_bits_ / 8, 1);
+    if (has_raw_data())
+        raw_data_.set_size(bytes);
+    else
+        header_.sh_size = static_cast<uint32_t>(bytes);
+}
+
+void ELF_SECTION::set_type(uint32_t type) {
+    if (may_change()) header_.sh_type = type;
+}
+
+void ELF_SECTION::set_flags(uint32_t flags) {
+    if (may_change()) header_.sh_flags = flags;
+}
+
+void ELF_SECTION::set_link(uint32_t link) {
+    if (may_change()) header_.sh_link = link;
+}
+
+void ELF_SECTION::set_info(uint32_t info) {
+    if (may_change()) header_.sh_info = info;
+}
+
+void ELF_SECTION::set_entry_size(uint32_t size) {
+    if (may_change()) header_.sh_entsize = size;
+}
+
+namespace {
+
+// Type and flags from the standard section of that name.
+void take_kind(ELF_SECTION& s, const char* name) {
+    const SECTION_TEMPLATE* t = find_template(name, false);
+    s.set_type(t->sh_type);
+    s.set_flags(t->sh_flags);
+}
+
+}  // namespace
+
+void ELF_SECTION::make_code() { take_kind(*this, ".text"); }
+void ELF_SECTION::make_data() { take_kind(*this, ".data"); }
+
+void ELF_SECTION::make_bss() {
+    const uint32_t bytes = static_cast<uint32_t>(raw_data_.size());
+    take_kind(*this, ".bss");
+    // What the data held becomes the size of the uninitialised section.
+    if (header_.sh_size == 0) header_.sh_size = bytes;
+}
+
+OF_RELOC_TABLE* ELF_SECTION::reloc_table_for_change() {
+    if (reloc_table_count() > 0) return reloc_table_at(0);
+    ELF_SECTION_TABLE* sections = elf_file()->section_table();
+    // The kind of relocation the file already uses; REL by default.
+    bool addends = false;
+    for (uint32_t i = 0; i < sections->count() && !addends; ++i)
+        addends = sections->elf_section_at(i)->header().sh_type == ELF::SHT_RELA;
+    ELF_SECTION* relocations = sections->add_relocation_section(this, addends);
+    return relocations ? relocations->relocation_table() : nullptr;
+}
+
+int32_t ELF_SECTION::on_progress(int32_t new_state) {
+    if (new_state != OF_STATE_LOCKED || effective_state() >= new_state) return 0;
+    if (has_raw_data()) header_.sh_size = static_cast<uint32_t>(raw_data_.size());
+    return 0;
+}
+
 void ELF_SECTION::set_alignment(uint32_t alignment) {
+    if (!may_change()) return;
     if (alignment == 0 || (alignment & (alignment - 1)) != 0) {
         owner()->report_error(OF_ERR_ILLEGAL_OPERATION, "only powers of 2 are valid alignment values");
         return;
@@ -296,6 +375,7 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
     if (!file()->info().handle || exists(index)) return;
     store(index, make_section(index));
     auto* s = static_cast<ELF_SECTION*>(section_at(index));
+    s->from_input_ = true;
     ELF_SECTION_HEADER& h = s->header();
     DATA_MAP_ENTRY entry(headers_, uint64_t{index} * entry_size(), ELF::SHDR::SIZE);
     h.sh_name = entry.u32(ELF::SHDR::sh_name);
@@ -318,6 +398,8 @@ void ELF_SECTION_TABLE::materialise_section(uint32_t index) {
 OF_SECTION* ELF_SECTION_TABLE::add_section(const char* name) {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
     attributes_looked_up_ = false;
+    relocation_sections_found_ = false;
+    relocation_sections_.clear();
     if (count() == 0) static_cast<ELF_SECTION*>(OF_SECTION_TABLE::add_section(nullptr))->compute_address_unit();
     auto* s = static_cast<ELF_SECTION*>(OF_SECTION_TABLE::add_section(name));
     if (!s) return nullptr;

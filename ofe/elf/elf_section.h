@@ -68,7 +68,28 @@ public:
     bool has_raw_data() const override;
     uint32_t alignment() const override { return header_.sh_addralign; }
     // Requires a power of two; anything else is reported and changes nothing.
-    void set_alignment(uint32_t alignment);
+    void set_alignment(uint32_t alignment) override;
+    // sh_addr.
+    void set_run_address(uint32_t address) override;
+    // The explicit load address (used when no segment maps the section).
+    void set_load_address(uint32_t address) override;
+    // Of the raw data when the section has initialised raw data, else sh_size.
+    void set_size(uint32_t units) override;
+    // Type and flags of the standard ".text", ".data" and ".bss" sections.
+    void make_code() override;
+    void make_data() override;
+    void make_bss() override;
+    // The first relocation section that applies to this one; without one, a ".rel" section (".rela" when the
+    // file's relocations carry addends) is added for it.
+    OF_RELOC_TABLE* reloc_table_for_change() override;
+    // Header fields as they are stored (each requires the file at most "locked").
+    void set_type(uint32_t type);
+    void set_flags(uint32_t flags);
+    void set_link(uint32_t link);
+    void set_info(uint32_t info);
+    void set_entry_size(uint32_t size);
+    // Entering "locked": sh_size follows the raw data of a section that has some.
+    int32_t on_progress(int32_t new_state) override;
     bool allocated() const override;
     // Sets or clears SHF_ALLOC.
     void set_allocated(bool on) override;
@@ -123,8 +144,14 @@ public:
     // Made by the library (for a dynamic-linking role) rather than read from a section header.
     bool created_by_library() const { return created_by_library_; }
     void set_created_by_library(bool on) { created_by_library_ = on; }
+    // Whether the section's header and bytes were read from the input (not added).
+    bool from_input() const { return from_input_; }
 
 private:
+    friend class ELF_SECTION_TABLE;
+    // Whether the file allows a change (at most "locked"), reported otherwise.
+    bool may_change() const;
+
     ELF_SECTION_HEADER header_;
     uint32_t explicit_load_address_ = 0;
     uint32_t address_unit_bits_ = 8;
@@ -137,6 +164,7 @@ private:
     std::unique_ptr<ELF_SYMALIAS_TABLE> symalias_table_;
     std::unique_ptr<ELF_RELOC_TABLE> relocation_table_;
     bool created_by_library_ = false;
+    bool from_input_ = false;
 };
 
 class ELF_SECTION_TABLE : public OF_SECTION_TABLE {
@@ -162,6 +190,16 @@ public:
     // The extended attribute of `kind` (0 flags, 1 page) of a section, read on first use.
     uint32_t extended_value(uint32_t kind, uint32_t section_index);
     void set_extended_value(uint32_t kind, uint32_t section_index, uint32_t value);
+
+    // ---- Writing ----
+    // Adds a relocation section (".rel" or, with addends, ".rela" before the target's name) for `target`,
+    // linked to the file's symbol table (requires "open"); null when the state forbids it.
+    ELF_SECTION* add_relocation_section(ELF_SECTION* target, bool addends);
+    // Makes every section and reads all they hold into memory, so that nothing is read from the input afterwards.
+    void prepare_for_writing();
+    // Each section follows the table into and out of the writing states.
+    int32_t on_progress(int32_t new_state) override;
+    int32_t on_revert(int32_t target_state) override;
 
 protected:
     std::unique_ptr<OF_SECTION> make_section(uint32_t index) override;

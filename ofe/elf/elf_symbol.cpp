@@ -44,10 +44,12 @@ OF_SYMBOL_TYPE ELF_SYMBOL::type() const {
     return t >= 1 && t <= 6 ? static_cast<OF_SYMBOL_TYPE>(t) : OF_TYPE_NONE;
 }
 
-bool ELF_SYMBOL::may_change() const { return table()->file()->require_at_most_state(OF_STATE_LOCKED) == 0; }
+void ELF_SYMBOL::write_back() { elf_table()->write_back(*this); }
 
-void ELF_SYMBOL::changed() {
-    if (table()->effective_state() == OF_STATE_LOCKED) elf_table()->write_back(*this);
+void ELF_SYMBOL::set_visibility(uint32_t visibility) {
+    if (!may_change()) return;
+    entry_.st_other = static_cast<uint8_t>((entry_.st_other & ~3u) | (visibility & 3u));
+    changed();
 }
 
 void ELF_SYMBOL::set_value(uint32_t value) {

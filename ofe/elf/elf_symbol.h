@@ -53,6 +53,8 @@ public:
     // st_shndx := the target's near-common section index (reported by targets without one), no extended index.
     void make_near_common() override;
     void set_section_id(uint32_t index) override;
+    // st_other's low 2 bits.
+    void set_visibility(uint32_t visibility);
 
     ELF_SYMBOL_ENTRY& entry() { return entry_; }
     const ELF_SYMBOL_ENTRY& entry() const { return entry_; }
@@ -87,11 +89,11 @@ public:
     bool merge_metadata(const OF_SYMBOL* other) override;
     void attach_metadata(ELF_SYMBOL_METADATA* record) { metadata_ = record; }
 
+protected:
+    void write_back() override;
+
 private:
     ELF_SYMBOL_TABLE* elf_table() const;
-    // The checks every setter makes; false when the change must not happen.
-    bool may_change() const;
-    void changed();
     // The symbol's metadata record, made in the table when it has none; null when no change may be made.
     ELF_SYMBOL_METADATA* metadata_for_change();
 
@@ -119,15 +121,30 @@ public:
     void write_back(const ELF_SYMBOL& symbol);
     // The metadata record of the symbol at `index`, made when there is none.
     ELF_SYMBOL_METADATA* metadata_record(uint32_t index);
+    // The metadata are written anew when the table is locked.
+    void mark_metadata_changed() { metadata_changed_ = true; }
+
+    // ---- Writing ----
+    // Entering "locked": symbol 0 must be the null symbol ("symbol 0 is not a NULL symbol", code 7); a static
+    // table whose locals do not come first is put in order (locals first, each part in its old order); names go
+    // to the linked string table where it does not hold them at st_name; sh_info becomes the index of the first
+    // symbol that is not local, and every entry is written; extended section indexes and changed metadata go to
+    // their sections (made when missing).
+    int32_t on_progress(int32_t new_state) override;
+    // Maps what refers to this table's symbols (relocations, groups, alias pairs, metadata, build attributes),
+    // then moves the symbols.
+    void renumber_apply(const std::vector<uint32_t>& old_to_new, uint32_t new_count) override;
 
 protected:
     void build_symbol(uint32_t index) override;
     OF_SYMBOL* make_symbol(uint32_t index) override;
 
+public:
+    // The linked string table, found (or added, when the table has no link) on first use; null when there is none.
+    ELF_STRING_TABLE* string_table();
+
 private:
     ELF_FILE* elf_file() const;
-    // The linked string table, found (or added) on first use; null when there is none.
-    ELF_STRING_TABLE* string_table();
     // The SHT_SYMTAB_SHNDX section linked to this table, looked for in files of 0xff00 sections and more.
     ELF_SECTION* shndx_section();
     // The SHT_GNU_versym section linked to a SHT_DYNSYM table of a file that carries version information.
@@ -144,6 +161,7 @@ private:
     bool versym_looked_up_ = false;
     ELF_SYMBOL_METADATA_MAP metadata_;
     bool metadata_read_ = false;
+    bool metadata_changed_ = false;
 };
 
 // The ELF view of a symbol of a file's tables: null, with code 3 "attempting to get ELF interface for

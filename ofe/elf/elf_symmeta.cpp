@@ -95,6 +95,7 @@ void write_symbol_metadata(const ELF_SYMBOL_METADATA_MAP& records, DATA_MAP& dat
 ELF_SYMBOL_METADATA* ELF_SYMBOL::metadata_for_change() {
     if (!may_change()) return nullptr;
     if (!metadata_) metadata_ = elf_table()->metadata_record(index());
+    elf_table()->mark_metadata_changed();
     return metadata_;
 }
 

@@ -78,4 +78,12 @@ if(NOT rc EQUAL 0 OR NOT errors STREQUAL "" OR NOT output MATCHES "^kite-sample.
    OR NOT output MATCHES "_main in \\.text\n")
   message(FATAL_ERROR "list_sections ended with ${rc} and printed\n${output}${errors}")
 endif()
+# build_kite_object writes a Kite object as ELF and as QXCOFF version 2; the installed nmkite lists both alike.
+run("build_kite_object" "${WORK_DIR}/examples/build_kite_object" "${WORK_DIR}/kite.elf" "${WORK_DIR}/kite.qx")
+run("the installed nmkite" "${prefix}/bin/nmkite" "${WORK_DIR}/kite.elf" "${WORK_DIR}/kite.qx")
+# (ELF lists its null symbol 0 too.)
+set(expected "00000000 D _counter\n00000000 T _main\n00000000 U _print\n")
+if(NOT output STREQUAL "00000000 u \n${expected}${expected}")
+  message(FATAL_ERROR "nmkite listed the objects build_kite_object wrote as\n${output}")
+endif()
 file(REMOVE_RECURSE "${WORK_DIR}")

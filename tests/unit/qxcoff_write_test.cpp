@@ -1,0 +1,423 @@
+// Writing QXCOFF files: objects of each version and byte order built from nothing and read back, the rules
+// of entering "locked" (C_NULL removal, the three groups, scopes, names), the version limits of the counts, and
+// the layout.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ofe/coff/qxcoff_defs.h"
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/coff/qxcoff_reloc.h"
+#include "ofe/coff/qxcoff_string_table.h"
+#include "ofe/coff/qxcoff_symbol.h"
+#include "write_support.h"
+
+using namespace OFE;
+using namespace write_test;
+
+namespace {
+
+// n_type of a function returning int, and of an int.
+constexpr uint16_t int_function = 4 | (QXCOFF::DT_FCN << QXCOFF::N_TSHIFT);
+
+QXCOFF_FILE* qx(OBJECT_FILE* object) { return as_qxcoff_file(object); }
+QXCOFF_SYMBOL* qsym(OBJECT_FILE* object, uint32_t index) {
+    return as_qxcoff_symbol(object->symbol_table()->symbol_at(index));
+}
+
+// A Kite object of a version: code, data and uninitialised data, a function with line numbers, a long name,
+// an undefined symbol and two relocations.
+std::unique_ptr<OBJECT_FILE> kite_object(uint32_t version, OF_ENDIAN control) {
+    auto object = created(OF_FORMAT_QXCOFF, version, OF_TARGET_KITE, control);
+    QXCOFF_FILE* f = qx(object.get());
+    QXCOFF_SECTION_TABLE* sections = f->section_table();
+    auto* text = static_cast<QXCOFF_SECTION*>(sections->add_section(".text"));
+    text->make_code();
+    text->set_alignment(4);
+    text->set_run_address(0x100);
+    text->set_load_address(0x100);
+    for (uint16_t w : {0x1111, 0x2222, 0x3333}) text->raw_data().write_u16(w);
+    auto* data = static_cast<QXCOFF_SECTION*>(sections->add_section(".data"));
+    data->make_data();
+    data->raw_data().write_u8(0xAB);  // half a 16-bit unit: padded
+    auto* bss = static_cast<QXCOFF_SECTION*>(sections->add_section(".bss"));
+    bss->make_bss();
+    bss->set_size(0x40);
+
+    QXCOFF_SYMBOL_TABLE* symbols = f->qxcoff_symbol_table();
+    QXCOFF_SYMBOL* file = symbols->add_symbol(QXCOFF::C_FILE, 0);
+    file->set_name("kite.c");
+    file->set_kind(OF_SYM_DEBUG);
+    QXCOFF_SYMBOL* main = symbols->add_symbol(QXCOFF::C_EXT, 1);
+    main->set_name("_main");
+    main->set_section(text);
+    main->set_value(0x100);
+    main->set_coff_type(int_function);
+    QXCOFF_AUX fn;
+    fn.size = 3;
+    main->set_aux(fn);
+    QXCOFF_SYMBOL* counter = symbols->add_symbol(QXCOFF::C_EXT, 0);
+    counter->set_name("a_counter_with_a_long_name");
+    counter->set_section(data);
+    QXCOFF_SYMBOL* printf_ = symbols->add_symbol(QXCOFF::C_EXT, 0);
+    printf_->set_name("_printf");
+    QXCOFF_SYMBOL* local = symbols->add_symbol(QXCOFF::C_STAT, 0);
+    local->set_name("_buffer");
+    local->set_section(bss);
+
+    text->reloc_table()->add_reloc(0x101, 16, counter->index());                 // R_RELWORD
+    text->reloc_table()->add_reloc(0x102, 16, printf_->index());
+    text->lnno_table()->add_entry(main->index(), 0);
+    text->lnno_table()->add_entry(0x101, 2);
+    return object;
+}
+
+TEST(QxcoffWrite, ObjectsBuiltFromNothingReadBackInEveryVersionAndByteOrder) {
+    for (uint32_t version : {QXCOFF::VERSION_0, QXCOFF::VERSION_1, QXCOFF::VERSION_2}) {
+        for (OF_ENDIAN control : {OF_ENDIAN_LITTLE, OF_ENDIAN_BIG}) {
+            SCOPED_TRACE("format version " + std::to_string(version) + (control == OF_ENDIAN_BIG ? " big" : " little"));
+            unit::temp_dir dir;
+            auto object = kite_object(version, control);
+            ASSERT_EQ(save_to(object.get(), dir.file("k.qx")), 0);
+            EXPECT_TRUE(object->saved());
+            EXPECT_EQ(object->state(), OF_STATE_SAVED);
+            EXPECT_EQ(take_reports(), std::vector<std::string>{});
+
+            reread back(dir.file("k.qx"));
+            ASSERT_NE(back.get(), nullptr);
+            QXCOFF_FILE* f = qx(back.get());
+            EXPECT_EQ(f->format_version(), version);
+            EXPECT_EQ(f->machine_endian(), control);
+            EXPECT_EQ(f->target(), OF_TARGET_KITE);
+            EXPECT_EQ(f->file_type(), OF_FILE_RELOCATABLE);
+            EXPECT_NE(f->time_stamp(), 0u);  // a zero time stamp becomes the time of writing
+
+            QXCOFF_SECTION_TABLE* sections = f->section_table();
+            ASSERT_EQ(sections->count(), 3u);
+            QXCOFF_SECTION* text = sections->qxcoff_section_at(0);
+            EXPECT_STREQ(text->name(), ".text");
+            EXPECT_TRUE(text->is_code());
+            EXPECT_EQ(text->alignment(), 4u);
+            EXPECT_EQ(text->run_address(), 0x100u);
+            EXPECT_EQ(text->size(), 3u);
+            EXPECT_EQ(unit::hex(text->data()), "111122223333");
+            QXCOFF_SECTION* data = sections->qxcoff_section_at(1);
+            EXPECT_EQ(data->size(), 1u);
+            EXPECT_EQ(unit::hex(data->data()), "ab00");
+            QXCOFF_SECTION* bss = sections->qxcoff_section_at(2);
+            EXPECT_TRUE(bss->is_bss());
+            EXPECT_FALSE(bss->has_raw_data());
+            EXPECT_EQ(bss->size(), 0x40u);
+
+            // The order of entering "locked": locals and defined functions, other globals, then undefined ones.
+            OF_SYMBOL_TABLE* symbols = f->symbol_table();
+            std::vector<std::string> names;
+            for (uint32_t i = 0; i < symbols->count(); i = symbols->next_index(i))
+                names.push_back(std::to_string(i) + ":" + (symbols->symbol_at(i)->name() ? symbols->symbol_at(i)->name() : "(null)"));
+            EXPECT_EQ(names, (std::vector<std::string>{"0:kite.c", "1:_main", "3:_buffer",
+                                                       "4:a_counter_with_a_long_name", "5:_printf"}));
+            QXCOFF_SYMBOL* main = qsym(back.get(), 1);
+            EXPECT_EQ(main->value(), 0x100u);
+            EXPECT_EQ(main->section(), text);
+            ASSERT_NE(main->aux(), nullptr);
+            EXPECT_EQ(main->aux()->kind, QXCOFF_AUX_FUNCTION);
+            EXPECT_EQ(main->size(), 3u);
+            // The function's line numbers are where its auxiliary entry says.
+            EXPECT_EQ(main->aux()->lnno_offset, text->header().s_lnnoptr);
+            EXPECT_EQ(qsym(back.get(), 5)->kind(), OF_SYM_UNDEFINED);
+            EXPECT_EQ(qsym(back.get(), 3)->binding(), OF_BIND_LOCAL);
+
+            // Relocations follow their symbols to the new indexes; line numbers their function.
+            ASSERT_EQ(text->reloc_table_count(), 1u);
+            OF_RELOC_TABLE* relocs = text->reloc_table_at(0);
+            ASSERT_EQ(relocs->count(), 2u);
+            EXPECT_EQ(relocs->reloc_at(0)->address(), 0x101u);
+            EXPECT_STREQ(relocs->reloc_at(0)->type_name(), "R_RELWORD");
+            EXPECT_EQ(relocs->reloc_at(0)->symbol_index(), 4u);
+            EXPECT_EQ(relocs->reloc_at(1)->symbol_index(), 5u);
+            QXCOFF_LNNO_TABLE* lines = text->lnno_table();
+            ASSERT_EQ(lines->count(), 2u);
+            EXPECT_EQ(lines->entry(0)->l_addr, 1u);
+            EXPECT_EQ(lines->entry(1)->l_lnno, 2u);
+            EXPECT_EQ(take_reports(), std::vector<std::string>{});
+
+            // Saved again unchanged, the file is the same byte for byte.
+            ASSERT_EQ(save_to(back.get(), dir.file("again.qx")), 0);
+            EXPECT_EQ(unit::temp_dir::read(dir.file("k.qx")), unit::temp_dir::read(dir.file("again.qx")));
+        }
+    }
+}
+
+TEST(QxcoffWrite, LayoutPutsTheBlocksOneAfterAnotherAndStringsOnlyWhenThereAreAny) {
+    unit::temp_dir dir;
+    auto object = kite_object(QXCOFF::VERSION_2, OF_ENDIAN_LITTLE);
+    ASSERT_EQ(save_to(object.get(), dir.file("k.qx")), 0);
+    reread back(dir.file("k.qx"));
+    QXCOFF_FILE* f = qx(back.get());
+    QXCOFF_SECTION_TABLE* s = f->section_table();
+    // 22-byte header, three 48-byte section headers, 6 + 2 bytes of data, two 12-byte relocations, two
+    // 6-byte line entries, 6 symbol entries, then the string table.
+    EXPECT_EQ(s->qxcoff_section_at(0)->header().s_scnptr, 22u + 3 * 48);
+    EXPECT_EQ(s->qxcoff_section_at(1)->header().s_scnptr, 22u + 3 * 48 + 6);
+    EXPECT_EQ(s->qxcoff_section_at(2)->header().s_scnptr, 0u);
+    EXPECT_EQ(s->qxcoff_section_at(0)->header().s_relptr, 22u + 3 * 48 + 8);
+    EXPECT_EQ(s->qxcoff_section_at(0)->header().s_lnnoptr, 22u + 3 * 48 + 8 + 24);
+    EXPECT_EQ(f->symbol_table_offset(), 22u + 3 * 48 + 8 + 24 + 12);
+    EXPECT_EQ(f->string_table_offset(), f->symbol_table_offset() + 6 * 18);
+    EXPECT_EQ(f->string_table_length(), 4u + sizeof "a_counter_with_a_long_name");
+    EXPECT_EQ(f->size(), f->string_table_offset() + f->string_table_length());
+
+    // Without symbols and long names there is neither a symbol table nor a string table.
+    auto empty = created(OF_FORMAT_QXCOFF, QXCOFF::VERSION_1, OF_TARGET_KITE);
+    empty->section_table()->add_section(".text")->raw_data().write_u16(7);
+    ASSERT_EQ(save_to(empty.get(), dir.file("e.qx")), 0);
+    EXPECT_EQ(unit::temp_dir::read(dir.file("e.qx")).size(), 22u + 40 + 2);
+    reread e(dir.file("e.qx"));
+    EXPECT_EQ(qx(e.get())->header().f_symptr, 0u);
+    EXPECT_EQ(qx(e.get())->string_table_length(), 0u);
+}
+
+TEST(QxcoffWrite, NamesStandInlineUpToEightCharactersAndOtherwiseInTheStringTable) {
+    unit::temp_dir dir;
+    auto object = created(OF_FORMAT_QXCOFF, QXCOFF::VERSION_2, OF_TARGET_KITE);
+    object->section_table()->add_section("exactly8");
+    object->section_table()->add_section(".a_long_section_name");
+    OF_SYMBOL_TABLE* symbols = object->symbol_table();
+    symbols->add_symbol()->set_name("ABCDEFGH");
+    symbols->add_symbol()->set_name("ABCDEFGHI");
+    symbols->add_symbol()->set_name("");
+    ASSERT_EQ(save_to(object.get(), dir.file("n.qx")), 0);
+    reread back(dir.file("n.qx"));
+    QXCOFF_FILE* f = qx(back.get());
+    EXPECT_EQ(std::memcmp(f->section_table()->qxcoff_section_at(0)->header().s_name, "exactly8", 8), 0);
+    EXPECT_STREQ(f->section_table()->section_at(1)->name(), ".a_long_section_name");
+    EXPECT_NE(f->section_table()->qxcoff_section_at(1)->header().s_stroff, 0u);
+    EXPECT_EQ(std::memcmp(qsym(back.get(), 0)->entry().n_name, "ABCDEFGH", 8), 0);
+    EXPECT_EQ(qsym(back.get(), 1)->entry().n_offset, 4u);  // symbols first, then section names
+    EXPECT_STREQ(qsym(back.get(), 1)->name(), "ABCDEFGHI");
+    // An empty name goes to the string table too.
+    EXPECT_NE(qsym(back.get(), 2)->entry().n_offset, 0u);
+    EXPECT_STREQ(qsym(back.get(), 2)->name(), "");
+
+    // Versions "0" and "1" cut a long section name when it is set.
+    auto old = created(OF_FORMAT_QXCOFF, QXCOFF::VERSION_0, OF_TARGET_KITE);
+    old->section_table()->add_section(".a_long_section_name");
+    EXPECT_EQ(take_reports(),
+              std::vector<std::string>{"6: QX-COFF Version 0 only supports section names of up to 8 characters"});
+    ASSERT_EQ(save_to(old.get(), dir.file("o.qx")), 0);
+    reread o(dir.file("o.qx"));
+    EXPECT_STREQ(o->section_table()->section_at(0)->name(), ".a_long_");
+    // Without symbols, strings or stored blocks the symbol table's offset stays (the end of the file): a reader
+    // would otherwise look for strings in the section headers.
+    EXPECT_EQ(qx(o.get())->header().f_symptr, 20u + 40);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+}
+
+// C_NULL entries go (a function's with its debugging entries), the three groups are formed, and everything that
+// refers to symbols follows: relocations, line numbers, tag indexes.
+TEST(QxcoffWrite, LockingRemovesNullSymbolsAndArrangesTheGroups) {
+    unit::temp_dir dir;
+    unit::opened in(R"(qxcoff v2 le
+section .text data=00112233 flags=text
+section .data data=0011 flags=data
+reloc .text vaddr=0 symndx=13 type=16
+reloc .text vaddr=1 symndx=1 type=16
+lnno .text addr=2 line=0
+lnno .text addr=1 line=1
+lnno .text addr=9 line=0
+lnno .text addr=2 line=1
+symbol _undef
+symbol _global scnum=.data
+symbol nullfn sclass=null type=int:func auxsize=2
+symbol .bf sclass=fcn scnum=.text auxline=3 auxnext=8
+symbol .ef sclass=fcn scnum=.text auxline=4
+symbol lonely sclass=null
+symbol _fn scnum=.text type=int:func auxsize=2
+symbol local sclass=stat scnum=.data type=struct auxtag=13 auxsize=32
+symbol tag sclass=strtag type=struct auxsize=32
+)");
+    OBJECT_FILE* object = in.object();
+    object->set_error_handler(record);
+    ASSERT_EQ(save_to(object, dir.file("l.qx")), 0);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{
+                                  "3: debug symbols that delimit function and lexical block scopes are not balanced"});
+    reread back(dir.file("l.qx"));
+    OF_SYMBOL_TABLE* symbols = back->symbol_table();
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < symbols->count(); i = symbols->next_index(i))
+        names.push_back(std::to_string(i) + ":" + (symbols->symbol_at(i)->name() ? symbols->symbol_at(i)->name() : "(null)"));
+    // nullfn (with .bf and .ef up to index 8) and lonely are gone; _fn, a defined function, stays with the locals.
+    EXPECT_EQ(names, (std::vector<std::string>{"0:_fn", "2:local", "4:tag", "6:_global", "7:_undef"}));
+    QXCOFF_SECTION* text = qx(back.get())->section_table()->qxcoff_section_at(0);
+    OF_RELOC_TABLE* relocs = text->reloc_table();
+    ASSERT_EQ(relocs->count(), 2u);
+    EXPECT_EQ(relocs->reloc_at(0)->symbol_index(), 4u);  // tag, was 13
+    EXPECT_EQ(relocs->reloc_at(1)->symbol_index(), 6u);  // _global, was 1
+    // The lines of the removed function went with it.
+    QXCOFF_LNNO_TABLE* lines = text->lnno_table();
+    ASSERT_EQ(lines->count(), 2u);
+    EXPECT_EQ(lines->entry(0)->l_addr, 0u);
+    EXPECT_EQ(lines->entry(1)->l_lnno, 1u);
+    EXPECT_EQ(qsym(back.get(), 2)->aux()->tag_index, 4u);  // was 13
+}
+
+TEST(QxcoffWrite, ScopesPointPastTheirClosingEntries) {
+    unit::temp_dir dir;
+    unit::opened in(R"(qxcoff v1 be
+section .text data=00112233 flags=text
+symbol _fn scnum=.text type=int:func auxsize=2
+symbol .bf sclass=fcn scnum=.text auxline=3
+symbol .bb sclass=block scnum=.text auxline=4
+symbol .eb sclass=block scnum=.text auxline=5
+symbol .ef sclass=fcn scnum=.text auxline=6
+symbol s sclass=strtag type=struct auxsize=64
+symbol m sclass=mos
+symbol .eos sclass=eos auxsize=0
+symbol _plain scnum=.text type=int:func auxsize=2
+)");
+    in.object()->set_error_handler(record);
+    ASSERT_EQ(save_to(in.object(), dir.file("s.qx")), 0);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    reread back(dir.file("s.qx"));
+    EXPECT_EQ(qsym(back.get(), 0)->aux()->next_index, 10u);  // _fn: past .ef
+    EXPECT_EQ(qsym(back.get(), 2)->aux()->next_index, 10u);  // .bf
+    EXPECT_EQ(qsym(back.get(), 4)->aux()->next_index, 8u);   // .bb: past .eb
+    EXPECT_EQ(qsym(back.get(), 10)->aux()->next_index, 15u);  // the tag: past .eos
+    // The end of the structure takes its tag's size and type.
+    EXPECT_EQ(qsym(back.get(), 13)->size(), 64u);
+    EXPECT_EQ(qsym(back.get(), 13)->coff_type(), qsym(back.get(), 10)->coff_type());
+
+    for (const char* unbalanced : {"symbol .ef sclass=fcn auxline=1\n", "symbol .eb sclass=block auxline=1\n",
+                                   "symbol .eos sclass=eos auxsize=0\n", "symbol .bb sclass=block auxline=1\n"}) {
+        SCOPED_TRACE(unbalanced);
+        unit::opened bad(std::string("qxcoff v2 le\n") + unbalanced);
+        bad.object()->set_error_handler(record);
+        ASSERT_EQ(save_to(bad.object(), dir.file("u.qx")), 0);
+        EXPECT_EQ(take_reports(),
+                  std::vector<std::string>{
+                      "3: debug symbols that delimit function and lexical block scopes are not balanced"});
+    }
+}
+
+// Versions "0" and "1" count relocations and line numbers in 16 bits: 65535 is kept, 65536 is reported and
+// keeps its low 16 bits; version "2" counts in 32 bits.
+TEST(QxcoffWrite, SixteenBitCountsOfVersions0And1) {
+    unit::temp_dir dir;
+    for (uint32_t version : {QXCOFF::VERSION_0, QXCOFF::VERSION_1, QXCOFF::VERSION_2}) {
+        for (uint32_t n : {65535u, 65536u}) {
+            SCOPED_TRACE(std::to_string(version) + " " + std::to_string(n));
+            auto object = created(OF_FORMAT_QXCOFF, version, OF_TARGET_KITE);
+            auto* text = static_cast<QXCOFF_SECTION*>(object->section_table()->add_section(".text"));
+            text->raw_data().write_u16(0);
+            for (uint32_t i = 0; i < n; ++i) {
+                text->reloc_table()->add_reloc(0, 15, 0xFFFFFFFF);
+                text->lnno_table()->add_entry(i, 1);
+            }
+            ASSERT_EQ(save_to(object.get(), dir.file("c.qx")), 0);
+            const bool cut = version != QXCOFF::VERSION_2 && n == 65536;
+            const std::string name = version == QXCOFF::VERSION_0 ? "0" : version == QXCOFF::VERSION_1 ? "1" : "2";
+            if (cut)
+                EXPECT_EQ(take_reports(),
+                          (std::vector<std::string>{
+                              "6: QX-COFF Version " + name + " only supports up to 65535 relocation entries",
+                              "6: QX-COFF Version " + name + " only supports up to 65535 line number entries",
+                          }));
+            else
+                EXPECT_EQ(take_reports(), std::vector<std::string>{});
+            EXPECT_EQ(text->header().s_nreloc, cut ? 0u : n);
+            EXPECT_EQ(text->header().s_nlnno, cut ? 0u : n);
+        }
+    }
+}
+
+TEST(QxcoffWrite, HeaderFieldsOfLocking) {
+    unit::temp_dir dir;
+    unit::opened in(R"(qxcoff v2 le
+header f_timdat=1234
+opthdr o_vstamp=2012 o_entry=0x10
+section .text data=0011223344556677 flags=text paddr=0x2000
+section .data data=aabb flags=data paddr=0x3000
+section .bss flags=bss size=9
+section .icode data=00 flags=copy
+)");
+    ASSERT_EQ(save_to(in.object(), dir.file("h.qx")), 0);
+    reread back(dir.file("h.qx"));
+    QXCOFF_FILE* f = qx(back.get());
+    EXPECT_EQ(f->time_stamp(), 1234u);  // kept when not 0
+    const QXCOFF_OPTIONAL_HEADER& o = f->optional_header();
+    EXPECT_EQ(o.o_magic, QXCOFF::OPTIONAL_MAGIC);
+    EXPECT_EQ(o.o_vstamp, 2012u);
+    EXPECT_EQ(o.o_tsize, 4u);
+    EXPECT_EQ(o.o_dsize, 1u);
+    EXPECT_EQ(o.o_bsize, 9u);
+    EXPECT_EQ(o.o_text_start, 0x2000u);
+    EXPECT_EQ(o.o_data_start, 0x3000u);
+    // An ".icode" section marks the file and every other section.
+    EXPECT_TRUE(f->header().f_flags & QXCOFF::F_ICODE);
+    for (uint32_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(f->section_table()->qxcoff_section_at(i)->flags() & QXCOFF::STYP_ICODE) << i;
+    EXPECT_FALSE(f->section_table()->qxcoff_section_at(3)->flags() & QXCOFF::STYP_ICODE);
+}
+
+TEST(QxcoffWrite, GroupsKeepTheirSignatureAndReportAMissingOne) {
+    unit::temp_dir dir;
+    unit::opened in(R"(qxcoff v2 le
+section .text data=0011 flags=text
+section .group flags=0x80000 words=1,2,1
+symbol first
+symbol second
+symbol sig scnum=.text
+)");
+    in.object()->set_error_handler(record);
+    ASSERT_EQ(save_to(in.object(), dir.file("g.qx")), 0);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    reread back(dir.file("g.qx"));
+    // The signature went first (a defined global before the undefined ones): index 2 became 0.
+    EXPECT_EQ(unit::hex(back->section_table()->section_at(1)->data()), "010000000000000001000000");
+
+    unit::opened bad("qxcoff v2 le\nsection .group flags=0x80000 words=1,5,1\nsymbol only\n");
+    bad.object()->set_error_handler(record);
+    ASSERT_EQ(save_to(bad.object(), dir.file("b.qx")), 0);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{"3: a symbol has not been specified for the group section .group"});
+}
+
+}  // namespace
+
+namespace {
+
+// What nmkite prints for a file, standard error after standard output.
+std::string nmkite_output(const std::string& args) {
+    std::string out;
+    FILE* p = ::popen((std::string("'") + NMKITE_BINARY + "' " + args + " 2>&1").c_str(), "r");
+    if (!p) return "(nmkite did not run)";
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    ::pclose(p);
+    return out;
+}
+
+// Each version in each byte order lists in the long form as built, with the symbols in the written order.
+TEST(QxcoffWrite, EachVersionListsWithNmkiteAsBuilt) {
+    const std::string expected =
+        "\n"
+        "[index]  value      sclass   section name        symbol name \n"
+        "\n"
+        "[1]     |0x00000100|C_EXT   |.text              |_main\n"
+        "[3]     |0x00000000|C_STAT  |.bss               |_buffer\n"
+        "[4]     |0x00000000|C_EXT   |.data              |a_counter_with_a_long_name\n"
+        "[5]     |0x00000000|C_EXT   |UNDEFINED EXTERNAL |_printf\n";
+    unit::temp_dir dir;
+    for (uint32_t version : {QXCOFF::VERSION_0, QXCOFF::VERSION_1, QXCOFF::VERSION_2}) {
+        for (OF_ENDIAN control : {OF_ENDIAN_LITTLE, OF_ENDIAN_BIG}) {
+            SCOPED_TRACE("format version " + std::to_string(version) + (control == OF_ENDIAN_BIG ? " big" : " little"));
+            auto object = kite_object(version, control);
+            ASSERT_EQ(save_to(object.get(), dir.file("k.qx")), 0);
+            EXPECT_EQ(nmkite_output("-l -p '" + dir.file("k.qx") + "'"), expected);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The writing states of an object file: save and its output, put_file_data, saving over the input, failed
+// steps, changes refused once locked, and reverting to "open" to save again.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ofe/coff/qxcoff_defs.h"
+#include "ofe/coff/qxcoff_file.h"
+#include "ofe/of_section.h"
+#include "ofe/of_symbol.h"
+#include "util/data_map.h"
+#include "write_support.h"
+
+using namespace OFE;
+using namespace write_test;
+
+namespace {
+
+std::unique_ptr<OBJECT_FILE> small_object() {
+    auto object = created(OF_FORMAT_QXCOFF, QXCOFF::VERSION_2, OF_TARGET_KITE);
+    OF_SECTION* text = object->section_table()->add_section(".text");
+    text->raw_data().write_u16(0x1234);
+    OF_SYMBOL* s = object->symbol_table()->add_symbol();
+    s->set_name("_start");
+    s->set_section(text);
+    return object;
+}
+
+TEST(WriteLifecycle, PutFileDataNeedsAnOutput) {
+    auto object = small_object();
+    DATA_MAP bytes;
+    bytes.write_u32(1);
+    EXPECT_EQ(object->put_file_data(bytes, 0), -1);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{"7: illegal call to OBJECT_FILE::put_file_data() when a valid "
+                                                       "output file pointer is not present"});
+    OF_FILE_INFO none;
+    EXPECT_EQ(object->save(none), -1);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{"2: made.o: no output file to save to"});
+    EXPECT_EQ(object->state(), OF_STATE_OPEN);
+}
+
+TEST(WriteLifecycle, SaveWritesAtTheStartOffsetAfterZeros) {
+    unit::temp_dir dir;
+    auto object = small_object();
+    ASSERT_EQ(save_to(object.get(), dir.file("plain.qx")), 0);
+    const std::string plain = unit::temp_dir::read(dir.file("plain.qx"));
+
+    auto placed = small_object();
+    PFILE* out = pfopen(dir.file("placed.bin").c_str(), "wb");
+    OF_FILE_INFO info;
+    info.handle = out;
+    info.name = "placed";
+    info.start_offset = 8;
+    info.size = 100;  // zeros first, then the object over them
+    info.close_on_destroy = true;
+    ASSERT_EQ(placed->save(info), 0);
+    const std::string bytes = unit::temp_dir::read(dir.file("placed.bin"));
+    ASSERT_EQ(bytes.size(), 108u);
+    EXPECT_EQ(bytes.substr(0, 8), std::string(8, '\0'));
+    EXPECT_EQ(bytes.substr(8, plain.size()).substr(8), plain.substr(8));  // the time stamps may differ
+    EXPECT_EQ(bytes.substr(8 + plain.size()), std::string(100 - plain.size(), '\0'));
+    EXPECT_STREQ(placed->name(), "placed");
+    EXPECT_EQ(placed->info().start_offset, 8u);
+}
+
+TEST(WriteLifecycle, SavingOverTheInputIsRefusedAndReplacingItIsSafe) {
+    unit::temp_dir dir;
+    auto object = small_object();
+    ASSERT_EQ(save_to(object.get(), dir.file("in.qx")), 0);
+    {
+        reread in(dir.file("in.qx"));
+        // Another handle on the same file: the object still reads from there.
+        PFILE* same = pfopen(dir.file("in.qx").c_str(), "r+b");
+        OF_FILE_INFO info;
+        info.handle = same;
+        EXPECT_EQ(in->save(info), -1);
+        EXPECT_EQ(take_reports(), std::vector<std::string>{
+                                      "2: saved.o: cannot save over the file \"" + dir.file("in.qx") +
+                                      "\" that the object is read from; save to another file, or replace it as a "
+                                      "whole (save_to_path)"});
+        EXPECT_EQ(in->state(), OF_STATE_OPEN);
+        pfclose(same);
+
+        // Replaced as a whole, the file reads back with a changed symbol.
+        in->symbol_table()->symbol_at(0)->set_name("_renamed_start");
+        ASSERT_EQ(in->save_to_path(dir.file("in.qx").c_str()), 0);
+        EXPECT_EQ(take_reports(), std::vector<std::string>{});
+        EXPECT_EQ(in->state(), OF_STATE_SAVED);
+        EXPECT_STREQ(in->name(), dir.file("in.qx").c_str());
+        // The object's bytes are its own: it still dumps after its input was replaced.
+        EXPECT_STREQ(in->symbol_table()->symbol_at(0)->name(), "_renamed_start");
+    }
+    reread back(dir.file("in.qx"));
+    EXPECT_STREQ(back->symbol_table()->symbol_at(0)->name(), "_renamed_start");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);  // no temporary file left
+
+    auto failing = small_object();
+    EXPECT_EQ(failing->save_to_path(dir.file("missing/dir/x.qx").c_str()), -1);
+    const std::vector<std::string> r = take_reports();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].rfind("2: made.o: cannot open \"" + dir.file("missing/dir/x.qx") + ".ofe-", 0), 0u) << r[0];
+}
+
+TEST(WriteLifecycle, ChangesAfterLockingAreRefusedUntilReverted) {
+    unit::temp_dir dir;
+    auto object = small_object();
+    ASSERT_EQ(save_to(object.get(), dir.file("a.qx")), 0);
+    OF_SYMBOL* s = object->symbol_table()->symbol_at(0);
+    s->set_value(7);
+    object->section_table()->section_at(0)->set_name(".code");
+    EXPECT_EQ(object->section_table()->add_section(".more"), nullptr);
+    EXPECT_EQ(take_reports(),
+              (std::vector<std::string>{
+                  "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the locked "
+                  "state to perform the requested operation ",
+                  "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the locked "
+                  "state to perform the requested operation ",
+                  "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the open "
+                  "state to perform the requested operation ",
+              }));
+    // A second save needs the object back in "open".
+    OF_FILE_INFO info;
+    info.handle = pfopen(dir.file("b.qx").c_str(), "wb");
+    info.close_on_destroy = true;
+    EXPECT_EQ(object->save(info), -1);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{
+                                  "5: this OBJECT_FILE object is currently in the saved state, and cannot revert to "
+                                  "the formatted state to perform the requested operation "});
+    pfclose(info.handle);
+
+    ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
+    EXPECT_EQ(object->section_table()->state(), OF_STATE_OPEN);
+    s->set_value(7);
+    object->section_table()->add_section(".more")->raw_data().write_u16(9);
+    ASSERT_EQ(save_to(object.get(), dir.file("c.qx")), 0);
+    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    reread back(dir.file("c.qx"));
+    EXPECT_EQ(back->symbol_table()->symbol_at(0)->value(), 7u);
+    EXPECT_EQ(back->section_table()->count(), 2u);
+}
+
+TEST(WriteLifecycle, AFailedStepLeavesTheStateAndSaysWhichStep) {
+    unit::temp_dir dir;
+    auto object = created(OF_FORMAT_QXCOFF, 9, OF_TARGET_KITE);  // no such version
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(save_to(object.get(), dir.file("bad.qx")), -1);
+    EXPECT_EQ(take_reports(),
+              (std::vector<std::string>{"3: invalid file format version \"unknown format version\"",
+                                        "7: an error was encountered while progressing an OBJECT_FILE object from the "
+                                        "open to the locked state"}));
+    EXPECT_EQ(object->state(), OF_STATE_OPEN);
+    EXPECT_FALSE(object->saved());
+}
+
+}  // namespace
