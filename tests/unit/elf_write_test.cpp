@@ -258,7 +258,7 @@ TEST(ElfWrite, ReadelfReadsBuiltFilesWithoutAWarning) {
                                                      {OF_TARGET_ELF_MACHINE_BASE + 3, OF_ENDIAN_LITTLE}};
     int n = 0;
     for (const auto& [target, endian] : kinds) {
-        const std::string path = dir.file("r" + std::to_string(n++) + ".o");
+        const std::string path = dir.file(std::string("r").append(std::to_string(n++)).append(".o"));
         auto object = small_object(target, endian, 1);
         ASSERT_EQ(save_to(object.get(), path), 0);
         EXPECT_EQ(readelf_complaints(path), std::vector<std::string>{}) << path;
