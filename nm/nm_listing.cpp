@@ -19,6 +19,7 @@
 #include "ofe/of_symbol.h"
 #include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/large_array.h"
+#include "util/platform.h"
 #include "util/pfile.h"
 
 using namespace OFE;
@@ -147,15 +148,6 @@ void keep(NM_LISTING& listing, OF_SYMBOL* s, bool qxcoff) {
         listing.letters.push_back(symbol_letter(*s));
 }
 
-// Asks for the memory at `p` to be brought near the processor; only a hint.
-inline void prefetch(const void* p) {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
-}
-
 }  // namespace
 
 const char* NM_NAME_STORE::keep(const char* text, size_t length) {
@@ -271,13 +263,13 @@ void dump_symbols(OBJECT_FILE* object, NM_LISTING& listing, const char* name) {
         LONG_FORM_WRITER writer(out, *object, name, o.prepend_file_name);
         for (size_t i = 0; i < n; ++i) {
             if (i + 16 < n) {
-                prefetch(&listed[order[i + 16]]);
-                prefetch(&long_rows[order[i + 16]]);
+                platform_prefetch(&listed[order[i + 16]]);
+                platform_prefetch(&long_rows[order[i + 16]]);
             }
             if (i + 8 < n) {
                 const NM_LISTED& ahead = listed[order[i + 8]];
-                prefetch(ahead.name);
-                prefetch(ahead.name + ahead.length);
+                platform_prefetch(ahead.name);
+                platform_prefetch(ahead.name + ahead.length);
             }
             writer.dump_one_sym_longform(long_rows[order[i]], listed[order[i]]);
         }
@@ -287,13 +279,13 @@ void dump_symbols(OBJECT_FILE* object, NM_LISTING& listing, const char* name) {
     const size_t name_length = o.prepend_file_name ? std::strlen(name) : 0;
     for (size_t i = 0; i < n; ++i) {
         if (i + 16 < n) {
-            prefetch(&listed[order[i + 16]]);
-            prefetch(&letters[order[i + 16]]);
+            platform_prefetch(&listed[order[i + 16]]);
+            platform_prefetch(&letters[order[i + 16]]);
         }
         if (i + 8 < n) {
             const NM_LISTED& ahead = listed[order[i + 8]];
-            prefetch(ahead.name);
-            prefetch(ahead.name + ahead.length);
+            platform_prefetch(ahead.name);
+            platform_prefetch(ahead.name + ahead.length);
         }
         const uint32_t k = order[i];
         writer.line(o.prepend_file_name ? name : nullptr, name_length, listed[k].value, letters[k], listed[k]);

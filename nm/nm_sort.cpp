@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "util/large_array.h"
+#include "util/platform.h"
 
 using namespace OFE;
 
@@ -35,15 +36,6 @@ constexpr size_t bytes_ahead = 8;
 // the list.
 constexpr size_t parallel_size = size_t{1} << 16;
 constexpr size_t parts = 16;
-
-// Asks for the memory at `p` to be brought near the processor; only a hint.
-inline void prefetch(const void* p) {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
-}
 
 inline uint64_t load_big_endian64(const unsigned char* p) {
     uint64_t v;
@@ -222,8 +214,8 @@ private:
         const auto* a = reinterpret_cast<const unsigned char*>(first.name);
         uint64_t shared = first.length;
         for (size_t i = 1; i < n && shared > known; ++i) {
-            if (i + entry_ahead < n) prefetch(&names_[o[i + entry_ahead]]);
-            if (i + bytes_ahead < n) prefetch(names_[o[i + bytes_ahead]].name + known);
+            if (i + entry_ahead < n) platform_prefetch(&names_[o[i + entry_ahead]]);
+            if (i + bytes_ahead < n) platform_prefetch(names_[o[i + bytes_ahead]].name + known);
             const NM_LISTED& other = names_[o[i]];
             shared = common_prefix(a, reinterpret_cast<const unsigned char*>(other.name), known,
                                    std::min<uint64_t>(shared, other.length));
@@ -241,8 +233,8 @@ private:
             uint64_t differ = 0;
             for (size_t i = begin; i < end; ++i) {
                 // The names lie anywhere: the next ones are asked for ahead of their turn.
-                if (i + entry_ahead < n) prefetch(&names_[o[i + entry_ahead]]);
-                if (i + bytes_ahead < n) prefetch(names_[o[i + bytes_ahead]].name + depth);
+                if (i + entry_ahead < n) platform_prefetch(&names_[o[i + entry_ahead]]);
+                if (i + bytes_ahead < n) platform_prefetch(names_[o[i + bytes_ahead]].name + depth);
                 k[i] = key_at(names_[o[i]], depth);
                 differ |= k[i] ^ k[0];
             }

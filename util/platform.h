@@ -7,6 +7,15 @@
 
 namespace OFE {
 
+// Asks for the memory at `p` to be brought near the processor; only a hint.
+inline void platform_prefetch(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 // The runtime's large file offset.
 using pf_off_t = int64_t;
 
