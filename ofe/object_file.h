@@ -230,6 +230,13 @@ protected:
     // Replaces the copy of the file info (reading does so first); the name is copied.
     void set_info(const OF_FILE_INFO& info);
     OF_FILE_INFO& mutable_info() { return info_; }
+    // The writing states: "locked" checks that every section read from the input holds the bytes it claims
+    // (a damaged file is not saved), then locks; "formatted" lays out; "saved" writes.
+    int32_t on_progress(int32_t new_state) final;
+    // The steps of the writing states, in the format's terms.
+    virtual int32_t lock_for_writing() = 0;
+    virtual int32_t lay_out() = 0;
+    virtual int32_t write_out() = 0;
 
 private:
     OF_FILE_INFO info_;
@@ -243,6 +250,8 @@ private:
     uint32_t serial_ = 0;
     int64_t bytes_present_ = -1;
     bool saved_ = false;
+    // True when every section read from the input holds all the raw data it claims; reports the first that does not.
+    bool holds_claimed_raw_data();
     std::vector<uint8_t> dump_selection_;  // one flag per category; empty until the first dump
     bool detailed_dump_ = false;
 };

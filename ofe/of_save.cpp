@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ofe/object_file.h"
+#include "ofe/of_section.h"
 #include "util/data_map.h"
 #include "util/pfile.h"
 #include "util/platform.h"
@@ -18,6 +19,35 @@ bool OBJECT_FILE::is_own_input(PFILE* handle) const {
     const char* a = pfname(handle);
     const char* b = pfname(input);
     return *a && *b && platform_same_file(a, b);
+}
+
+bool OBJECT_FILE::holds_claimed_raw_data() {
+    OF_SECTION_TABLE* sections = section_table();
+    for (uint32_t i = 0; sections && i < sections->count(); ++i) {
+        OF_SECTION* s = sections->section_at(i);
+        if (!s || !s->has_raw_data()) continue;
+        // Only bytes read from the input can be missing; a section's own buffer is as long as it says.
+        DATA_MAP& data = s->data();
+        if (!data.file_backed()) continue;
+        if (data.view().size() < data.size()) {
+            report_error(OF_ERR_CORRUPTED,
+                         "%s: section \"%s\" claims %llu bytes of raw data at file offset 0x%llx, beyond the end of "
+                         "the file; a damaged object is not saved",
+                         display_name(), s->name() ? s->name() : "", static_cast<unsigned long long>(data.size()),
+                         static_cast<unsigned long long>(s->raw_data_offset()));
+            return false;
+        }
+    }
+    return true;
+}
+
+int32_t OBJECT_FILE::on_progress(int32_t new_state) {
+    switch (new_state) {
+    case OF_STATE_LOCKED: return holds_claimed_raw_data() ? lock_for_writing() : -1;
+    case OF_STATE_FORMATTED: return lay_out();
+    case OF_STATE_SAVED: return write_out();
+    default: return 0;
+    }
 }
 
 int OBJECT_FILE::put_file_data(DATA_MAP& map, uint32_t offset) {

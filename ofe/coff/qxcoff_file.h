@@ -81,8 +81,14 @@ public:
     // time (when it has none), the optional header's sizes and starts, and the I-code marks. "formatted": the
     // headers, raw data, relocations, line numbers, symbols and strings are placed one after another, without
     // gaps. "saved": all of it is written. Reverting to "open" reverts the tables too.
-    int32_t on_progress(int32_t new_state) override;
     int32_t on_revert(int32_t target_state) override;
+
+protected:
+    int32_t lock_for_writing() override;
+    int32_t lay_out() override;
+    int32_t write_out() override;
+
+public:
 
     QXCOFF_SECTION_TABLE* section_table() override;
     // The symbol table (a QXCOFF_SYMBOL_TABLE), created on first use; empty when the file has none.
@@ -147,10 +153,6 @@ protected:
     OF_BUILD_ATTR_TABLE* build_attribute_table_for_change() override;
 
 private:
-    // The steps of the writing states.
-    int32_t lock_for_writing();
-    int32_t lay_out();
-    int32_t write_out();
     // Finds and maps the string table by the location rules; reports a length that overruns the object.
     void read_string_table();
     // Where the string table would start when there is no symbol table: after the last stored block.

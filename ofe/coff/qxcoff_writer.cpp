@@ -128,15 +128,6 @@ int32_t QXCOFF_SECTION_TABLE::on_revert(int32_t target_state) {
 
 // ---- The file ----
 
-int32_t QXCOFF_FILE::on_progress(int32_t new_state) {
-    switch (new_state) {
-    case OF_STATE_LOCKED: return lock_for_writing();
-    case OF_STATE_FORMATTED: return lay_out();
-    case OF_STATE_SAVED: return write_out();
-    default: return 0;
-    }
-}
-
 int32_t QXCOFF_FILE::on_revert(int32_t target_state) {
     if (qxcoff_symbol_table()->revert_to_state(target_state) != 0) return -1;
     if (string_table()->revert_to_state(target_state) != 0) return -1;

@@ -64,8 +64,14 @@ public:
     // were read keeps the places of everything its segments hold and puts the rest after them; any other file
     // is laid out afresh: header, program headers, sections in index order at their alignment, section headers.
     // "saved": all of it is written. Reverting to "open" reverts the tables too.
-    int32_t on_progress(int32_t new_state) override;
     int32_t on_revert(int32_t target_state) override;
+
+protected:
+    int32_t lock_for_writing() override;
+    int32_t lay_out() override;
+    int32_t write_out() override;
+
+public:
     ELF_HEADER& header_for_change() { return header_; }
     // Whether the file's structures are big-endian: EI_DATA's order, or the identified one when it names none
     // (reading takes such a file as big-endian, and writing keeps it so).
@@ -107,10 +113,6 @@ protected:
     void dump_contents(FILE* out) override;
 
 private:
-    // The steps of the writing states.
-    int32_t lock_for_writing();
-    int32_t lay_out();
-    int32_t write_out();
     // Stores the section names in the section-name table.
     void store_section_names();
     // Whether the layout keeps what the segments read from the input hold in place.

@@ -40,8 +40,9 @@ int32_t ELF_FILE::lay_out() {
         // segment holds, as long as it still fits there.
         at = std::max<uint64_t>(at, uint64_t{header_.e_phoff} + uint64_t{segments->count()} * ELF::PHDR::SIZE);
         for (uint32_t i = 0; i < segments->count(); ++i) {
+            // (Only bytes the file holds: the table and the segments' bytes were checked when locking.)
             const ELF_PROGRAM_HEADER& p = segments->raw_header(i);
-            at = std::max<uint64_t>(at, uint64_t{p.p_offset} + p.p_filesz);
+            if (p.p_filesz > 0) at = std::max<uint64_t>(at, uint64_t{p.p_offset} + p.p_filesz);
         }
         for (uint32_t i = 1; i < sections->count(); ++i) {
             ELF_SECTION* s = sections->elf_section_at(i);
@@ -57,7 +58,7 @@ int32_t ELF_FILE::lay_out() {
                 return -1;
             }
             placed[i] = true;
-            at = std::max<uint64_t>(at, uint64_t{h.sh_offset} + bytes);
+            if (bytes > 0) at = std::max<uint64_t>(at, uint64_t{h.sh_offset} + bytes);
         }
     } else {
         header_.e_phoff = 0;

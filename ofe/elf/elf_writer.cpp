@@ -82,15 +82,6 @@ int32_t ELF_SECTION_TABLE::on_revert(int32_t target_state) {
 
 // ---- The file ----
 
-int32_t ELF_FILE::on_progress(int32_t new_state) {
-    switch (new_state) {
-    case OF_STATE_LOCKED: return lock_for_writing();
-    case OF_STATE_FORMATTED: return lay_out();
-    case OF_STATE_SAVED: return write_out();
-    default: return 0;
-    }
-}
-
 int32_t ELF_FILE::on_revert(int32_t target_state) {
     if (segment_table()->revert_to_state(target_state) != 0) return -1;
     return section_table()->revert_to_state(target_state);
@@ -115,8 +106,25 @@ int32_t ELF_FILE::lock_for_writing() {
     if (sections->deleted() && sections->renumber() != 0) return -1;
     sections->prepare_for_writing();
     ELF_SEGMENT_TABLE* segments = segment_table();
-    for (uint32_t i = 0; i < segments->count(); ++i)
-        if (ELF_SEGMENT* segment = segments->segment_at(i)) segment->data().detach();
+    // A file saved in the layout it was read in keeps its program header table and its segments' bytes in
+    // place, so they must be in the file: a damaged one that claims more is not saved.
+    if (const uint64_t present = bytes_present(); segments->count() > 0 && present > 0 &&
+        uint64_t{header_.e_phoff} + uint64_t{segments->count()} * ELF::PHDR::SIZE > present) {
+        report_error(OF_ERR_CORRUPTED, "%s: the program header table lies beyond the end of the file; a damaged "
+                     "object is not saved", display_name());
+        return -1;
+    }
+    for (uint32_t i = 0; i < segments->count(); ++i) {
+        ELF_SEGMENT* segment = segments->segment_at(i);
+        if (!segment) continue;
+        if (segment->data().file_backed() && segment->data().view().size() < segment->data().size()) {
+            report_error(OF_ERR_CORRUPTED, "%s: program segment %u claims %u bytes at file offset 0x%x, beyond the end "
+                         "of the file; a damaged object is not saved", display_name(), i, segment->header().p_filesz,
+                         segment->header().p_offset);
+            return -1;
+        }
+        segment->data().detach();
+    }
     if (sections->count() > 0 && sections->elf_section_at(0)->header().sh_type != ELF::SHT_NULL) {
         report_error(OF_ERR_INTERNAL, "section 0 is not a NULL section");
         return -1;

@@ -10,6 +10,7 @@
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
 #include "util/data_map.h"
+#include "fixture.h"
 #include "write_support.h"
 
 using namespace OFE;
@@ -151,6 +152,41 @@ TEST(WriteLifecycle, AFailedStepLeavesTheStateAndSaysWhichStep) {
                                         "open to the locked state"}));
     EXPECT_EQ(object->state(), OF_STATE_OPEN);
     EXPECT_FALSE(object->saved());
+}
+
+// A damaged file that claims more bytes than it holds is not saved: the writer would write what is missing as
+// zeros (a few bytes saved as gigabytes). Nothing is left behind.
+TEST(WriteLifecycle, DamagedObjectsThatClaimMissingBytesAreNotSaved) {
+    struct damaged {
+        const char* description;
+        std::string report;
+    };
+    const std::vector<damaged> cases = {
+        {"elf32 le rel\nsection .text data=00112233 flags=ax size=0x72002e64\n",
+         "3: saved.o: section \".text\" claims 1912614500 bytes of raw data at file offset 0x34, beyond the end "
+         "of the file; a damaged object is not saved"},
+        {"elf32 le exec\nsection .text data=00112233 flags=ax\nsegment type=load sections=.text filesz=0x100000\n",
+         "3: saved.o: program segment 0 claims 1048576 bytes at file offset 0x54, beyond the end of the file; a "
+         "damaged object is not saved"},
+        {"elf32 le exec\nsection .text data=00112233 flags=ax\nsegment type=load sections=.text\n"
+         "header e_phoff=0x40000000\n",
+         "3: saved.o: the program header table lies beyond the end of the file; a damaged object is not saved"},
+        {"qxcoff v2 le\nsection .text data=00112233 size=0x10000\n",
+         "3: saved.o: section \".text\" claims 131072 bytes of raw data at file offset 0x46, beyond the end of the "
+         "file; a damaged object is not saved"},
+    };
+    for (const damaged& c : cases) {
+        unit::temp_dir dir;
+        fixture::build_to(dir.file("in.o"), c.description);
+        reread in(dir.file("in.o"));
+        ASSERT_NE(in.get(), nullptr) << c.description;
+        (void)take_reports();
+        EXPECT_EQ(in->save_to_path(dir.file("out.o").c_str()), -1) << c.description;
+        const std::vector<std::string> r = take_reports();
+        EXPECT_EQ(r.empty() ? "" : r.front(), c.report);
+        EXPECT_EQ(in->state(), OF_STATE_OPEN);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1) << c.description;
+    }
 }
 
 }  // namespace
