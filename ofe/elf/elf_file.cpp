@@ -197,4 +197,11 @@ OF_BUILD_ATTR_TABLE* ELF_FILE::build_attribute_table() {
     return section ? section->build_attribute_table() : nullptr;
 }
 
+OF_BUILD_ATTR_TABLE* ELF_FILE::build_attribute_table_for_change() {
+    if (OF_BUILD_ATTR_TABLE* table = build_attribute_table()) return table;
+    if (!build_attributes_supported()) return nullptr;
+    auto* section = static_cast<ELF_SECTION*>(section_table()->add_section("__QX_build_attributes"));
+    return section ? section->build_attribute_table() : nullptr;
+}
+
 }  // namespace OFE

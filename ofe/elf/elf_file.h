@@ -106,6 +106,9 @@ public:
     void write_xml(OF_XML_WRITER& xml) override;
 
 protected:
+    // The attributes table changes go to: the existing one, or a new section "__QX_build_attributes" of type
+    // SHT_ATTRIBUTES when the target has build attributes.
+    OF_BUILD_ATTR_TABLE* build_attribute_table_for_change() override;
     // "ELF Class:", the OS/ABI when it is not 0, e_flags and the names of its bits.
     void add_format_header_rows(OF_TEXT_TABLE& rows) override;
     // Sections, then every symbol table, string table, hash table, dynamic table and version table,

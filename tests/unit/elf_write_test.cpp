@@ -15,6 +15,7 @@
 #include "ofe/elf/elf_file.h"
 #include "ofe/elf/elf_reloc.h"
 #include "ofe/elf/elf_section.h"
+#include "ofe/elf/elf_symalias.h"
 #include "ofe/elf/elf_symbol.h"
 #include "util/data_map.h"
 #include "write_support.h"
@@ -169,6 +170,27 @@ TEST(ElfWrite, LayoutPlacesSectionsInOrderAtTheirAlignmentThenTheHeaders) {
     EXPECT_EQ(f->header().e_shstrndx, 7u);
     EXPECT_EQ(f->header().e_phoff, 0u);
     EXPECT_EQ(unit::temp_dir::read(dir.file("s.o")).size(), f->header().e_shoff + 8u * 40);
+}
+
+// The producer goes to a build-attribute section made for it, and an alias section keeps its pairs.
+TEST(ElfWrite, ProducerAndAliasesOfAFileBuiltFromNothingReadBack) {
+    unit::temp_dir dir;
+    auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE, 1);
+    object->set_producer("kas", 1, 2, 3);
+    auto* aliases = as_elf_section(object->section_table()->add_section(".QX.symbol.alias"));
+    ASSERT_NE(aliases->symalias_table(), nullptr);
+    // start (1, a global made before the local counter) as an alias of buffer (3).
+    aliases->symalias_table()->add_pair(object->symbol_table()->find_by_name("start")->index(),
+                                        object->symbol_table()->find_by_name("buffer")->index());
+    ASSERT_EQ(save_to(object.get(), dir.file("s.o")), 0);
+    reread back(dir.file("s.o"));
+    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(back->producer_name(), "kas");
+    EXPECT_EQ(back->producer_version(), "1.2.3");
+    ELF_SECTION* read = as_elf_section(back->section_table()->find_by_name(".QX.symbol.alias"));
+    ASSERT_NE(read, nullptr);
+    // Locals first: start is symbol 2 of the saved file.
+    EXPECT_EQ(read->symalias_table()->pairs(), (std::vector<ELF_SYMALIAS_TABLE::PAIR>{{2, 3}}));
 }
 
 TEST(ElfWrite, LockingChecksTheNullSectionAndTheNullSymbol) {
