@@ -198,21 +198,24 @@ TEST(ElfSegmentWrite, DeletedSegmentsAndSectionsLeaveTheTable) {
     unit::temp_dir dir;
     auto object = executable(i386, OF_ENDIAN_LITTLE);
     ELF_SEGMENT_TABLE* segments = as_elf_file(object.get())->segment_table();
-    ELF_SEGMENT* note = segments->add_segment(segment_header(ELF::PT_NOTE, ELF::PF_R));
-    (void)segments->add_segment(segment_header(ELF::PT_LOAD, ELF::PF_R));  // holds nothing
+    object->section_table()->section_at(1)->set_run_address(0x080480c0);  // room for a fourth program header
+    (void)segments->add_segment(segment_header(ELF::PT_LOAD, ELF::PF_R));  // 3, holds nothing
+    ELF_SEGMENT* gone = segments->add_segment(segment_header(ELF::PT_NOTE, ELF::PF_R));
+    ELF_SEGMENT* note = segments->add_segment(segment_header(ELF::PT_NOTE, ELF::PF_R, 0x0804a014), segments->segment_at(2));
     EXPECT_EQ(segments->remove_empty_loads(), 1u);
-    EXPECT_TRUE(segments->delete_segment(note->index()));
-    EXPECT_FALSE(segments->delete_segment(note->index()));
+    EXPECT_TRUE(segments->delete_segment(gone->index()));
+    EXPECT_FALSE(segments->delete_segment(gone->index()));
     EXPECT_TRUE(segments->modified());
-    EXPECT_EQ(segments->find_by_type(ELF::PT_NOTE), nullptr);
+    EXPECT_EQ(segments->find_by_type(ELF::PT_NOTE), note);
     ASSERT_TRUE(object->section_table()->delete_section(2));  // .data: .bss becomes section 2
     ASSERT_EQ(save_to(object.get(), dir.file("exe")), 0);
     EXPECT_EQ(take_reports(), std::vector<std::string>{});
-    EXPECT_EQ(segments->count(), 3u);
-    EXPECT_EQ(segments->segment_at(2)->contents(), (ITEMS{{ELF_ITEM_SECTION, 2}}));
+    EXPECT_EQ(segments->count(), 4u);
+    EXPECT_EQ(segments->segment_at(2)->contents(), (ITEMS{{ELF_ITEM_SECTION, 2}, {ELF_ITEM_SEGMENT, 3}}));
+    EXPECT_EQ(segments->raw_header(3).p_type, ELF::PT_NOTE);
     EXPECT_EQ(segments->raw_header(2).p_filesz, 0u);
     EXPECT_EQ(segments->raw_header(2).p_memsz, 0x100u);
-    EXPECT_EQ(as_elf_file(object.get())->header().e_phnum, 3u);
+    EXPECT_EQ(as_elf_file(object.get())->header().e_phnum, 4u);
 
     EXPECT_FALSE(segments->delete_segment(0));
     EXPECT_EQ(segments->recompute_contents(), -1);
