@@ -192,6 +192,18 @@ TEST(ElfSegmentWrite, ContentsAreDumpedAndRecomputedFromAddresses) {
     EXPECT_EQ(unit::temp_dir::read(dir.file("again")), unit::temp_dir::read(dir.file("exe")));
 }
 
+// A linker's shared object, its contents found from the addresses and laid out afresh: the same program headers.
+TEST(ElfSegmentWrite, ALinkedSharedObjectLaidOutAfreshKeepsItsProgramHeaders) {
+    unit::temp_dir dir;
+    reread linked(std::string(NMKITE_SOURCE_DIR) + "/examples/libutil-i386.so", "libutil-i386.so");
+    ASSERT_NE(linked.get(), nullptr);
+    const std::vector<ELF_PROGRAM_HEADER> before = program_headers(linked.get());
+    ASSERT_EQ(as_elf_file(linked.get())->segment_table()->recompute_contents(), 0);
+    ASSERT_EQ(save_to(linked.get(), dir.file("lib.so")), 0);
+    reread back(dir.file("lib.so"));
+    EXPECT_EQ(text_of_headers(program_headers(back.get())), text_of_headers(before));
+}
+
 // Deleted segments leave the table when the file is locked, and what segments hold follows the sections when a
 // section goes; both need the table "open".
 TEST(ElfSegmentWrite, DeletedSegmentsAndSectionsLeaveTheTable) {
