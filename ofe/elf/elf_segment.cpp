@@ -47,10 +47,8 @@ int ELF_SEGMENT_TABLE::read(uint32_t offset, uint32_t entry_size, uint16_t count
     load_ranges_.clear();
     loads_indexed_ = false;
     count_ = 0;
-    read_count_ = 0;
     if (count == 0) return 0;
     count_ = count;
-    read_count_ = count;
     entry_size_ = entry_size;
     offset_ = offset;
     DATA_MAP map;
@@ -234,6 +232,7 @@ ELF_SEGMENT* ELF_SEGMENT_TABLE::add_segment(const ELF_PROGRAM_HEADER& header, EL
     deleted_.push_back(false);
     const uint32_t index = count_++;
     ELF_SEGMENT* segment = segment_at(index);
+    segment->records_contents_ = true;  // what it holds is what it is given
     if (within) (void)within->add_segment(segment);
     return segment;
 }
@@ -250,8 +249,11 @@ uint32_t ELF_SEGMENT_TABLE::remove_empty_loads() {
     uint32_t removed = 0;
     for (uint32_t i = 0; i < count_; ++i) {
         if (deleted_[i] || raw_header(i).p_type != ELF::PT_LOAD) continue;
+        // A segment read from the file holds what it held until its contents are recomputed.
         const auto held = segments_.find(i);
-        if ((held == segments_.end() || held->second->contents_.empty()) && delete_segment(i)) ++removed;
+        if (held != segments_.end() && held->second->records_contents_ && held->second->contents_.empty() &&
+            delete_segment(i))
+            ++removed;
     }
     return removed;
 }
@@ -275,7 +277,11 @@ bool within_memory(const ELF_PROGRAM_HEADER& h, uint32_t start, uint32_t size) {
 
 }  // namespace
 
-int32_t ELF_SEGMENT_TABLE::recompute_contents() {
+int32_t ELF_SEGMENT_TABLE::recompute_contents() { return find_contents(false); }
+
+int32_t ELF_SEGMENT_TABLE::find_missing_contents() { return find_contents(true); }
+
+int32_t ELF_SEGMENT_TABLE::find_contents(bool only_missing) {
     if (require_at_most_state(OF_STATE_OPEN) != 0) return -1;
     ELF_SECTION_TABLE* sections = file_->section_table();
     // The allocated sections by address, so that each segment looks only at those in its range.
@@ -290,10 +296,12 @@ int32_t ELF_SEGMENT_TABLE::recompute_contents() {
         if (!(h.sh_flags & ELF::SHF_ALLOC)) continue;
         allocated.push_back({h.sh_addr, h.sh_size, k, (h.sh_flags & ELF::SHF_TLS) && h.sh_type == ELF::SHT_NOBITS});
     }
-    std::stable_sort(allocated.begin(), allocated.end(), [](const PLACE& a, const PLACE& b) { return a.address < b.address; });
+    std::stable_sort(allocated.begin(), allocated.end(),
+                     [](const PLACE& a, const PLACE& b) { return a.address < b.address; });
     for (uint32_t i = 0; i < count_; ++i) {
         if (deleted_[i]) continue;
         ELF_SEGMENT* segment = segment_at(i);
+        if (only_missing && segment->records_contents_) continue;
         segment->clear_contents();
         const ELF_PROGRAM_HEADER& h = raw_header(i);
         if (h.p_type == ELF::PT_PHDR || h.p_memsz == 0) continue;
@@ -316,9 +324,7 @@ int32_t ELF_SEGMENT_TABLE::recompute_contents() {
     return 0;
 }
 
-bool ELF_SEGMENT_TABLE::lays_out_afresh() const { return count_ > read_count_ || records_any_contents(); }
-
-bool ELF_SEGMENT_TABLE::records_any_contents() const {
+bool ELF_SEGMENT_TABLE::lays_out_afresh() const {
     for (const auto& [i, segment] : segments_)
         if (!deleted_[i] && segment->records_contents_) return true;
     return false;
@@ -347,7 +353,6 @@ void ELF_SEGMENT_TABLE::drop_deleted() {
     segments_ = std::move(kept);
     headers.resize(next);
     count_ = static_cast<uint16_t>(next);
-    read_count_ = std::min(read_count_, count_);
     deleted_.assign(count_, false);
     modified_ = false;
 }
@@ -358,7 +363,8 @@ void ELF_SEGMENT_TABLE::renumber_sections(const std::vector<uint32_t>& map) {
         for (ELF_SEGMENT_ITEM& item : held)
             if (item.kind == ELF_ITEM_SECTION) item.index = renumbered_index(map, item.index);
         // Section 0 is never held, so 0 marks a section that went.
-        std::erase_if(held, [](const ELF_SEGMENT_ITEM& item) { return item.kind == ELF_ITEM_SECTION && item.index == 0; });
+        std::erase_if(held,
+                      [](const ELF_SEGMENT_ITEM& item) { return item.kind == ELF_ITEM_SECTION && item.index == 0; });
     }
 }
 

@@ -56,7 +56,8 @@ public:
     // ---- Writing ----
     // The header as it is stored; each change is the file's to write.
     ELF_PROGRAM_HEADER& header_for_change();
-    // Whether the segment records its contents (added to, or recomputed by the table), and what it holds.
+    // Whether the segment records its contents (made by `add_segment`, added to, or recomputed by the table),
+    // and what it holds.
     bool records_contents() const { return records_contents_; }
     const std::vector<ELF_SEGMENT_ITEM>& contents() const { return contents_; }
     // Adds the file header, a section or a segment to the contents (each requires the table "open"; false when
@@ -130,8 +131,9 @@ public:
     // - Any other segment that holds sections spans them (they must lie in a PT_LOAD segment); one that
     //   holds none keeps what was set.
     // A table read from a file keeps its layout as read until one of its entries records contents
-    // (`recompute_contents` finds them from the addresses) or entries are added; deleted entries leave the
-    // table when the file is locked.
+    // (`recompute_contents` finds them from the addresses) or entries are added; then the entries read
+    // that record none have theirs found when the file is locked, and the table is laid out afresh. Deleted
+    // entries leave the table when the file is locked.
 
     // Adds an entry with `header` (offsets and sizes are the layout's) at the end of the table and, when
     // `within` is given, to that segment's contents; requires "open". A `within` that is not PT_LOAD reports
@@ -144,7 +146,8 @@ public:
     bool delete_segment(uint32_t index);
     bool is_deleted(uint32_t index) const { return index < deleted_.size() && deleted_[index]; }
     bool modified() const { return modified_; }
-    // Deletes every live PT_LOAD segment that holds nothing; the number deleted.
+    // Deletes every live PT_LOAD segment that records its contents and holds nothing (a segment read from the
+    // file records none until they are recomputed); the number deleted.
     uint32_t remove_empty_loads();
     // The first live PT_LOAD segment whose contents hold the section; null when none does.
     ELF_SEGMENT* find_load_by_section(uint32_t section_index);
@@ -153,14 +156,15 @@ public:
     // and allocated section whose addresses lie within its memory image; any other segment the allocated
     // sections within it. Thread-local SHT_NOBITS sections belong to PT_TLS segments only.
     int32_t recompute_contents();
+    // The same for the live entries that record no contents (those read from the file), so that entries added
+    // to a table read from a file keep what they were given.
+    int32_t find_missing_contents();
     // Fixes the table's size: adding a segment afterwards is reported (code 4).
     void freeze() { frozen_ = true; }
     bool frozen() const { return frozen_; }
-    // Whether the layout builds the table afresh from its contents (see above) rather than keeping the
-    // layout as read.
+    // Whether the layout builds the table afresh from its contents (see above), because a live entry records
+    // them, rather than keeping the layout as read.
     bool lays_out_afresh() const;
-    // Whether a live entry records its contents.
-    bool records_any_contents() const;
     // Places the program header table after the file header (e_phoff, e_phentsize, e_phnum), sizes every
     // PT_PHDR segment to it and freezes the table; the offset where the table ends.
     uint32_t layout_header_table();
@@ -193,6 +197,7 @@ private:
     void index_loads();
     // Every header kept (count entries), for a change; the address index is made again on the next search.
     std::vector<ELF_PROGRAM_HEADER>& headers_for_change();
+    int32_t find_contents(bool only_missing);
     int32_t lay_out_segments();
     int32_t lay_out_load(uint32_t index, uint64_t& at);
 
@@ -205,7 +210,6 @@ private:
     uint16_t count_ = 0;
     uint32_t entry_size_ = 0;
     uint32_t offset_ = 0;
-    uint16_t read_count_ = 0;
     bool frozen_ = false;
     bool modified_ = false;
     bool laying_out_ = false;

@@ -13,7 +13,9 @@ namespace {
 
 constexpr uint64_t largest_offset = 0xFFFFFFFFu;
 
-uint64_t round_down(uint64_t value, uint32_t alignment) { return alignment > 1 ? value / alignment * alignment : value; }
+uint64_t round_down(uint64_t value, uint32_t alignment) {
+    return alignment > 1 ? value / alignment * alignment : value;
+}
 
 bool holds(const ELF_SEGMENT* segment, ELF_SEGMENT_ITEM item) {
     const std::vector<ELF_SEGMENT_ITEM>& held = segment->contents();
@@ -40,7 +42,8 @@ uint32_t ELF_SEGMENT_TABLE::layout_header_table() {
 
 int32_t ELF_SEGMENT_TABLE::layout() {
     if (laying_out_) {
-        file_->report_error(OF_ERR_INTERNAL, "recursive call detected to a method that does not support recursive calls");
+        file_->report_error(OF_ERR_INTERNAL,
+                            "recursive call detected to a method that does not support recursive calls");
         return -1;
     }
     laying_out_ = true;

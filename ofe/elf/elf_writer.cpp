@@ -115,10 +115,9 @@ int32_t ELF_FILE::lock_for_writing() {
     if (sections->deleted() && sections->renumber() != 0) return -1;
     sections->prepare_for_writing();
     ELF_SEGMENT_TABLE* segments = segment_table();
-    // Deleted segments leave the table. A table that grew finds what its entries hold, unless it was told.
+    // Deleted segments leave the table. One laid out afresh finds what the entries it read hold.
     segments->drop_deleted();
-    if (segments->lays_out_afresh() && !segments->records_any_contents() && segments->recompute_contents() != 0)
-        return -1;
+    if (segments->lays_out_afresh() && segments->find_missing_contents() != 0) return -1;
     for (uint32_t i = 0; i < segments->count(); ++i)
         if (ELF_SEGMENT* segment = segments->segment_at(i)) segment->data().detach();
     if (sections->count() > 0 && sections->elf_section_at(0)->header().sh_type != ELF::SHT_NULL) {
