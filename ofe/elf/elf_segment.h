@@ -114,7 +114,7 @@ public:
     //
     // A file is built with segments this way: the sections get their addresses (sh_addr) and the PT_LOAD
     // segments their p_type, p_flags and p_align, and what each holds: the file header first when it is to be
-    // loaded, the PT_PHDR segment (which the PT_LOAD holding the file header must hold), then sections. Its
+    // loaded, the PT_PHDR segment (a PT_LOAD holding it holds the file header as well), then sections. The
     // layout (entering "formatted") follows these rules:
     // - The program header table follows the file header at offset 52 (`layout_header_table`); its size is
     //   then frozen. A PT_PHDR segment covers it, at the address where its PT_LOAD segment loads it.
