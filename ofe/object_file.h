@@ -137,6 +137,8 @@ public:
     virtual const char* machine_name() const;
     virtual bool has_entry_point() const { return entry_point() != 0; }
     virtual uint32_t entry_point() const = 0;
+    // Requires at most "locked".
+    virtual void set_entry_point(uint32_t address) = 0;
     virtual OF_ENDIAN endian() const { return info_.endian; }
     virtual OF_ENDIAN machine_endian() const { return endian(); }
     // Requires at most "locked": little or big is stored; any other value stores 0 (no byte order) after

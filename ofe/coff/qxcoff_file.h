@@ -64,6 +64,10 @@ public:
     // True exactly when the optional header is present.
     bool has_entry_point() const override { return has_optional_header(); }
     uint32_t entry_point() const override { return optional_.o_entry; }
+    // The optional header's o_entry (written only with the optional header); requires at most "locked".
+    void set_entry_point(uint32_t address) override {
+        if (require_at_most_state(OF_STATE_LOCKED) == 0) optional_.o_entry = address;
+    }
     // The byte order of the target data, from F_LITTLE / F_BIG; 0 when neither or both are set.
     OF_ENDIAN endian() const override;
     // Requires at most "locked"; clears both bits, then sets the one of `endian` (1 or 2). Any other value

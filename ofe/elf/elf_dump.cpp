@@ -220,6 +220,7 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         rows.print(out);
         return;
     }
+    const uint32_t kept = static_cast<uint32_t>(headers_.size());
     const auto block = [&](uint32_t i) {
         const ELF_PROGRAM_HEADER& h = raw_header(i);
         OF_TEXT_TABLE rows(8);
@@ -231,10 +232,24 @@ void ELF_SEGMENT_TABLE::dump(FILE* out) {
         rows.add_pair("Memory Size:", text_of("0x%x", h.p_memsz / unit_bytes));
         rows.add_pair("Flags:", elf_segment_flags_text(h.p_flags));
         rows.add_pair("Alignment:", text_of("%u", h.p_align));
+        const auto made = segments_.find(i);
+        if (i < kept && made != segments_.end() && made->second->records_contents()) {
+            ELF_SECTION_TABLE* sections = file_->section_table();
+            rows.end_pairs();
+            for (const ELF_SEGMENT_ITEM& item : made->second->contents()) {
+                std::string text = "Elf File Header";
+                if (item.kind == ELF_ITEM_SECTION) {
+                    const OF_SECTION* s = item.index < sections->count() ? sections->section_at(item.index) : nullptr;
+                    text = text_of("Section %u (%s)", item.index, s && s->name() ? s->name() : "");
+                } else if (item.kind == ELF_ITEM_SEGMENT) {
+                    text = text_of("Segment %u (%s)", item.index, type_name_of(raw_header(item.index).p_type));
+                }
+                rows.add_row({"Contains:", text});
+            }
+        }
         return rows.text();
     };
-    // The entries past the kept ones are all zeros: their block is made once.
-    const uint32_t kept = static_cast<uint32_t>(headers_.size());
+    // The entries past the kept ones are all zeros (and hold nothing): their block is made once.
     const std::string zeros = kept < count() ? block(kept) : std::string();
     for (uint32_t i = 0; i < count(); ++i) {
         std::fprintf(out, "    <%d>\n", static_cast<int>(i));

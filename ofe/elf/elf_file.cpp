@@ -50,6 +50,10 @@ void ELF_FILE::set_file_type(OF_FILE_TYPE type) {
     report_error(OF_ERR_ILLEGAL_OPERATION, "invalid file type");
 }
 
+void ELF_FILE::set_entry_point(uint32_t address) {
+    if (require_at_most_state(OF_STATE_LOCKED) == 0) header_.e_entry = address;
+}
+
 void ELF_FILE::set_endian(OF_ENDIAN endian) {
     if (require_at_most_state(OF_STATE_LOCKED) != 0) return;
     uint8_t& data = header_.e_ident[ELF::EI_DATA];
@@ -189,6 +193,7 @@ const ELF_FILE* as_elf_file(const OBJECT_FILE* object) { return as_elf_file(cons
 void ELF_FILE::renumber_sections(const std::vector<uint32_t>& map) {
     symtab_index_ = renumbered_index(map, symtab_index_);
     if (dynamic_db_) dynamic_db_->renumber_sections(map);
+    if (segments_) segments_->renumber_sections(map);
 }
 
 OF_BUILD_ATTR_TABLE* ELF_FILE::build_attribute_table() {

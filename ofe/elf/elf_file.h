@@ -48,6 +48,8 @@ public:
     // The target of e_machine; 0x10000 + e_machine when it has no target id of its own.
     OF_TARGET target() const override;
     uint32_t entry_point() const override { return header_.e_entry; }
+    // e_entry; requires at most "locked".
+    void set_entry_point(uint32_t address) override;
     // A machine without a target of its own is named by its e_machine description.
     const char* machine_name() const override;
     // EI_DATA 1 little, 2 big, else 0.

@@ -1,5 +1,6 @@
 // Laying ELF files out for writing ("formatted"): a file whose program headers were read keeps what its segments
-// hold where it was; every other part goes after it, or, in a file without segments, everything is placed afresh.
+// hold where it was; a file whose segments record their contents has them laid out by the segment table; every
+// other part goes after them, or, in a file without segments, everything is placed afresh.
 #include <algorithm>
 #include <vector>
 
@@ -27,7 +28,10 @@ const ELF_PROGRAM_HEADER* holder(ELF_SEGMENT_TABLE* segments, const ELF_SECTION_
 
 }  // namespace
 
-bool ELF_FILE::keeps_segment_layout() { return segment_table()->count() > 0; }
+bool ELF_FILE::keeps_segment_layout() {
+    ELF_SEGMENT_TABLE* segments = segment_table();
+    return segments->count() > 0 && !segments->lays_out_afresh();
+}
 
 int32_t ELF_FILE::lay_out() {
     ELF_SECTION_TABLE* sections = section_table();
@@ -60,6 +64,10 @@ int32_t ELF_FILE::lay_out() {
             placed[i] = true;
             if (bytes > 0) at = std::max<uint64_t>(at, uint64_t{h.sh_offset} + bytes);
         }
+    } else if (segments->count() > 0) {
+        if (segments->layout() != 0) return -1;
+        at = std::max(at, segments->image_end());
+        for (uint32_t i = 1; i < sections->count(); ++i) placed[i] = segments->placed_section(i);
     } else {
         header_.e_phoff = 0;
     }

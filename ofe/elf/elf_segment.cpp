@@ -9,6 +9,7 @@
 #include "ofe/elf/elf_file.h"
 #include "ofe/machine/of_machine_db.h"
 #include "ofe/elf/elf_names.h"
+#include "ofe/elf/elf_section.h"
 
 namespace OFE {
 
@@ -171,6 +172,212 @@ ELF_SEGMENT* ELF_SEGMENT_TABLE::find_by_offset(uint32_t offset, uint32_t type, u
             return segment_at(i);
     }
     return nullptr;
+}
+
+// ---- Writing: contents ----
+
+ELF_PROGRAM_HEADER& ELF_SEGMENT::header_for_change() { return table_->headers_for_change()[index_]; }
+
+bool ELF_SEGMENT::add_item(ELF_SEGMENT_ITEM item) {
+    if (table_->require_at_most_state(OF_STATE_OPEN) != 0) return false;
+    records_contents_ = true;
+    if (std::find(contents_.begin(), contents_.end(), item) == contents_.end()) contents_.push_back(item);
+    return true;
+}
+
+bool ELF_SEGMENT::add_file_header() { return add_item({ELF_ITEM_FILE_HEADER, 0}); }
+
+bool ELF_SEGMENT::add_section(const OF_SECTION* section) {
+    return section && add_item({ELF_ITEM_SECTION, section->index()});
+}
+
+bool ELF_SEGMENT::add_segment(const ELF_SEGMENT* segment) {
+    if (!segment) return false;
+    if (header().p_type != ELF::PT_LOAD) {
+        owner()->report_error(OF_ERR_ILLEGAL_OPERATION, "illegal attempt to add a segment to a non-PT_LOAD segment");
+        return false;
+    }
+    return add_item({ELF_ITEM_SEGMENT, segment->index()});
+}
+
+void ELF_SEGMENT::clear_contents() {
+    contents_.clear();
+    records_contents_ = true;
+}
+
+// ---- Writing: the table ----
+
+std::vector<ELF_PROGRAM_HEADER>& ELF_SEGMENT_TABLE::headers_for_change() {
+    // The entries past the kept ones are all zeros; a change needs them all (at most 65535).
+    if (headers_.size() < count_) headers_.resize(count_);
+    loads_indexed_ = false;
+    return headers_;
+}
+
+ELF_SEGMENT* ELF_SEGMENT_TABLE::add_segment(const ELF_PROGRAM_HEADER& header, ELF_SEGMENT* within) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return nullptr;
+    if (count_ == 0xFFFF) {
+        file_->report_error(OF_ERR_ILLEGAL_OPERATION, "%s: the program header table holds 65535 entries already",
+                            file_->display_name());
+        return nullptr;
+    }
+    if (within && within->header().p_type != ELF::PT_LOAD) {
+        file_->report_error(OF_ERR_ILLEGAL_OPERATION, "illegal attempt to add a segment to a non-PT_LOAD segment");
+        return nullptr;
+    }
+    if (frozen_)
+        file_->report_error(OF_ERR_WARNING, "size of program header table has been frozen; cannot add new segments "
+                                            "after the PT_PHDR segment has been allocated");
+    headers_for_change().push_back(header);
+    deleted_.push_back(false);
+    const uint32_t index = count_++;
+    ELF_SEGMENT* segment = segment_at(index);
+    segment->records_contents_ = true;  // what it holds is what it is given
+    if (within) (void)within->add_segment(segment);
+    return segment;
+}
+
+bool ELF_SEGMENT_TABLE::delete_segment(uint32_t index) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0 || index >= count_ || deleted_[index]) return false;
+    deleted_[index] = true;
+    modified_ = true;
+    loads_indexed_ = false;
+    return true;
+}
+
+uint32_t ELF_SEGMENT_TABLE::remove_empty_loads() {
+    uint32_t removed = 0;
+    for (uint32_t i = 0; i < count_; ++i) {
+        if (deleted_[i] || raw_header(i).p_type != ELF::PT_LOAD) continue;
+        // A segment read from the file holds what it held until its contents are recomputed.
+        const auto held = segments_.find(i);
+        if (held != segments_.end() && held->second->records_contents_ && held->second->contents_.empty() &&
+            delete_segment(i))
+            ++removed;
+    }
+    return removed;
+}
+
+ELF_SEGMENT* ELF_SEGMENT_TABLE::find_load_by_section(uint32_t section_index) {
+    const ELF_SEGMENT_ITEM item{ELF_ITEM_SECTION, section_index};
+    for (const auto& [i, segment] : segments_) {
+        if (deleted_[i] || raw_header(i).p_type != ELF::PT_LOAD) continue;
+        const std::vector<ELF_SEGMENT_ITEM>& held = segment->contents_;
+        if (std::find(held.begin(), held.end(), item) != held.end()) return segment.get();
+    }
+    return nullptr;
+}
+
+namespace {
+
+// Whether [start, start + size) lies within the memory image of `h` (64-bit sums, which cannot wrap).
+bool within_memory(const ELF_PROGRAM_HEADER& h, uint32_t start, uint32_t size) {
+    return start >= h.p_vaddr && uint64_t{start} + size <= uint64_t{h.p_vaddr} + h.p_memsz;
+}
+
+}  // namespace
+
+int32_t ELF_SEGMENT_TABLE::recompute_contents() { return find_contents(false); }
+
+int32_t ELF_SEGMENT_TABLE::find_missing_contents() { return find_contents(true); }
+
+int32_t ELF_SEGMENT_TABLE::find_contents(bool only_missing) {
+    if (require_at_most_state(OF_STATE_OPEN) != 0) return -1;
+    ELF_SECTION_TABLE* sections = file_->section_table();
+    // The allocated sections by address, so that each segment looks only at those in its range.
+    struct PLACE {
+        uint32_t address, size, index;
+        bool tls_nobits;
+    };
+    std::vector<PLACE> allocated;
+    for (uint32_t k = 1; k < sections->count(); ++k) {
+        const ELF_SECTION* s = sections->elf_section_at(k);
+        const ELF_SECTION_HEADER& h = s->header();
+        if (!(h.sh_flags & ELF::SHF_ALLOC)) continue;
+        allocated.push_back({h.sh_addr, h.sh_size, k, (h.sh_flags & ELF::SHF_TLS) && h.sh_type == ELF::SHT_NOBITS});
+    }
+    std::stable_sort(allocated.begin(), allocated.end(),
+                     [](const PLACE& a, const PLACE& b) { return a.address < b.address; });
+    for (uint32_t i = 0; i < count_; ++i) {
+        if (deleted_[i]) continue;
+        ELF_SEGMENT* segment = segment_at(i);
+        if (only_missing && segment->records_contents_) continue;
+        segment->clear_contents();
+        const ELF_PROGRAM_HEADER& h = raw_header(i);
+        if (h.p_type == ELF::PT_PHDR || h.p_memsz == 0) continue;
+        std::vector<ELF_SEGMENT_ITEM>& held = segment->contents_;
+        if (h.p_type == ELF::PT_LOAD) {
+            if (h.p_offset == 0 && h.p_filesz >= ELF::EHDR::SIZE) held.push_back({ELF_ITEM_FILE_HEADER, 0});
+            for (uint32_t j = 0; j < count_; ++j) {
+                const ELF_PROGRAM_HEADER& other = raw_header(j);
+                if (j != i && !deleted_[j] && other.p_type != ELF::PT_LOAD && other.p_memsz > 0 &&
+                    within_memory(h, other.p_vaddr, other.p_memsz))
+                    held.push_back({ELF_ITEM_SEGMENT, j});
+            }
+        }
+        auto from = std::lower_bound(allocated.begin(), allocated.end(), h.p_vaddr,
+                                     [](const PLACE& p, uint32_t address) { return p.address < address; });
+        for (; from != allocated.end() && uint64_t{from->address} < uint64_t{h.p_vaddr} + h.p_memsz; ++from)
+            if (within_memory(h, from->address, from->size) && (!from->tls_nobits || h.p_type == ELF::PT_TLS))
+                held.push_back({ELF_ITEM_SECTION, from->index});
+    }
+    return 0;
+}
+
+bool ELF_SEGMENT_TABLE::lays_out_afresh() const {
+    for (const auto& [i, segment] : segments_)
+        if (!deleted_[i] && segment->records_contents_) return true;
+    return false;
+}
+
+void ELF_SEGMENT_TABLE::drop_deleted() {
+    if (!modified_) return;
+    std::vector<uint32_t> map(count_, 0xFFFFFFFF);
+    std::vector<ELF_PROGRAM_HEADER>& headers = headers_for_change();
+    uint32_t next = 0;
+    for (uint32_t i = 0; i < count_; ++i) {
+        if (deleted_[i]) continue;
+        map[i] = next;
+        headers[next++] = headers[i];
+    }
+    std::map<uint32_t, std::unique_ptr<ELF_SEGMENT>> kept;
+    for (auto& [i, segment] : segments_) {
+        if (map[i] == 0xFFFFFFFF) continue;
+        segment->index_ = static_cast<uint16_t>(map[i]);
+        std::vector<ELF_SEGMENT_ITEM>& held = segment->contents_;
+        for (ELF_SEGMENT_ITEM& item : held)
+            if (item.kind == ELF_ITEM_SEGMENT) item.index = item.index < count_ ? map[item.index] : 0xFFFFFFFF;
+        std::erase_if(held, [](const ELF_SEGMENT_ITEM& item) { return item.index == 0xFFFFFFFF; });
+        kept[map[i]] = std::move(segment);
+    }
+    segments_ = std::move(kept);
+    headers.resize(next);
+    count_ = static_cast<uint16_t>(next);
+    deleted_.assign(count_, false);
+    modified_ = false;
+}
+
+void ELF_SEGMENT_TABLE::renumber_sections(const std::vector<uint32_t>& map) {
+    for (auto& [i, segment] : segments_) {
+        std::vector<ELF_SEGMENT_ITEM>& held = segment->contents_;
+        for (ELF_SEGMENT_ITEM& item : held)
+            if (item.kind == ELF_ITEM_SECTION) item.index = renumbered_index(map, item.index);
+        // Section 0 is never held, so 0 marks a section that went.
+        std::erase_if(held,
+                      [](const ELF_SEGMENT_ITEM& item) { return item.kind == ELF_ITEM_SECTION && item.index == 0; });
+    }
+}
+
+int32_t ELF_SEGMENT_TABLE::on_progress(int32_t new_state) {
+    for (auto& [i, segment] : segments_)
+        if (segment->progress_to_state(new_state) != 0) return -1;
+    return 0;
+}
+
+int32_t ELF_SEGMENT_TABLE::on_revert(int32_t target_state) {
+    for (auto& [i, segment] : segments_)
+        if (segment->revert_to_state(target_state) != 0) return -1;
+    return 0;
 }
 
 }  // namespace OFE

@@ -106,9 +106,13 @@ int32_t ELF_FILE::lock_for_writing() {
     if (sections->deleted() && sections->renumber() != 0) return -1;
     sections->prepare_for_writing();
     ELF_SEGMENT_TABLE* segments = segment_table();
+    // Deleted segments leave the table. One laid out afresh finds what the entries it read hold.
+    segments->drop_deleted();
+    if (segments->lays_out_afresh() && segments->find_missing_contents() != 0) return -1;
     // A file saved in the layout it was read in keeps its program header table and its segments' bytes in
     // place, so they must be in the file: a damaged one that claims more is not saved.
-    if (const uint64_t present = bytes_present(); segments->count() > 0 && present > 0 &&
+    const bool keep = keeps_segment_layout();
+    if (const uint64_t present = bytes_present(); keep && present > 0 &&
         uint64_t{header_.e_phoff} + uint64_t{segments->count()} * ELF::PHDR::SIZE > present) {
         report_error(OF_ERR_CORRUPTED, "%s: the program header table lies beyond the end of the file; a damaged "
                      "object is not saved", display_name());
@@ -117,7 +121,7 @@ int32_t ELF_FILE::lock_for_writing() {
     for (uint32_t i = 0; i < segments->count(); ++i) {
         ELF_SEGMENT* segment = segments->segment_at(i);
         if (!segment) continue;
-        if (segment->data().file_backed() && segment->data().view().size() < segment->data().size()) {
+        if (keep && segment->data().file_backed() && segment->data().view().size() < segment->data().size()) {
             report_error(OF_ERR_CORRUPTED, "%s: program segment %u claims %u bytes at file offset 0x%x, beyond the end "
                          "of the file; a damaged object is not saved", display_name(), i, segment->header().p_filesz,
                          segment->header().p_offset);
@@ -129,7 +133,6 @@ int32_t ELF_FILE::lock_for_writing() {
         report_error(OF_ERR_INTERNAL, "section 0 is not a NULL section");
         return -1;
     }
-    const bool keep_segments = keeps_segment_layout();
 
     // A symbol table made here gets its string table before the section names get theirs.
     for (uint32_t i = 0; i < sections->count(); ++i)
@@ -158,7 +161,7 @@ int32_t ELF_FILE::lock_for_writing() {
         ELF_SECTION* s = sections->elf_section_at(i);
         // What the segments of an executable or shared object hold keeps its bytes (their tables are not
         // encoded anew, which could change their size); the dynamic table is still checked.
-        const bool fixed = keep_segments && s->allocated();
+        const bool fixed = keep && s->allocated();
         if (ELF_RELOC_TABLE* relocs = s->relocation_table(); relocs && !fixed) relocs->encode();
         if (ELF_DYNAMIC_TABLE* dynamic = s->dynamic_table())
             if (dynamic->progress_to_state(OF_STATE_LOCKED) != 0) return -1;
