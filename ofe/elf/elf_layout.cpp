@@ -17,6 +17,10 @@ uint64_t align_up(uint64_t offset, uint32_t alignment) {
     return alignment > 1 ? (offset + alignment - 1) / alignment * alignment : offset;
 }
 
+// A section's file offset follows its alignment up to a page: a larger alignment is one of addresses, which the
+// file need not repeat (and a damaged header's would leave gigabytes of gap).
+constexpr uint32_t LARGEST_FILE_ALIGNMENT = 0x1000;
+
 // The segment whose file image holds the first byte of the section; null when none does.
 const ELF_PROGRAM_HEADER* holder(ELF_SEGMENT_TABLE* segments, const ELF_SECTION_HEADER& h) {
     for (uint32_t i = 0; i < segments->count(); ++i) {
@@ -77,7 +81,7 @@ int32_t ELF_FILE::lay_out() {
         ELF_SECTION* s = sections->elf_section_at(i);
         ELF_SECTION_HEADER& h = s->header();
         if (h.sh_type == ELF::SHT_NULL) continue;
-        at = align_up(at, h.sh_addralign);
+        at = align_up(at, std::min(h.sh_addralign, LARGEST_FILE_ALIGNMENT));
         h.sh_offset = static_cast<uint32_t>(at);
         if (s->has_raw_data()) at += h.sh_size;
     }
