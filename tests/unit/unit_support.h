@@ -1,5 +1,6 @@
 // Helpers shared by the unit tests: the library's reports recorded, shell commands run, a private temporary
-// directory, a capture of diagnostics, dumps, hex text, build-attribute bytes written without the library's writer, and fixture-built objects opened.
+// directory, a capture of diagnostics, dumps, hex text, build-attribute bytes written without the library's
+// writer, and fixture-built objects opened.
 #pragma once
 
 #include <gtest/gtest.h>
