@@ -72,6 +72,7 @@ std::unique_ptr<OBJECT_FILE> kite_object(uint32_t version, OF_ENDIAN control) {
     text->reloc_table()->add_reloc(0x102, 16, printf_->index());
     text->lnno_table()->add_entry(main->index(), 0);
     text->lnno_table()->add_entry(0x101, 2);
+    text->lnno_table()->add_entry(0x102, 3);  // a count other than the relocations', in headers of every version
     return object;
 }
 
@@ -82,7 +83,8 @@ std::string kite_description(uint32_t lines) {
     return "qxcoff v2 le\nsection .text data=111122223333 flags=text align=4 paddr=0x100\n"
            "section .data data=ab00 flags=data\nsection .bss size=0x40 flags=bss\n"
            "reloc .text vaddr=0x101 symndx=4 type=16\nreloc .text vaddr=0x102 symndx=5 type=16\n"
-           "lnno .text addr=1 line=0\nlnno .text addr=0x101 line=2\nsymbol kite.c sclass=file scnum=debug\n"
+           "lnno .text addr=1 line=0\nlnno .text addr=0x101 line=2\nlnno .text addr=0x102 line=3\n"
+           "symbol kite.c sclass=file scnum=debug\n"
            "symbol _main scnum=.text value=0x100 type=int:func auxsize=3 auxlnnoptr=" + std::to_string(lines) + "\n"
            "symbol _buffer sclass=stat scnum=.bss\nsymbol a_counter_with_a_long_name scnum=.data\nsymbol _printf\n";
 }
@@ -123,10 +125,10 @@ TEST(QxcoffWrite, LayoutPutsTheBlocksOneAfterAnotherAndStringsOnlyWhenThereAreAn
     ASSERT_EQ(save_to(object.get(), dir.file("k.qx")), 0);
     reread back(dir.file("k.qx"));
     QXCOFF_FILE* f = qx(back.get());
-    // 22-byte header, three 48-byte section headers, 6 + 2 bytes of data, two 12-byte relocations, two
+    // 22-byte header, three 48-byte section headers, 6 + 2 bytes of data, two 12-byte relocations, three
     // 6-byte line entries (the sections' offsets: the comparison with the fixture above), 6 symbol entries,
     // then the string table.
-    EXPECT_EQ(f->symbol_table_offset(), 22u + 3 * 48 + 8 + 24 + 12);
+    EXPECT_EQ(f->symbol_table_offset(), 22u + 3 * 48 + 8 + 24 + 18);
     EXPECT_EQ(f->string_table_offset(), f->symbol_table_offset() + 6 * 18);
     EXPECT_EQ(f->string_table_length(), 4u + sizeof "a_counter_with_a_long_name");
     EXPECT_EQ(f->size(), f->string_table_offset() + f->string_table_length());
