@@ -39,6 +39,13 @@ TEST(QxcoffHostileCounts, HugeSizesCostNothing) {
     EXPECT_LE(data->data().bytes_held(), sizes.size());
 }
 
+// A string table length of 0xffffffff is refused and costs nothing.
+TEST(QxcoffStringTable, AHugeLengthIsRefused) {
+    opened huge("qxcoff v1 le\nsymbol a_long_symbol_name\nstrtab length=0xffffffff\n");
+    EXPECT_EQ(huge.take_error(), "3: invalid string table size -1");
+    EXPECT_EQ(huge.file().string_data().bytes_held(), 0u);
+}
+
 // An offset at the string table's end gives no name; the one before it, the last NUL, an empty one.
 TEST(QxcoffStringTable, OffsetsAtTheEnd) {
     opened ends("qxcoff v2 le\nsection x data=00 s_stroff=22\nsection .a_long_name_here data=00\n"
@@ -181,8 +188,9 @@ QXCOFF_RELOC* reloc(opened& o, uint32_t index) {
 // The entries' fields: the golden dump of relocations and line numbers. Here: what an unknown type lacks,
 // and a line-number entry past the table.
 TEST(QxcoffRelocsAndLines, UnknownTypesAndEntriesPastTheTable) {
-    opened o("qxcoff v2 le\nsection .text halves=1\nreloc .text vaddr=7 symndx=0 type=0x7777\n"
+    opened o("qxcoff v2 le\nsection .text halves=1\nreloc .text vaddr=7 symndx=0 disp=0x0506 type=0x7777\n"
              "lnno .text addr=12 line=0\nlnno .text addr=0x20 line=3\n");
+    EXPECT_EQ(reloc(o, 0)->displacement(), 0x0506u);
     EXPECT_EQ(reloc(o, 0)->type_name(), nullptr);
     EXPECT_EQ(reloc(o, 0)->templ(), nullptr);
     EXPECT_FALSE(reloc(o, 0)->refers_to_symbol());
