@@ -8,9 +8,6 @@
 //
 // Crafted files, made from descriptions, go through the library's information dump (ofdump) and the
 // listing under the same limits: each once took far longer than its bytes warrant.
-//
-// Run by hand with --peers, the same files (the ELF ones) also go through GNU nm and llvm-nm, and the
-// program prints how each tool fared instead of testing.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -156,7 +152,15 @@ fs::path work_dir() {
     return dir;
 }
 
-bool is_elf(const bytes& b) { return b.size() >= 4 && b[0] == 0x7F && b[1] == 'E' && b[2] == 'L' && b[3] == 'F'; }
+// Whether a run broke a bound or ended other than by itself with status 0 or 1; and how it ended, in words.
+bool bad(const outcome& o) {
+    return o.signalled || o.status > 1 || !o.errors.empty() || o.max_rss_kib > memory_limit_kib;
+}
+std::string described(const outcome& o) {
+    return std::string(o.timed_out ? "CPU limit reached" : o.signalled ? "killed by a signal" : "") + " status " +
+           std::to_string(o.status) + ", " + std::to_string(o.max_rss_kib) + " KiB, " + std::to_string(o.seconds) +
+           " s\n" + o.errors;
+}
 
 TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
     const std::vector<bytes> originals = seeds();
@@ -175,15 +179,11 @@ TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
             if (*f) argv.emplace_back(f);
         argv.push_back(file.string());
         const outcome o = run(argv, errors);
-        const bool bad = o.signalled || o.status > 1 || !o.errors.empty() || o.max_rss_kib > memory_limit_kib;
-        if (bad) {
+        if (bad(o)) {
             ++failures;
             const fs::path keep = fs::temp_directory_path() / ("nmkite-hostile-failure-" + std::to_string(i) + ".o");
             fs::copy_file(file, keep, fs::copy_options::overwrite_existing);
-            ADD_FAILURE() << "input " << i << " kept as " << keep << ": "
-                          << (o.timed_out ? "CPU limit reached" : o.signalled ? "killed by a signal" : "")
-                          << " status " << o.status << ", " << o.max_rss_kib << " KiB, " << o.seconds << " s\n"
-                          << o.errors;
+            ADD_FAILURE() << "input " << i << " kept as " << keep << ": " << described(o);
             if (failures >= 10) break;
         }
         fs::remove(file);
@@ -220,53 +220,10 @@ TEST(CraftedInputs, DumpedAndListedCleanlyWithinBounds) {
         for (const std::vector<std::string>& argv :
              {std::vector<std::string>{OFDUMP_BINARY, file.string()}, {NMKITE_BINARY, "-l", file.string()}}) {
             const outcome o = run(argv, errors);
-            EXPECT_FALSE(o.signalled || o.status > 1 || !o.errors.empty() || o.max_rss_kib > memory_limit_kib)
-                << argv[0] << " on crafted input " << n - 1 << ": "
-                << (o.timed_out ? "CPU limit reached" : o.signalled ? "killed by a signal" : "") << " status "
-                << o.status << ", " << o.max_rss_kib << " KiB, " << o.seconds << " s\n"
-                << o.errors;
+            EXPECT_FALSE(bad(o)) << argv[0] << " on crafted input " << n - 1 << ": " << described(o);
         }
     }
     fs::remove_all(dir);
-}
-
-// By hand: how GNU nm and llvm-nm fare on the damaged ELF files.
-int compare_peers() {
-    const std::vector<bytes> originals = seeds();
-    const fs::path dir = work_dir();
-    const fs::path errors = dir / "stderr.txt";
-    struct tally {
-        const char* tool;
-        int runs = 0, crashes = 0, hangs = 0;
-        double seconds = 0;
-    } tools[] = {{NMKITE_BINARY}, {"nm"}, {"llvm-nm"}};
-    std::mt19937 rng(20261205);
-    const int wanted = count_wanted();
-    for (int i = 0; i < wanted; ++i) {
-        const bytes& seed = originals[static_cast<size_t>(i) % originals.size()];
-        const bytes damaged = damage(seed, rng);
-        if (!is_elf(seed)) continue;
-        const fs::path file = dir / "damaged.o";
-        fixture::write_file(file.string(), damaged);
-        for (tally& t : tools) {
-            const outcome o = run({t.tool, file.string()}, errors);
-            ++t.runs;
-            t.seconds += o.seconds;
-            if (o.timed_out) ++t.hangs;
-            else if (o.signalled) ++t.crashes;
-        }
-    }
-    std::printf("%-40s %8s %8s %8s %10s\n", "tool", "runs", "crashes", "hangs", "seconds");
-    for (const tally& t : tools)
-        std::printf("%-40s %8d %8d %8d %10.1f\n", t.tool, t.runs, t.crashes, t.hangs, t.seconds);
-    fs::remove_all(dir);
-    return 0;
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--peers") == 0) return compare_peers();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,7 +3,7 @@
 // and an archive member's place aside), a second save of the saved file (byte for byte), and the nmkite
 // listings of the original and the saved files in every form.
 //
-//   roundtrip [--nmkite PATH] [--expect FILE] [--keep DIR] [--golden DIR] [--verbose] INPUT...
+//   roundtrip [--nmkite PATH] [--expect FILE] [--golden DIR [--source ROOT]] INPUT...
 //
 // An object listed with a reason that starts with "refused" must not be saved (the writer refuses it); one whose
 // reason starts with "unstable" may also save differently the second time.
@@ -12,14 +12,13 @@
 // that are known to read back differently, one "NAME: reason" per line ('#' starts a comment); each of them must
 // still differ (a difference that goes away is reported, so that the list is kept honest). The status is 0 when
 // every object read back as expected.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -160,29 +159,14 @@ struct RUN {
     int status = -1;
 };
 
+// nmkite run in `dir` (system() spawns it: the tool holds large dumps by now, and a fork would copy them).
 RUN run_nmkite(const std::string& tool, const fs::path& dir, const std::vector<std::string>& args) {
-    RUN r;
-    const fs::path out = dir / ".out", err = dir / ".err";
-    // Spawned rather than forked: the tool holds large dumps in memory by now, and a fork copies its page tables.
-    std::vector<char*> argv{const_cast<char*>(tool.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return r;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = read_file(out);
-    r.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
+    std::string command = "cd '" + dir.string() + "' && '" + tool + "'";
+    for (const std::string& a : args) command += " '" + a + "'";
+    const int status = std::system((command + " >.out 2>.err").c_str());
+    RUN r{read_file(dir / ".out"), read_file(dir / ".err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    fs::remove(dir / ".out");
+    fs::remove(dir / ".err");
     return r;
 }
 
@@ -209,7 +193,6 @@ class ROUNDTRIP {
 public:
     std::string nmkite;
     fs::path work;
-    bool verbose = false;
     std::map<std::string, std::string> expected;  // name -> reason
     std::vector<RESULT> results;
     std::vector<std::string> listing_failures;
@@ -264,6 +247,7 @@ public:
         if (!nmkite.empty()) listings(dir, base, label);
     }
 
+    // Prints what went wrong and the totals; 0 when every object read back as expected.
     int summary() {
         int objects = 0, damaged = 0, same = 0, second = 0, failures = 0;
         std::set<std::string> seen;
@@ -272,47 +256,30 @@ public:
             seen.insert(r.name);
             if (r.damaged) {
                 ++damaged;
-                if (verbose) std::cout << "DAMAGED " << r.name << "\n";
                 continue;
             }
             ++objects;
             same += r.dump_same;
             second += r.second_same;
             const auto it = expected.find(r.name);
+            const std::string reason = it == expected.end() ? "" : it->second;
             const bool clean = r.saved && r.dump_same && r.second_same && r.reports.empty();
-            const bool refusal = it != expected.end() && it->second.rfind("refused", 0) == 0;
-            if (refusal) {
-                // The writer must refuse this one.
-                if (r.saved) {
-                    std::cout << "SAVED " << r.name << " (listed: " << it->second << ")\n";
-                    ++failures;
-                } else if (verbose) {
-                    std::cout << "REFUSED " << r.name << ": " << it->second << "\n";
-                }
-                continue;
-            }
-            if (it != expected.end()) {
+            std::string failure;
+            if (reason.rfind("refused", 0) == 0) {
+                if (r.saved) failure = "SAVED " + r.name + " (listed: " + reason + ")";  // the writer must refuse it
+            } else if (it != expected.end() && clean) {
+                failure = "UNEXPECTED SAME " + r.name + " (listed: " + reason + ")";
+            } else if (!clean && (it == expected.end() || !r.saved ||
+                                  (!r.second_same && reason.rfind("unstable", 0) != 0))) {
                 // A known difference excuses the dump and the listings, not a failed save or an unstable one.
-                if (clean) {
-                    std::cout << "UNEXPECTED SAME " << r.name << " (listed: " << it->second << ")\n";
-                    ++failures;
-                } else if (!r.saved || (!r.second_same && it->second.rfind("unstable", 0) != 0)) {
-                    ++failures;
-                } else if (verbose) {
-                    std::cout << "EXPECTED " << r.name << ": " << it->second << "\n";
-                }
-            } else if (!clean) {
-                ++failures;
+                failure = "DIFF " + r.name + (r.saved ? "" : " (not saved)") +
+                          (r.dump_same ? "" : " dump " + r.difference) +
+                          (r.saved && !r.second_same ? " (second save differs)" : "");
+                for (const std::string& report : r.reports) failure += "\n    " + report;
             }
-            const bool excused = it != expected.end() && r.saved &&
-                                 (r.second_same || it->second.rfind("unstable", 0) == 0);
-            if ((!clean && !excused) || verbose) {
-                std::cout << (clean ? "SAME " : "DIFF ") << r.name;
-                if (!r.saved) std::cout << " (not saved)";
-                if (!r.dump_same) std::cout << " dump " << r.difference;
-                if (r.saved && !r.second_same) std::cout << " (second save differs)";
-                std::cout << "\n";
-                for (const std::string& report : r.reports) std::cout << "    " << report << "\n";
+            if (!failure.empty()) {
+                std::cout << failure << "\n";
+                ++failures;
             }
         }
         for (const auto& [name, reason] : expected)
@@ -465,35 +432,31 @@ std::vector<std::pair<fs::path, std::string>> golden_inputs(const fs::path& case
 int main(int argc, char** argv) {
     ROUNDTRIP run;
     std::vector<std::pair<fs::path, std::string>> inputs;
-    fs::path keep, golden, source_root = fs::current_path();
+    fs::path golden, source_root = fs::current_path();
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--nmkite" && i + 1 < argc) {
+        const bool value = i + 1 < argc;
+        if (a == "--nmkite" && value) {
             run.nmkite = fs::absolute(argv[++i]).string();
-        } else if (a == "--keep" && i + 1 < argc) {
-            keep = argv[++i];
-        } else if (a == "--golden" && i + 1 < argc) {
+        } else if (a == "--golden" && value) {
             golden = argv[++i];
-        } else if (a == "--source" && i + 1 < argc) {
+        } else if (a == "--source" && value) {
             source_root = argv[++i];
-        } else if (a == "--verbose") {
-            run.verbose = true;
-        } else if (a == "--expect" && i + 1 < argc) {
+        } else if (a == "--expect" && value) {
             std::istringstream list(read_file(argv[++i]));
             for (std::string line; std::getline(list, line);) {
-                if (line.empty() || line[0] == '#') continue;
                 const size_t colon = line.find(": ");
-                run.expected[line.substr(0, colon)] = colon == std::string::npos ? "" : line.substr(colon + 2);
+                if (!line.empty() && line[0] != '#')
+                    run.expected[line.substr(0, colon)] = colon == std::string::npos ? "" : line.substr(colon + 2);
             }
         } else if (a.rfind("--", 0) == 0) {
-            std::cerr << "usage: roundtrip [--nmkite PATH] [--expect FILE] [--keep DIR] [--golden DIR [--source ROOT]] "
-                         "[--verbose] INPUT...\n";
+            std::cerr << "usage: roundtrip [--nmkite PATH] [--expect FILE] [--golden DIR [--source ROOT]] INPUT...\n";
             return 2;
         } else {
             inputs.emplace_back(a, fs::path(a).filename().string());
         }
     }
-    run.work = keep.empty() ? fs::temp_directory_path() / ("roundtrip-" + std::to_string(getpid())) : keep;
+    run.work = fs::temp_directory_path() / ("roundtrip-" + std::to_string(getpid()));
     fs::create_directories(run.work);
     if (!golden.empty()) {
         auto more = golden_inputs(golden, source_root, run.work / "golden");
@@ -501,6 +464,6 @@ int main(int argc, char** argv) {
     }
     for (const auto& [path, label] : inputs) run.input(path, label);
     const int status = run.summary();
-    if (keep.empty()) fs::remove_all(run.work);
+    fs::remove_all(run.work);
     return status;
 }

@@ -6,7 +6,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "fixture.h"
@@ -22,20 +21,8 @@ namespace elf_test {
 
 using namespace OFE;
 
-// Every report the library makes while a test runs, in order; each is cleared once recorded.
-inline std::vector<std::pair<uint32_t, std::string>> reports;
-inline void record(OFE::OBJECT_FILE* object, OFE::OF_ERROR code, const char* message) {
-    reports.emplace_back(code, message);
-    object->clear_error();
-}
-
-// "code: message" of every report recorded since the last call, which are then forgotten.
-inline std::vector<std::string> taken() {
-    std::vector<std::string> texts;
-    for (const auto& [code, text] : reports) texts.push_back(std::to_string(code) + ": " + text);
-    reports.clear();
-    return texts;
-}
+using unit::reports;
+using unit::taken;
 
 // A missing section or symbol fails the test by an exception rather than a crash.
 template <class T>
@@ -88,7 +75,7 @@ private:
         reports.clear();
         handle_ = pfopen(path_.c_str(), "rb");
         if (!handle_) throw std::runtime_error("cannot open " + path_);
-        object_.reset(OFE::OBJECT_FILE::open(handle_, 0, "test.o", with_handler ? record : nullptr));
+        object_.reset(OFE::OBJECT_FILE::open(handle_, 0, "test.o", with_handler ? unit::record : nullptr));
     }
 
     unit::temp_dir dir_;

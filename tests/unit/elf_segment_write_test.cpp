@@ -110,13 +110,13 @@ TEST(ElfSegmentWrite, ExecutablesBuiltFromNothingAreLaidOutAndReadBackTheSame) {
         const std::string path = dir.file("exe");
         auto object = executable(target, endian);
         ASSERT_EQ(save_to(object.get(), path), 0);
-        EXPECT_EQ(take_reports(), REPORTS{});
+        EXPECT_EQ(taken(), REPORTS{});
         EXPECT_EQ(program_headers(object.get()), expected);
         EXPECT_EQ(as_elf_file(object.get())->section_table()->elf_section_at(3)->header().sh_offset, 0x1014u);
 
         reread back(path);
         ASSERT_NE(back.get(), nullptr);
-        EXPECT_EQ(take_reports(), REPORTS{});
+        EXPECT_EQ(taken(), REPORTS{});
         EXPECT_EQ(back->entry_point(), 0x080480a0u);
         EXPECT_EQ(program_headers(back.get()), expected);
         EXPECT_EQ(contents_dump(back.get()), contents_dump(object.get()));
@@ -171,7 +171,7 @@ TEST(ElfSegmentWrite, ContentsAreDumpedAndRecomputedFromAddresses) {
     EXPECT_EQ(segments->find_load_by_section(3), segments->segment_at(2));
     EXPECT_TRUE(segments->lays_out_afresh());
     ASSERT_EQ(save_to(back.get(), dir.file("again")), 0);
-    EXPECT_EQ(take_reports(), REPORTS{});
+    EXPECT_EQ(taken(), REPORTS{});
     EXPECT_EQ(unit::temp_dir::read(dir.file("again")), unit::temp_dir::read(dir.file("exe")));
 }
 
@@ -219,7 +219,7 @@ TEST(ElfSegmentWrite, DeletedSegmentsAndSectionsLeaveTheTable) {
     EXPECT_EQ(segments->find_by_type(ELF::PT_NOTE), note);
     ASSERT_TRUE(object->section_table()->delete_section(2));  // .data: .bss becomes section 2
     ASSERT_EQ(save_to(object.get(), dir.file("exe")), 0);
-    EXPECT_EQ(take_reports(), REPORTS{});
+    EXPECT_EQ(taken(), REPORTS{});
     EXPECT_EQ(as_elf_file(object.get())->header().e_phnum, 4u);
     EXPECT_EQ(segments->segment_at(2)->contents(), (ITEMS{{ELF_ITEM_SECTION, 2}, {ELF_ITEM_SEGMENT, 3}}));
     EXPECT_EQ(segments->raw_header(3).p_type, ELF::PT_NOTE);
@@ -230,7 +230,7 @@ TEST(ElfSegmentWrite, DeletedSegmentsAndSectionsLeaveTheTable) {
     EXPECT_EQ(segments->recompute_contents(), -1);
     const std::string saved = "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the "
                               "open state to perform the requested operation ";
-    EXPECT_EQ(take_reports(), (REPORTS{saved, saved}));
+    EXPECT_EQ(taken(), (REPORTS{saved, saved}));
 }
 
 // After the table's size was frozen (by the layout) adding a segment is reported and done; a segment inside
@@ -250,7 +250,7 @@ TEST(ElfSegmentWrite, AddingSegmentsReportsWhatTheTableRefuses) {
     const std::string frozen = "4: size of program header table has been frozen; cannot add new segments after the "
                                "PT_PHDR segment has been allocated";
     const std::string inside = "5: illegal attempt to add a segment to a non-PT_LOAD segment";
-    EXPECT_EQ(take_reports(), (REPORTS{frozen, inside, inside}));
+    EXPECT_EQ(taken(), (REPORTS{frozen, inside, inside}));
 }
 
 // A layout that cannot be made: the first report says why, and the file stays "open".
@@ -286,7 +286,7 @@ TEST(ElfSegmentWrite, LayoutsThatCannotBeMadeAreReported) {
         change(object.get(), as_elf_file(object.get())->segment_table());
         EXPECT_EQ(object->progress_to_state(OF_STATE_FORMATTED), -1);
         EXPECT_EQ(object->state(), OF_STATE_OPEN);
-        const REPORTS got = take_reports();
+        const REPORTS got = taken();
         ASSERT_FALSE(got.empty());
         EXPECT_EQ(got.front(), report);
     }
@@ -307,7 +307,7 @@ TEST(ElfSegmentWrite, ALayoutInsideALayoutIsRefused) {
         }
     });
     EXPECT_EQ(table->layout(), -1);
-    const REPORTS got = take_reports();
+    const REPORTS got = taken();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[1], "7: recursive call detected to a method that does not support recursive calls");
 }

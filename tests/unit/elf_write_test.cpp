@@ -3,12 +3,11 @@
 // string tables) and the layout.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ofe/elf/elf_defs.h"
@@ -85,64 +84,50 @@ std::vector<std::string> symbol_names(OBJECT_FILE* object) {
     return names;
 }
 
+// The small object as the fixture builder lays it out for a machine: null section, the three sections, the
+// symbol table (locals first), the relocations (following their symbols), the symbol names, the section names.
+std::string small_description(uint32_t machine, uint32_t bss_bytes) {
+    return "elf32 le rel\nheader e_machine=" + std::to_string(machine) +
+           "\nsection .text data=1122334455667788\nsection .data words=0x2a\n"
+           "section .bss size=" + std::to_string(bss_bytes) + " addralign=8\nsection .symtab\n"
+           "section .rel.text type=rel flags=i link=.symtab info=.text entsize=8 addralign=4 words=0,0x101,4,0x401\n"
+           "section .strtab flags=s\nsection .shstrtab flags=s\nsymbol counter bind=local type=object section=.data size=4\n"
+           "symbol start type=func section=.text size=8\nsymbol buffer type=object section=.bss size=0x40\n"
+           "symbol external\n";
+}
+
 TEST(ElfWrite, RelocatablesBuiltFromNothingReadBackForEachFamilyAndByteOrder) {
     struct CASE {
         OF_TARGET target;
         OF_ENDIAN endian;
+        uint32_t machine, bss_bytes;
     };
-    const CASE cases[] = {{OF_TARGET_KITE, OF_ENDIAN_LITTLE}, {OF_TARGET_KITE, OF_ENDIAN_BIG},
-                          {OF_TARGET_ARM, OF_ENDIAN_LITTLE}, {OF_TARGET_ARM, OF_ENDIAN_BIG},
-                          {OF_TARGET_GULL, OF_ENDIAN_LITTLE}, {OF_TARGET_ELF_MACHINE_BASE + 3, OF_ENDIAN_LITTLE}};
+    const CASE cases[] = {{OF_TARGET_KITE, OF_ENDIAN_LITTLE, 141, 0x80}, {OF_TARGET_KITE, OF_ENDIAN_BIG, 141, 0x80},
+                          {OF_TARGET_ARM, OF_ENDIAN_LITTLE, 40, 0x40},   {OF_TARGET_ARM, OF_ENDIAN_BIG, 40, 0x40},
+                          {OF_TARGET_GULL, OF_ENDIAN_LITTLE, 140, 0x40}, {OF_TARGET_ELF_MACHINE_BASE + 3, OF_ENDIAN_LITTLE, 3, 0x40}};
     for (const CASE& c : cases) {
         SCOPED_TRACE("target " + std::to_string(c.target) + (c.endian == OF_ENDIAN_BIG ? " big" : " little"));
         unit::temp_dir dir;
         auto object = small_object(c.target, c.endian, 1);
         ASSERT_EQ(save_to(object.get(), dir.file("s.o")), 0);
         EXPECT_TRUE(object->saved());
-        EXPECT_EQ(take_reports(), std::vector<std::string>{});
+        EXPECT_EQ(taken(), std::vector<std::string>{});
 
         reread back(dir.file("s.o"));
         ASSERT_NE(back.get(), nullptr);
-        EXPECT_EQ(take_reports(), std::vector<std::string>{});
-        ELF_FILE* f = elf(back.get());
-        EXPECT_EQ(f->target(), c.target);
-        EXPECT_EQ(f->endian(), c.endian);
-        EXPECT_EQ(f->file_type(), OF_FILE_RELOCATABLE);
-
-        // Null section, the three sections, the relocations, the symbol table, its strings, the section names.
-        ELF_SECTION_TABLE* sections = f->section_table();
-        std::vector<std::string> names;
-        for (uint32_t i = 0; i < sections->count(); ++i)
-            names.push_back(sections->section_at(i)->name() ? sections->section_at(i)->name() : "(null)");
-        EXPECT_EQ(names, (std::vector<std::string>{"", ".text", ".data", ".bss", ".symtab", ".rel.text", ".strtab",
-                                                   ".shstrtab"}));
-        ELF_SECTION* text = sections->elf_section_at(1);
-        EXPECT_EQ(text->header().sh_type, ELF::SHT_PROGBITS);
-        EXPECT_EQ(text->header().sh_addralign, 4u);
-        EXPECT_EQ(unit::hex(text->data()), "1122334455667788");
-        ELF_SECTION* bss = sections->elf_section_at(3);
-        EXPECT_EQ(bss->header().sh_type, ELF::SHT_NOBITS);
-        EXPECT_EQ(bss->size(), 0x40u);  // in address units (16 bits on Kite)
-        EXPECT_EQ(bss->header().sh_addralign, 8u);
-
-        // Locals first: sh_info is the first global; the relocations follow their symbols.
-        EXPECT_EQ(symbol_names(back.get()), (std::vector<std::string>{"", "counter", "start", "buffer", "external"}));
-        ELF_SECTION* symtab = sections->elf_section_at(4);
-        EXPECT_EQ(symtab->header().sh_info, 2u);
-        EXPECT_EQ(symtab->header().sh_link, 6u);
-        EXPECT_EQ(esym(back.get(), 2)->section(), text);
-        EXPECT_EQ(esym(back.get(), 2)->type(), OF_TYPE_FUNCTION);
-        EXPECT_EQ(esym(back.get(), 3)->size(), 0x40u);
-        EXPECT_EQ(esym(back.get(), 4)->kind(), OF_SYM_UNDEFINED);
-        ASSERT_EQ(text->reloc_table_count(), 1u);
-        OF_RELOC_TABLE* relocs = text->reloc_table_at(0);
-        ASSERT_EQ(relocs->count(), 2u);
-        EXPECT_EQ(relocs->reloc_at(0)->symbol_index(), 1u);
-        EXPECT_EQ(relocs->reloc_at(1)->address(), 4u);
-        EXPECT_EQ(relocs->reloc_at(1)->symbol_index(), 4u);
-        EXPECT_EQ(sections->elf_section_at(5)->header().sh_info, 1u);
-        EXPECT_EQ(sections->elf_section_at(5)->header().sh_link, 4u);
-        EXPECT_EQ(take_reports(), std::vector<std::string>{});
+        EXPECT_EQ(std::tuple(back->target(), back->endian(), back->file_type()),
+                  std::tuple(c.target, c.endian, OF_FILE_RELOCATABLE));
+        // Every section, symbol and relocation, and their file offsets, as the fixture builder writes them.
+        fixture::options opts;
+        opts.order = c.endian == OF_ENDIAN_BIG ? fixture::byte_order::big : fixture::byte_order::little;
+        const unit::opened expected(small_description(c.machine, c.bss_bytes), opts);
+        EXPECT_EQ(contents_dump(back.get()), contents_dump(expected.object()));
+        EXPECT_EQ(taken(), std::vector<std::string>{});
+        // The links the dump does not show: the symbol table's first global and strings, the relocations' targets.
+        ELF_SECTION_TABLE* s = elf(back.get())->section_table();
+        EXPECT_EQ(std::tuple(s->elf_section_at(4)->header().sh_info, s->elf_section_at(4)->header().sh_link,
+                             s->elf_section_at(5)->header().sh_info, s->elf_section_at(5)->header().sh_link),
+                  std::tuple(2u, 6u, 1u, 4u));
 
         // Saved again unchanged, the file is the same byte for byte.
         ASSERT_EQ(save_to(back.get(), dir.file("again.o")), 0);
@@ -155,21 +140,13 @@ TEST(ElfWrite, LayoutPlacesSectionsInOrderAtTheirAlignmentThenTheHeaders) {
     auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE, 1);
     ASSERT_EQ(save_to(object.get(), dir.file("s.o")), 0);
     reread back(dir.file("s.o"));
-    ELF_FILE* f = elf(back.get());
-    ELF_SECTION_TABLE* s = f->section_table();
-    EXPECT_EQ(s->elf_section_at(0)->header().sh_offset, 0u);
-    EXPECT_EQ(s->elf_section_at(1)->header().sh_offset, 52u);       // after the file header
-    EXPECT_EQ(s->elf_section_at(2)->header().sh_offset, 60u);       // 8 bytes of code
-    EXPECT_EQ(s->elf_section_at(3)->header().sh_offset, 64u);       // .bss takes no bytes, aligned to 8
-    EXPECT_EQ(s->elf_section_at(4)->header().sh_offset, 64u);       // five 16-byte symbols
-    EXPECT_EQ(s->elf_section_at(5)->header().sh_offset, 144u);      // two 8-byte relocations
-    EXPECT_EQ(s->elf_section_at(6)->header().sh_offset, 160u);
-    const uint32_t names_end = s->elf_section_at(7)->header().sh_offset + s->elf_section_at(7)->header().sh_size;
-    EXPECT_EQ(f->header().e_shoff, (names_end + 3) / 4 * 4);
-    EXPECT_EQ(f->header().e_shnum, 8u);
-    EXPECT_EQ(f->header().e_shstrndx, 7u);
-    EXPECT_EQ(f->header().e_phoff, 0u);
-    EXPECT_EQ(unit::temp_dir::read(dir.file("s.o")).size(), f->header().e_shoff + 8u * 40);
+    // The sections' offsets: the comparison with the fixture above. The header table follows the section
+    // names, at a 4-byte boundary.
+    const ELF_HEADER& h = elf(back.get())->header();
+    const ELF_SECTION_HEADER& names = elf(back.get())->section_table()->elf_section_at(7)->header();
+    EXPECT_EQ(h.e_shoff, (names.sh_offset + names.sh_size + 3) / 4 * 4);
+    EXPECT_EQ(std::tuple(h.e_shnum, h.e_shstrndx, h.e_phoff), std::tuple(8u, 7u, 0u));
+    EXPECT_EQ(unit::temp_dir::read(dir.file("s.o")).size(), h.e_shoff + 8u * 40);
 }
 
 // The producer goes to a build-attribute section made for it, and an alias section keeps its pairs.
@@ -184,7 +161,7 @@ TEST(ElfWrite, ProducerAndAliasesOfAFileBuiltFromNothingReadBack) {
                                         object->symbol_table()->find_by_name("buffer")->index());
     ASSERT_EQ(save_to(object.get(), dir.file("s.o")), 0);
     reread back(dir.file("s.o"));
-    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), std::vector<std::string>{});
     EXPECT_EQ(back->producer_name(), "kas");
     EXPECT_EQ(back->producer_version(), "1.2.3");
     ELF_SECTION* read = as_elf_section(back->section_table()->find_by_name(".QX.symbol.alias"));
@@ -199,7 +176,7 @@ TEST(ElfWrite, LockingChecksTheNullSectionAndTheNullSymbol) {
         esym(object.get(), 0)->set_name("not_null");
         EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
         EXPECT_EQ(object->state(), OF_STATE_OPEN);
-        const auto got = take_reports();
+        const auto got = taken();
         ASSERT_FALSE(got.empty());
         EXPECT_EQ(got.front(), "7: symbol 0 is not a NULL symbol");
     }
@@ -208,7 +185,7 @@ TEST(ElfWrite, LockingChecksTheNullSectionAndTheNullSymbol) {
         static_cast<ELF_SECTION*>(object->section_table()->section_at(0))->header().sh_type = ELF::SHT_PROGBITS;
         EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
         EXPECT_EQ(object->state(), OF_STATE_OPEN);
-        const auto got = take_reports();
+        const auto got = taken();
         ASSERT_FALSE(got.empty());
         EXPECT_EQ(got.front(), "7: section 0 is not a NULL section");
     }
@@ -220,7 +197,7 @@ TEST(ElfWrite, ALockedFileRefusesNewSectionsAndSymbolsUntilReverted) {
     ASSERT_EQ(object->progress_to_state(OF_STATE_LOCKED), 0);
     EXPECT_EQ(object->section_table()->add_section(".more"), nullptr);
     EXPECT_EQ(object->symbol_table()->add_symbol(), nullptr);
-    EXPECT_EQ(take_reports().size(), 2u);
+    EXPECT_EQ(taken().size(), 2u);
     ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
     OF_SECTION* more = object->section_table()->add_section(".more");
     ASSERT_NE(more, nullptr);
@@ -230,7 +207,7 @@ TEST(ElfWrite, ALockedFileRefusesNewSectionsAndSymbolsUntilReverted) {
     late->set_name("late_local");
     late->set_binding(OF_BIND_LOCAL);
     ASSERT_EQ(save_to(object.get(), dir.file("s.o")), 0);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), std::vector<std::string>{});
     reread back(dir.file("s.o"));
     EXPECT_EQ(symbol_names(back.get()),
               (std::vector<std::string>{"", "counter", "late_local", "start", "buffer", "external"}));
@@ -241,26 +218,12 @@ TEST(ElfWrite, ALockedFileRefusesNewSectionsAndSymbolsUntilReverted) {
 
 namespace {
 
-// The output and exit status of a shell command; status -1 when it could not run.
-struct SHELL {
-    std::string out;
-    int status = -1;
-};
-SHELL shell(const std::string& command) {
-    SHELL r;
-    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) r.out.append(buffer, n);
-    const int status = ::pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using unit::shell;
 bool have_tool(const char* name) { return shell(std::string("command -v ") + name).status == 0; }
 
 // readelf's complaints about a file: its lines that warn or report an error.
 std::vector<std::string> readelf_complaints(const std::string& path) {
-    const SHELL r = shell("readelf -a -W '" + path + "'");
+    const auto r = shell("readelf -a -W '" + path + "'");
     std::vector<std::string> complaints;
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);)
@@ -326,7 +289,7 @@ TEST(ElfWrite, AnI386RelocatableBuiltByTheLibraryLinks) {
     auto object = i386_program();
     ASSERT_EQ(save_to(object.get(), dir.file("program.o")), 0);
     EXPECT_EQ(readelf_complaints(dir.file("program.o")), std::vector<std::string>{});
-    const SHELL link = shell("ld -m elf_i386 -o '" + dir.file("program") + "' '" + dir.file("program.o") + "'");
+    const auto link = shell("ld -m elf_i386 -o '" + dir.file("program") + "' '" + dir.file("program.o") + "'");
     if (link.status != 0 && link.out.find("unrecognised emulation") != std::string::npos)
         GTEST_SKIP() << "ld cannot link i386 programs here";
     ASSERT_EQ(link.status, 0) << link.out;
@@ -336,7 +299,7 @@ TEST(ElfWrite, AnI386RelocatableBuiltByTheLibraryLinks) {
     // The library reads the executable: its symbols, and the relocated load of `value`.
     reread exe(dir.file("program"), "program");
     ASSERT_NE(exe.get(), nullptr);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), std::vector<std::string>{});
     EXPECT_EQ(exe->file_type(), OF_FILE_EXECUTABLE);
     OF_SYMBOL* start = exe->symbol_table()->find_by_name("_start");
     OF_SYMBOL* value = exe->symbol_table()->find_by_name("value");
@@ -350,7 +313,7 @@ TEST(ElfWrite, AnI386RelocatableBuiltByTheLibraryLinks) {
     EXPECT_EQ(code.read_u32(), value->value());
 
     // Where the host runs i386 programs, this one exits with the value (elsewhere the shell cannot run it: 126).
-    const SHELL run = shell("'" + dir.file("program") + "'");
+    const auto run = shell("'" + dir.file("program") + "'");
     if (run.status != 126) {
         EXPECT_EQ(run.status, 42) << run.out;
     }
@@ -365,7 +328,7 @@ TEST(ElfWrite, DeletedSectionsAreRemovedWhenLockingAndLinksFollow) {
     auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE, 1);
     ASSERT_TRUE(object->section_table()->delete_section(2));  // .data: "counter" loses its section
     ASSERT_EQ(save_to(object.get(), dir.file("d.o")), 0);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), std::vector<std::string>{});
     reread back(dir.file("d.o"));
     ELF_SECTION_TABLE* sections = as_elf_file(back.get())->section_table();
     std::vector<std::string> names;
@@ -389,14 +352,14 @@ TEST(ElfWrite, ASavedFileCannotProgressBackwardsButRevertsAndSavesAgain) {
     auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE, 1);
     ASSERT_EQ(save_to(object.get(), dir.file("first.o")), 0);
     EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{
+    EXPECT_EQ(taken(), std::vector<std::string>{
                                   "5: this OBJECT_FILE object is currently in the saved state, and cannot revert to "
                                   "the locked state to perform the requested operation "});
     // Back to "open", changed and saved again: the change is there, the rest as before.
     ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
     object->symbol_table()->symbol_at(2)->set_value(6);  // "start"
     ASSERT_EQ(save_to(object.get(), dir.file("second.o")), 0);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), std::vector<std::string>{});
     reread back(dir.file("second.o"));
     EXPECT_EQ(symbol_names(back.get()), (std::vector<std::string>{"", "counter", "start", "buffer", "external"}));
     EXPECT_EQ(back->symbol_table()->symbol_at(2)->value(), 6u);

@@ -140,8 +140,7 @@ TEST(ElfSymbolMetadata, KindsUpToTheFirstBadEntry) {
     EXPECT_EQ(f.symbol_at(2)->metadata_location(), 0x1234u);
     EXPECT_STREQ(f.symbol_at(2)->metadata_text(), "txt");
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], (std::pair<uint32_t, std::string>{
-                              4, "Invalid meta-info kind encountered in symbol metadata section (.symtab_meta)"}));
+    EXPECT_EQ(reports[0], "4: Invalid meta-info kind encountered in symbol metadata section (.symtab_meta)");
 
     // The records stay with the table: a dropped symbol comes back with its metadata.
     f->symbol_table()->drop_symbol(2);
@@ -153,7 +152,7 @@ TEST(ElfSymbolMetadata, KindsUpToTheFirstBadEntry) {
     elf_object wrong(with_metadata("02010001"));
     EXPECT_FALSE(wrong.symbol_at(1)->has_metadata());
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].second, "Invalid format specified for symbol metadata section (.symtab_meta)");
+    EXPECT_EQ(reports[0], "4: Invalid format specified for symbol metadata section (.symtab_meta)");
 }
 
 TEST(ElfSymbolMetadata, AccessorsAndMerge) {
@@ -182,9 +181,8 @@ TEST(ElfSymbolMetadata, AccessorsAndMerge) {
 
     EXPECT_FALSE(b->merge_metadata(a)) << "the locations differ";
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], (std::pair<uint32_t, std::string>{
-                              4, "Multiple location attributes applied to the same symbol must agree on the address "
-                                 "argument specified for the location"}));
+    EXPECT_EQ(reports[0], "4: Multiple location attributes applied to the same symbol must agree on the address "
+                          "argument specified for the location");
     EXPECT_EQ(b->metadata_location(), 0x20u);
     EXPECT_TRUE(b->metadata_mark_a()) << "the other attributes are still merged";
     EXPECT_TRUE(b->metadata_mark_d());

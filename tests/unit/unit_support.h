@@ -1,8 +1,10 @@
-// Helpers shared by the unit tests: a private temporary directory, a capture of diagnostics, dumps, hex
-// text, build-attribute bytes written without the library's writer, and fixture-built objects opened.
+// Helpers shared by the unit tests: the library's reports recorded, shell commands run, a private temporary
+// directory, a capture of diagnostics, dumps, hex text, build-attribute bytes written without the library's
+// writer, and fixture-built objects opened.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -13,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "DIAG/diag.h"
@@ -27,6 +30,32 @@ namespace unit {
 
 using namespace OFE;
 using namespace DIAG;
+
+// Every report the library makes to `record` while a test runs, as "code: message", in order; each is cleared
+// once recorded.
+inline std::vector<std::string> reports;
+inline void record(OBJECT_FILE* object, OF_ERROR code, const char* message) {
+    reports.push_back(std::to_string(code) + ": " + message);
+    object->clear_error();
+}
+// The reports so far, which are then forgotten.
+inline std::vector<std::string> taken() { return std::exchange(reports, {}); }
+
+// The output (standard error after standard output) and exit status of a shell command; -1 when it did not run.
+struct shell_run {
+    std::string out;
+    int status = -1;
+};
+inline shell_run shell(const std::string& command) {
+    shell_run r;
+    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) r.out.append(buffer, n);
+    const int status = ::pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
 
 // Everything written to a temporary stream so far.
 inline std::string read_all(FILE* f) {

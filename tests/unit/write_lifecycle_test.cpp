@@ -33,11 +33,11 @@ TEST(WriteLifecycle, PutFileDataNeedsAnOutput) {
     DATA_MAP bytes;
     bytes.write_u32(1);
     EXPECT_EQ(object->put_file_data(bytes, 0), -1);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{"7: illegal call to OBJECT_FILE::put_file_data() when a valid "
+    EXPECT_EQ(taken(), std::vector<std::string>{"7: illegal call to OBJECT_FILE::put_file_data() when a valid "
                                                        "output file pointer is not present"});
     OF_FILE_INFO none;
     EXPECT_EQ(object->save(none), -1);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{"2: made.o: no output file to save to"});
+    EXPECT_EQ(taken(), std::vector<std::string>{"2: made.o: no output file to save to"});
     EXPECT_EQ(object->state(), OF_STATE_OPEN);
 }
 
@@ -76,7 +76,7 @@ TEST(WriteLifecycle, SavingOverTheInputIsRefusedAndReplacingItIsSafe) {
         OF_FILE_INFO info;
         info.handle = same;
         EXPECT_EQ(in->save(info), -1);
-        EXPECT_EQ(take_reports(), std::vector<std::string>{
+        EXPECT_EQ(taken(), std::vector<std::string>{
                                       "2: saved.o: cannot save over the file \"" + dir.file("in.qx") +
                                       "\" that the object is read from; save to another file, or replace it as a "
                                       "whole (save_to_path)"});
@@ -86,7 +86,7 @@ TEST(WriteLifecycle, SavingOverTheInputIsRefusedAndReplacingItIsSafe) {
         // Replaced as a whole, the file reads back with a changed symbol.
         in->symbol_table()->symbol_at(0)->set_name("_renamed_start");
         ASSERT_EQ(in->save_to_path(dir.file("in.qx").c_str()), 0);
-        EXPECT_EQ(take_reports(), std::vector<std::string>{});
+        EXPECT_EQ(taken(), std::vector<std::string>{});
         EXPECT_EQ(in->state(), OF_STATE_SAVED);
         EXPECT_STREQ(in->name(), dir.file("in.qx").c_str());
         // The object's bytes are its own: it still dumps after its input was replaced.
@@ -98,7 +98,7 @@ TEST(WriteLifecycle, SavingOverTheInputIsRefusedAndReplacingItIsSafe) {
 
     auto failing = small_object();
     EXPECT_EQ(failing->save_to_path(dir.file("missing/dir/x.qx").c_str()), -1);
-    const std::vector<std::string> r = take_reports();
+    const std::vector<std::string> r = taken();
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].rfind("2: made.o: cannot open \"" + dir.file("missing/dir/x.qx") + ".ofe-", 0), 0u) << r[0];
 }
@@ -111,7 +111,7 @@ TEST(WriteLifecycle, ChangesAfterLockingAreRefusedUntilReverted) {
     s->set_value(7);
     object->section_table()->section_at(0)->set_name(".code");
     EXPECT_EQ(object->section_table()->add_section(".more"), nullptr);
-    EXPECT_EQ(take_reports(),
+    EXPECT_EQ(taken(),
               (std::vector<std::string>{
                   "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the locked "
                   "state to perform the requested operation ",
@@ -125,7 +125,7 @@ TEST(WriteLifecycle, ChangesAfterLockingAreRefusedUntilReverted) {
     info.handle = pfopen(dir.file("b.qx").c_str(), "wb");
     info.close_on_destroy = true;
     EXPECT_EQ(object->save(info), -1);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{
+    EXPECT_EQ(taken(), std::vector<std::string>{
                                   "5: this OBJECT_FILE object is currently in the saved state, and cannot revert to "
                                   "the formatted state to perform the requested operation "});
     pfclose(info.handle);
@@ -135,7 +135,7 @@ TEST(WriteLifecycle, ChangesAfterLockingAreRefusedUntilReverted) {
     s->set_value(7);
     object->section_table()->add_section(".more")->raw_data().write_u16(9);
     ASSERT_EQ(save_to(object.get(), dir.file("c.qx")), 0);
-    EXPECT_EQ(take_reports(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), std::vector<std::string>{});
     reread back(dir.file("c.qx"));
     EXPECT_EQ(back->symbol_table()->symbol_at(0)->value(), 7u);
     EXPECT_EQ(back->section_table()->count(), 2u);
@@ -146,7 +146,7 @@ TEST(WriteLifecycle, AFailedStepLeavesTheStateAndSaysWhichStep) {
     auto object = created(OF_FORMAT_QXCOFF, 9, OF_TARGET_KITE);  // no such version
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(save_to(object.get(), dir.file("bad.qx")), -1);
-    EXPECT_EQ(take_reports(),
+    EXPECT_EQ(taken(),
               (std::vector<std::string>{"3: invalid file format version \"unknown format version\"",
                                         "7: an error was encountered while progressing an OBJECT_FILE object from the "
                                         "open to the locked state"}));
@@ -180,9 +180,9 @@ TEST(WriteLifecycle, DamagedObjectsThatClaimMissingBytesAreNotSaved) {
         fixture::build_to(dir.file("in.o"), c.description);
         reread in(dir.file("in.o"));
         ASSERT_NE(in.get(), nullptr) << c.description;
-        (void)take_reports();
+        (void)taken();
         EXPECT_EQ(in->save_to_path(dir.file("out.o").c_str()), -1) << c.description;
-        const std::vector<std::string> r = take_reports();
+        const std::vector<std::string> r = taken();
         EXPECT_EQ(r.empty() ? "" : r.front(), c.report);
         EXPECT_EQ(in->state(), OF_STATE_OPEN);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1) << c.description;

@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ofe/object_file.h"
@@ -18,14 +17,9 @@ namespace write_test {
 
 using namespace OFE;
 
-// Every report made while a test runs, as "code: message", cleared as it comes.
-inline std::vector<std::string> reports;
-inline void record(OBJECT_FILE* object, OF_ERROR code, const char* message) {
-    reports.push_back(std::to_string(code) + ": " + message);
-    object->clear_error();
-}
-// The reports so far, emptied.
-inline std::vector<std::string> take_reports() { return std::exchange(reports, {}); }
+using unit::record;
+using unit::reports;
+using unit::taken;
 
 // An object made from nothing by OBJECT_FILE::create.
 inline std::unique_ptr<OBJECT_FILE> created(OF_FORMAT format, uint32_t version, OF_TARGET target,
