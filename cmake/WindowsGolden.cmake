@@ -35,6 +35,20 @@ add_custom_command(OUTPUT ${wine_prefix}/.made
 add_custom_target(wine_prefix DEPENDS ${wine_prefix}/.made)
 add_dependencies(nmkite_windows wine_prefix)
 
+# One wine server for the whole run: a server that stops when its last program ends resets the connection
+# of a program starting at that moment ("recvmsg: Connection reset by peer"), so the cases share one that
+# stays until the run is over.
+find_program(NMKITE_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine DOC "wine's server")
+set(golden_properties "")
+if(NMKITE_WINESERVER)
+  add_test(NAME wine_server_start COMMAND sh -c
+           "WINEPREFIX='${wine_prefix}' '${NMKITE_WINESERVER}' -k 2>/dev/null; WINEPREFIX='${wine_prefix}' exec '${NMKITE_WINESERVER}' -p </dev/null >/dev/null 2>&1")
+  add_test(NAME wine_server_stop COMMAND sh -c "WINEPREFIX='${wine_prefix}' '${NMKITE_WINESERVER}' -k || true")
+  set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine_server)
+  set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine_server)
+  set(golden_properties PROPERTIES FIXTURES_REQUIRED wine_server)
+endif()
+
 set(golden_tool ${windows_tool})
 set(golden_ofdump ${windows_ofdump})
 set(golden_tool_target nmkite_windows)
