@@ -58,29 +58,33 @@ int32_t ELF_SEGMENT_TABLE::lay_out_segments() {
     placed_.assign(sections->count(), false);
     header_end_ = layout_header_table();
     std::vector<ELF_PROGRAM_HEADER>& headers = headers_for_change();
-    const auto held_sections = [&](uint32_t i) {
-        std::vector<ELF_SECTION*> held;
-        if (const auto found = segments_.find(i); found != segments_.end())
-            for (const ELF_SEGMENT_ITEM& item : found->second->contents())
-                if (item.kind == ELF_ITEM_SECTION && item.index < sections->count())
-                    held.push_back(sections->elf_section_at(item.index));
-        std::stable_sort(held.begin(), held.end(), [](const ELF_SECTION* a, const ELF_SECTION* b) {
-            return a->header().sh_addr < b->header().sh_addr;
-        });
-        return held;
+    // Visits each segment other than PT_LOAD and PT_PHDR that holds sections, with those sections by address;
+    // stops at the first visit that fails.
+    const auto each_section_holder = [&](const auto& visit) {
+        for (uint32_t i = 0; i < count_; ++i) {
+            if (headers[i].p_type == ELF::PT_LOAD || headers[i].p_type == ELF::PT_PHDR) continue;
+            std::vector<ELF_SECTION*> held;
+            if (const auto found = segments_.find(i); found != segments_.end())
+                for (const ELF_SEGMENT_ITEM& item : found->second->contents())
+                    if (item.kind == ELF_ITEM_SECTION && item.index < sections->count())
+                        held.push_back(sections->elf_section_at(item.index));
+            if (held.empty()) continue;
+            std::stable_sort(held.begin(), held.end(), [](const ELF_SECTION* a, const ELF_SECTION* b) {
+                return a->header().sh_addr < b->header().sh_addr;
+            });
+            if (visit(i, headers[i], held) != 0) return -1;
+        }
+        return 0;
     };
 
-    // A segment other than PT_LOAD that holds sections spans their addresses; the PT_LOAD holding it checks them.
-    for (uint32_t i = 0; i < count_; ++i) {
-        ELF_PROGRAM_HEADER& h = headers[i];
-        if (h.p_type == ELF::PT_LOAD || h.p_type == ELF::PT_PHDR) continue;
-        const std::vector<ELF_SECTION*> held = held_sections(i);
-        if (held.empty()) continue;
+    // Such a segment spans its sections' addresses; the PT_LOAD holding it checks them.
+    (void)each_section_holder([](uint32_t, ELF_PROGRAM_HEADER& h, const std::vector<ELF_SECTION*>& held) {
         uint64_t end = 0;
         for (const ELF_SECTION* s : held) end = std::max(end, uint64_t{s->header().sh_addr} + s->header().sh_size);
         h.p_vaddr = held.front()->header().sh_addr;
         h.p_memsz = static_cast<uint32_t>(end - h.p_vaddr);
-    }
+        return 0;
+    });
     // The program header table is loaded with the file header, by the PT_LOAD segment that holds the PT_PHDR.
     for (uint32_t i = 0; i < count_; ++i) {
         if (headers[i].p_type != ELF::PT_PHDR) continue;
@@ -99,11 +103,8 @@ int32_t ELF_SEGMENT_TABLE::lay_out_segments() {
         if (headers[i].p_type == ELF::PT_LOAD && lay_out_load(i, at) != 0) return -1;
 
     // The other segments' file images follow their sections, wherever the PT_LOAD segments put them.
-    for (uint32_t i = 0; i < count_; ++i) {
-        ELF_PROGRAM_HEADER& h = headers[i];
-        if (h.p_type == ELF::PT_LOAD || h.p_type == ELF::PT_PHDR) continue;
-        const std::vector<ELF_SECTION*> held = held_sections(i);
-        if (held.empty()) continue;
+    const int32_t spanned = each_section_holder([&](uint32_t i, ELF_PROGRAM_HEADER& h,
+                                                    const std::vector<ELF_SECTION*>& held) {
         uint64_t end = 0;
         for (const ELF_SECTION* s : held) {
             if (!placed_[s->index()]) {
@@ -118,7 +119,9 @@ int32_t ELF_SEGMENT_TABLE::lay_out_segments() {
         h.p_filesz = static_cast<uint32_t>(std::max<uint64_t>(end, h.p_offset) - h.p_offset);
         const ELF_SEGMENT* load = find_load_by_section(held.front()->index());
         h.p_paddr = load ? h.p_vaddr + (load->header().p_paddr - load->header().p_vaddr) : h.p_vaddr;
-    }
+        return 0;
+    });
+    if (spanned != 0) return -1;
     image_end_ = at;
     return 0;
 }
