@@ -21,10 +21,6 @@
 //   === written NAME   the exact contents of the file NAME that the command writes
 //   === status         the exit status
 // Lines before the first section are comments describing the case.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "fixture.h"
 
 namespace fs = std::filesystem;
@@ -46,7 +43,7 @@ namespace {
 
 // One input written into the case's temporary directory before the command runs.
 struct INPUT {
-    enum class KIND { fixture, text, copy } kind;
+    std::string kind;     // file, text or copy: the section's kind
     std::string name;     // file name in the temporary directory
     std::string content;  // fixture description, verbatim text, or the path to copy (from the source root)
 };
@@ -111,13 +108,7 @@ CASE read_case(const std::filesystem::path& path) {
         const std::string where = path.string() + ":" + std::to_string(section_line);
         if (kind == "file" || kind == "text" || kind == "copy") {
             if (name.empty()) throw std::runtime_error(where + ": section needs a file name");
-            INPUT input{INPUT::KIND::text, name, body};
-            if (kind == "file") input.kind = INPUT::KIND::fixture;
-            if (kind == "copy") {
-                input.kind = INPUT::KIND::copy;
-                input.content = body.substr(0, body.find('\n'));
-            }
-            c.inputs.push_back(std::move(input));
+            c.inputs.push_back(INPUT{kind, name, kind == "copy" ? body.substr(0, body.find('\n')) : body});
         } else if (kind == "command") {
             c.command = split_words(body.substr(0, body.find('\n')));
             if (c.command.empty()) throw std::runtime_error(where + ": empty command");
@@ -167,8 +158,7 @@ void write_case(const CASE& c) {
     std::ostringstream out;
     out << c.preamble;
     for (const INPUT& input : c.inputs) {
-        static const char* const kinds[] = {"file", "text", "copy"};
-        out << "=== " << kinds[static_cast<int>(input.kind)] << " " << input.name << "\n" << input.content;
+        out << "=== " << input.kind << " " << input.name << "\n" << input.content;
         if (!input.content.empty() && input.content.back() != '\n') out << "\n";
     }
     out << "=== command\n";
@@ -213,29 +203,8 @@ struct RESULT {
 // Runs argv in `dir` with stdout and stderr captured to files there.
 RESULT run(const std::vector<std::string>& argv, const fs::path& dir) {
     const fs::path out = dir / ".stdout", err = dir / ".stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int fi = open("/dev/null", O_RDONLY);
-        if (fo < 0 || fe < 0 || fi < 0) _exit(127);
-        dup2(fi, 0);
-        dup2(fo, 1);
-        dup2(fe, 2);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    RESULT r;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+    const int status = run_child(argv, out.string(), err.string(), dir.string()).status;
+    return RESULT{slurp(out), slurp(err), status};
 }
 
 // The command words that start a tool: the runner, when there is one, then the tool itself. The words
@@ -272,11 +241,9 @@ TEST_P(Golden, Matches) {
     for (const INPUT& input : c.inputs) {
         const fs::path target = dir / input.name;
         fs::create_directories(target.parent_path());
-        if (input.kind == INPUT::KIND::fixture) {
-            const auto bytes = fixture::build(input.content);
-            std::ofstream(target, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                          static_cast<std::streamsize>(bytes.size()));
-        } else if (input.kind == INPUT::KIND::text) {
+        if (input.kind == "file") {
+            fixture::build_to(target, input.content);
+        } else if (input.kind == "text") {
             std::ofstream(target, std::ios::binary) << input.content;
         } else {
             fs::copy_file(fs::path(NMKITE_SOURCE_DIR) / input.content, target);

@@ -8,11 +8,8 @@
 //
 // Crafted files, made from descriptions, go through the library's information dump (ofdump) and the
 // listing under the same limits: each once took far longer than its bytes warrant.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../golden/child_process.h"
 #include "fixture.h"
 
 namespace fs = std::filesystem;
@@ -112,28 +110,12 @@ struct outcome {
 outcome run(const std::vector<std::string>& argv, const fs::path& errors) {
     outcome o;
     const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        const rlimit cpu{cpu_limit_seconds, cpu_limit_seconds + 1};
-        setrlimit(RLIMIT_CPU, &cpu);
-        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen(errors.c_str(), "w", stderr)) std::_Exit(99);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        std::_Exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
+    const CHILD_RESULT r = run_child(argv, "/dev/null", errors.string(), "", cpu_limit_seconds);
     o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    o.max_rss_kib = usage.ru_maxrss;
-    if (WIFSIGNALED(status)) {
-        o.signalled = true;
-        o.timed_out = WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL;
-    } else {
-        o.status = WEXITSTATUS(status);
-    }
+    o.max_rss_kib = r.max_rss_kib;
+    o.signalled = r.signal != 0;
+    o.timed_out = r.signal == SIGXCPU || r.signal == SIGKILL;
+    o.status = o.signalled ? 0 : r.status;
     std::ifstream in(errors);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
     if (text.find("Sanitizer") != std::string::npos || text.find("runtime error") != std::string::npos)
