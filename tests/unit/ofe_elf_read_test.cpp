@@ -29,7 +29,6 @@ TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
                  "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n"  // x at 1 and 6, ab at 3, abc at 8
                  "section .cut type=strtab text=\"\\0abc\\0tail\"\n"
                  "section .text data=00\n");
-    ASSERT_TRUE(f.opened());
     ELF_STRING_TABLE* names = f.section(".names")->string_table();
     ASSERT_NE(names, nullptr);
     EXPECT_STREQ(names->table_name(), ".names");
@@ -64,7 +63,6 @@ TEST(ElfSections, FindsByNameAndAddress) {
                  "section .data type=progbits flags=wa addr=0x400 data=05060708\n"
                  "section .bss addr=0x500 size=0x40\n"
                  "segment type=load sections=.data paddr=0x8200\n");
-    ASSERT_TRUE(f.opened());
     OF_SECTION_TABLE* t = f->section_table();
     ASSERT_EQ(t->count(), 7u);  // with section 0 and .shstrtab
 
@@ -94,7 +92,6 @@ TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrder) {
                  "segment type=load vaddr=0xffffff00 memsz=0x200\n"     // 4, ends past the 32-bit range
                  "segment type=load vaddr=0x2000 memsz=0\n"             // 5, holds nothing
                  "segment type=load vaddr=0x1800 memsz=0x10\n");        // 6, inside 0 and 1
-    ASSERT_TRUE(f.opened());
     ELF_SEGMENT_TABLE* s = f->segment_table();
     ASSERT_EQ(s->count(), 7u);
     const std::pair<uint32_t, uint32_t> first[] = {{0, ~0u},      {0x7ff, ~0u},  {0x800, 3},     {0xfff, 3},
@@ -116,7 +113,6 @@ TEST(ElfSegments, EntriesWithoutBytesAreNullEntries) {
     const size_t end = fixture::build(base).size();
     elf_object f(base + "header e_phoff=" + std::to_string(end) + " e_phentsize=32 e_phnum=1000\n" +
                  "append words=1,0,0x1000,0x2000,0x10,0x20,5,4,1,0x30\n");
-    ASSERT_TRUE(f.opened());
     ELF_SEGMENT_TABLE* s = f->segment_table();
     EXPECT_EQ(s->count(), 1000u);
     EXPECT_EQ(std::tuple(s->raw_header(0).p_paddr, s->raw_header(0).p_memsz, s->raw_header(999).p_type),
@@ -136,7 +132,6 @@ TEST(ElfSymbols, DroppedInAnyOrderAndRebuiltNamesStayInTheStringTable) {
     for (int i = 1; i <= 40; ++i)
         description += "symbol name_" + std::to_string(i) + " value=" + std::to_string(i) + " section=.text\n";
     elf_object f(description);
-    ASSERT_TRUE(f.opened());
     OF_SYMBOL_TABLE* table = f->symbol_table();
     ASSERT_EQ(table->count(), 41u);
     // Built downwards, upwards and in between, each dropped or kept.

@@ -1,16 +1,13 @@
-// ELF version records: lookups, the rewrite on entering "locked", and real linker output. (Broken chains,
-// the dumps and dynamic symbols' version indexes: the golden dumps of version sections.)
+// ELF version records: lookups and the rewrite on entering "locked". (Broken chains, the dumps, dynamic
+// symbols' version indexes and real linker output: the golden dumps of version sections.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "elf_object.h"
 #include "ofe/elf/elf_names.h"
-#include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_version.h"
 #include "unit_support.h"
 
@@ -62,11 +59,7 @@ section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=11,20,40 wo
     ELF_SECTION* s = f.section(".gnu.version_r");
     ELF_VERNEED_TABLE* table = s->verneed_table();
     ASSERT_NE(table, nullptr);
-    ASSERT_EQ(table->count(), 2u);
-    EXPECT_EQ(table->record(0)->file, "libm.so.6");
-    ASSERT_EQ(table->record(1)->dependencies.size(), 3u);
-    EXPECT_EQ(table->record(1)->dependencies[1].name, "G2");
-    EXPECT_EQ(table->record(1)->dependencies[1].flags, 2u);
+    ASSERT_EQ(table->count(), 2u);  // the records as read: the golden dump of the same section
 
     // Version indexes: the hidden bit is ignored; 0, 1 and the reserved ones name no dependency.
     ASSERT_NE(table->find_dependency(0x8003), nullptr);
@@ -115,47 +108,21 @@ TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
                               "09000000" "00000000");
 }
 
-TEST(ElfVersions, RealLinkerOutputReadsAsOtherToolsReadIt) {
+// The library of the golden dump of real linker output, without section headers: the dynamic entries lead
+// to the same records.
+TEST(ElfVersions, WithoutSectionHeadersTheDynamicEntriesLeadToTheRecords) {
     const std::filesystem::path dir = std::filesystem::path(NMKITE_SOURCE_DIR) / "tests/unit/inputs/versions";
-    ASSERT_TRUE(std::filesystem::exists(dir / "libversioned.so")) << dir;
-
-    // readelf -V: definitions libversioned.so (base), VERS_1, VERS_2 with parent VERS_1; one requirement of
-    // libc.so.6.
     elf_object lib(elf_object::existing{dir / "libversioned.so"});
-    ELF_VERDEF_TABLE* defs = found(elf_verdef_table(lib.get()), "verdef");
-    ASSERT_EQ(defs->count(), 3u);
-    EXPECT_EQ(defs->record(0)->names, std::vector<std::string>{"libversioned.so"});
-    EXPECT_EQ(defs->record(0)->flags, 1u) << "VER_FLG_BASE";
-    EXPECT_EQ(defs->record(1)->names, std::vector<std::string>{"VERS_1"});
-    EXPECT_EQ(defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
-    EXPECT_EQ(defs->record(2)->index, 3u);
-    ELF_VERNEED_TABLE* needs = found(elf_verneed_table(lib.get()), "verneed");
-    ASSERT_EQ(needs->count(), 1u);
-    EXPECT_EQ(needs->record(0)->file, "libc.so.6");
-
-    // Every dynamic symbol's version, in table order, as llvm-nm -D names it (recorded beside the library);
-    // symbols of index 0 and 1 name none.
-    OF_SYMBOL_TABLE* dynsym = found(lib.dynamic_symbols(), "dynsym");
-    std::string read_versions;
-    for (uint32_t i = 0; i < dynsym->count(); ++i) {
-        auto* s = static_cast<ELF_SYMBOL*>(dynsym->symbol_at(i));
-        const char* defined = elf_symbol_version_defined(*s);
-        const char* needed = elf_symbol_version_needed(*s);
-        if (defined || needed) read_versions += std::string(s->name()) + " " + (defined ? defined : needed) + "\n";
-    }
-    std::ifstream listed(dir / "dynsym_versions.txt");
-    EXPECT_EQ(read_versions, std::string(std::istreambuf_iterator<char>(listed), {}));
-
-    // The same library without section headers: the records are found through the dynamic entries.
     elf_object bare(elf_object::existing{dir / "libversioned_stripped.so"});
     ELF_DYNAMIC_DB* db = found(bare->dynamic_db(), "dynamic db");
     ASSERT_NE(db->role(DYN_ROLE_VERSYM), 0u);
-    ELF_VERDEF_TABLE* bare_defs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERDEF)), "verdef")->verdef_table();
-    ELF_VERNEED_TABLE* bare_needs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERNEED)), "verneed")->verneed_table();
-    ASSERT_TRUE(bare_defs && bare_needs);
-    EXPECT_EQ(bare_defs->count(), 3u);
-    EXPECT_EQ(bare_defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
-    EXPECT_EQ(bare_defs->section()->header().sh_size, defs->section()->header().sh_size);
-    EXPECT_EQ(bare_needs->section()->header().sh_size, needs->section()->header().sh_size);
-    EXPECT_EQ(bare_needs->record(0)->dependencies.size(), needs->record(0)->dependencies.size());
+    ELF_VERDEF_TABLE* defs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERDEF)), "verdef")->verdef_table();
+    ELF_VERNEED_TABLE* needs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERNEED)), "verneed")->verneed_table();
+    ASSERT_TRUE(defs && needs);
+    EXPECT_EQ(defs->count(), 3u);
+    EXPECT_EQ(defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
+    EXPECT_EQ(defs->section()->header().sh_size, found(elf_verdef_table(lib.get()), "verdef")->section()->header().sh_size);
+    EXPECT_EQ(needs->section()->header().sh_size, found(elf_verneed_table(lib.get()), "verneed")->section()->header().sh_size);
+    ASSERT_EQ(needs->count(), 1u);
+    EXPECT_EQ(needs->record(0)->dependencies.size(), 2u);
 }

@@ -1,6 +1,6 @@
 // Helpers shared by the unit tests: the library's reports recorded, shell commands run, a private temporary
 // directory, a capture of diagnostics, dumps, hex text, build-attribute bytes written without the library's
-// writer, and fixture-built objects opened.
+// writer, and objects opened.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,8 @@
 #include "DIAG/user_msg_api.h"
 #include "fixture.h"
 #include "ofe/coff/qxcoff_file.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_section.h"
 #include "ofe/object_file.h"
 #include "util/data_map.h"
 #include "util/pfile.h"
@@ -186,16 +189,22 @@ private:
     std::vector<DIAG::DIAG_MSG_KIND> kinds_;
 };
 
-// One object opened from a description's bytes (no error handler); the object and its file go with it.
+// One object opened from a description's bytes or from an existing file; the object and its file go with
+// it. With `record`, every report goes to `reports` as it is made; without, the object keeps it pending.
 class opened {
 public:
-    explicit opened(std::string_view description, const fixture::options& opts = {})
-        : size_(fixture::build_to(dir_.file("object.o"), description, opts).size()),
-          handle_(pfopen(dir_.file("object.o").c_str(), "rb")),
-          object_(OBJECT_FILE::open(handle_, 0, "object.o", nullptr)) {}
+    explicit opened(std::string_view description, const fixture::options& opts = {}, bool record = false,
+                    const char* name = "object.o")
+        : size_(fixture::build_to(dir_.file(name), description, opts).size()) {
+        open(dir_.file(name), name, record);
+    }
+    struct existing {
+        std::filesystem::path path;
+    };
+    explicit opened(const existing& file, bool record = true) { open(file.path.string(), "test.o", record); }
     ~opened() {
         delete object_;
-        pfclose(handle_);
+        if (handle_) pfclose(handle_);
     }
     opened(const opened&) = delete;
     opened& operator=(const opened&) = delete;
@@ -206,6 +215,14 @@ public:
         EXPECT_EQ(object_->format(), OF_FORMAT_QXCOFF);
         return *as_qxcoff_file(object_);
     }
+    // The object as an ELF file (null when it is not one), and its section of a name, which must be there.
+    ELF_FILE* get() const { return as_elf_file(object_); }
+    ELF_FILE* operator->() const { return get(); }
+    ELF_SECTION* section(const char* name) const {
+        auto* s = as_elf_section(get()->section_table()->find_by_name(name));
+        if (!s) throw std::runtime_error(std::string("no section ") + name);
+        return s;
+    }
     size_t size() const { return size_; }
     // The pending error as "code: message" ("0: " when none), and then clears it.
     std::string take_error() const {
@@ -215,10 +232,17 @@ public:
     }
 
 private:
+    void open(const std::string& path, const char* name, bool record) {
+        reports.clear();
+        handle_ = pfopen(path.c_str(), "rb");
+        if (!handle_) throw std::runtime_error("cannot open " + path);
+        object_ = OBJECT_FILE::open(handle_, 0, name, record ? unit::record : nullptr);
+    }
+
     temp_dir dir_;
-    size_t size_;
-    PFILE* handle_;
-    OBJECT_FILE* object_;
+    size_t size_ = 0;
+    PFILE* handle_ = nullptr;
+    OBJECT_FILE* object_ = nullptr;
 };
 
 // The fixture options of one QXCOFF version (0, 1 or 2) and byte order.
