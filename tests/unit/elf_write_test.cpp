@@ -187,7 +187,7 @@ TEST(ElfWrite, LockingChecksTheNullSectionAndTheNullSymbol) {
 }
 
 // Locked, the file takes no new sections or symbols; saved, it does not progress again; reverted to "open",
-// it takes them, and a local added last goes with the other locals.
+// it takes them, and a local (absolute) added last goes with the other locals.
 TEST(ElfWrite, ALockedOrSavedFileRefusesChangesUntilRevertedAndSavesAgain) {
     unit::temp_dir dir;
     auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE);
@@ -202,7 +202,7 @@ TEST(ElfWrite, ALockedOrSavedFileRefusesChangesUntilRevertedAndSavesAgain) {
                                   "the locked state to perform the requested operation "});
     ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
     object->section_table()->add_section(".more")->data().write_u8(9);
-    add_symbol(object.get(), "late_local", OF_BIND_LOCAL);
+    add_symbol(object.get(), "late_local", OF_BIND_LOCAL)->set_kind(OF_SYM_ABSOLUTE);
     object->symbol_table()->symbol_at(2)->set_value(6);  // "start"
     ASSERT_EQ(save_to(object.get(), dir.file("second.o")), 0);
     EXPECT_EQ(taken(), std::vector<std::string>{});
@@ -210,6 +210,7 @@ TEST(ElfWrite, ALockedOrSavedFileRefusesChangesUntilRevertedAndSavesAgain) {
     EXPECT_EQ(symbol_names(back.get()),
               (std::vector<std::string>{"", "counter", "late_local", "start", "buffer", "external"}));
     EXPECT_EQ(back->symbol_table()->symbol_at(3)->value(), 6u);
+    EXPECT_EQ(back->symbol_table()->symbol_at(2)->kind(), OF_SYM_ABSOLUTE);
     EXPECT_NE(back->section_table()->find_by_name(".more"), nullptr);
 }
 
