@@ -3,9 +3,9 @@
 // program's name; three sample files follow them as the last inputs: a QXCOFF object, an ELF shared object
 // and an archive of ELF objects.
 //
-// Each run works in a scratch directory that holds copies of the samples, and the words lose their '/'
-// characters: a file the tool writes (-O NAME) stays in that directory and is removed after the run, or,
-// when it was a sample's copy (-O as the last word takes the first sample's name), the copy is made again.
+// Each run works in a scratch directory that holds fresh copies of the samples, and the words lose their '/'
+// characters: a file the tool writes (-O NAME, or over a sample's copy) stays in that directory and is gone
+// before the next run.
 // Crash reports still go where the fuzzer was started: unless the command line sets -artifact_prefix, it is
 // that directory.
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -26,52 +25,21 @@ namespace {
 
 constexpr const char* samples[] = {"kite-sample.qx", "libutil-i386.so", "libsample.a"};
 
-// The directory for the whole run, with its copies of the samples; removed at the end.
-class SCRATCH {
-public:
-    SCRATCH() {
-        std::error_code ignored;
-        fs::create_directories(path_, ignored);
-        for (const char* sample : samples) copy(sample);
-    }
-    SCRATCH(const SCRATCH&) = delete;
-    SCRATCH& operator=(const SCRATCH&) = delete;
+// The directory of the whole run, removed at the end.
+struct SCRATCH {
+    fs::path path = fs::temp_directory_path() / ("nmkite-fuzz-options-" + std::to_string(::getpid()));
     ~SCRATCH() {
         std::error_code ignored;
-        fs::remove_all(path_, ignored);
+        fs::remove_all(path, ignored);
     }
-    const fs::path& path() const { return path_; }
-
-    // Removes what a run wrote and makes again a copy that it wrote over or removed.
-    void clean() {
+    // Removes what the last run wrote and copies the samples afresh.
+    void renew() {
         std::error_code ignored;
-        for (const fs::directory_entry& entry : fs::directory_iterator(path_, ignored)) {
-            const auto kept = copies_.find(entry.path().filename().string());
-            if (kept == copies_.end())
-                fs::remove_all(entry.path(), ignored);
-            else if (fs::last_write_time(entry.path(), ignored) != kept->second)
-                copy(kept->first.c_str());
-        }
-        for (const char* sample : samples)
-            if (!fs::exists(path_ / sample, ignored)) copy(sample);
+        fs::remove_all(path, ignored);
+        fs::create_directories(path, ignored);
+        for (const char* sample : samples) fs::copy_file(fs::path(NMKITE_FUZZ_SAMPLES) / sample, path / sample, ignored);
     }
-
-private:
-    void copy(const char* sample) {
-        std::error_code ignored;
-        fs::copy_file(fs::path(NMKITE_FUZZ_SAMPLES) / sample, path_ / sample, fs::copy_options::overwrite_existing,
-                      ignored);
-        copies_[sample] = fs::last_write_time(path_ / sample, ignored);
-    }
-
-    fs::path path_ = fs::temp_directory_path() / ("nmkite-fuzz-options-" + std::to_string(::getpid()));
-    std::map<std::string, fs::file_time_type> copies_;
 };
-
-SCRATCH& scratch() {
-    static SCRATCH directory;
-    return directory;
-}
 
 }  // namespace
 
@@ -90,11 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             words.back() += static_cast<char>(data[i]);
     }
     for (const char* sample : samples) words.emplace_back(sample);
+    static SCRATCH scratch;
+    scratch.renew();
     std::error_code ignored;
     const fs::path home = fs::current_path(ignored);
-    fs::current_path(scratch().path(), ignored);
+    fs::current_path(scratch.path, ignored);
     (void)fuzz::run_tool(words);
     fs::current_path(home, ignored);
-    scratch().clean();
     return 0;
 }

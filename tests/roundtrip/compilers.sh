@@ -3,10 +3,9 @@
 # several 32-bit targets of both byte orders, then saved and read back by the roundtrip tool. Compilers or
 # targets that are missing are left out; with none at all the test is skipped (status 77).
 #
-#   compilers.sh ROUNDTRIP NMKITE
+#   compilers.sh ROUNDTRIP
 set -u
 roundtrip=$1
-nmkite=$2
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT INT TERM
 
@@ -71,4 +70,4 @@ if [ "$made" -eq 0 ]; then
     exit 77
 fi
 echo "$made objects compiled"
-"$roundtrip" --nmkite "$nmkite" "$work"/*.o
+"$roundtrip" "$work"/*.o

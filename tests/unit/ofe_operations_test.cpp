@@ -12,7 +12,6 @@
 #include "ofe/elf/elf_symbol.h"
 #include "ofe/machine/of_machine_db.h"
 #include "unit_support.h"
-#include "unit_support.h"
 
 using namespace OFE;
 using namespace elf_test;

@@ -49,8 +49,6 @@ public:
     reread& operator=(const reread&) = delete;
     OBJECT_FILE* get() const { return object_.get(); }
     OBJECT_FILE* operator->() const { return object_.get(); }
-    // Gives the object up (its handle stays open until this goes).
-    OBJECT_FILE* release() { return object_.release(); }
 
 private:
     PFILE* handle_ = nullptr;
