@@ -29,6 +29,7 @@
 
 #include "archive/ar_reader.h"
 #include "fixture.h"
+#include "golden_case.h"
 #include "ofe/object_file.h"
 #include "ofe/of_types.h"
 #include "util/pfile.h"
@@ -304,45 +305,24 @@ private:
 std::vector<std::pair<fs::path, std::string>> golden_inputs(const fs::path& cases, const fs::path& source_root,
                                                              const fs::path& dir) {
     std::vector<std::pair<fs::path, std::string>> inputs;
-    std::vector<fs::path> files;
-    for (const auto& e : fs::recursive_directory_iterator(cases))
-        if (e.path().extension() == ".golden") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
-        std::istringstream in(read_file(file));
-        std::string line, kind, name, body;
+    for (const fs::path& file : golden::find_cases(cases)) {
         const std::string label = fs::relative(file, cases).replace_extension("").string();
-        auto flush = [&] {
-            if (kind == "file") {
-                const fs::path out = dir / (label + "." + name);
+        for (const golden::INPUT& input : golden::read_case(file).inputs) {
+            if (input.kind == "copy") {
+                if (!input.content.empty()) inputs.emplace_back(source_root / input.content, label + "/" + input.name);
+            } else if (input.kind == "file") {
+                const fs::path out = dir / (label + "." + input.name);
                 fs::create_directories(out.parent_path());
                 try {
                     fixture::options opts;
                     opts.base_dir = file.parent_path();
-                    fixture::write_file(out, fixture::build(body, opts));
-                    inputs.emplace_back(out, label + "/" + name);
+                    fixture::write_file(out, fixture::build(input.content, opts));
+                    inputs.emplace_back(out, label + "/" + input.name);
                 } catch (const std::exception&) {
                     // A description the case only uses as a broken input.
                 }
-            } else if (kind == "copy") {
-                std::istringstream b(body);
-                std::string path;
-                std::getline(b, path);
-                if (!path.empty()) inputs.emplace_back(source_root / path, label + "/" + name);
             }
-            kind.clear();
-            body.clear();
-        };
-        while (std::getline(in, line)) {
-            if (line.rfind("=== ", 0) == 0) {
-                flush();
-                std::istringstream words(line.substr(4));
-                words >> kind >> name;
-                continue;
-            }
-            if (!kind.empty()) body += line + "\n";
         }
-        flush();
     }
     return inputs;
 }

@@ -1,0 +1,58 @@
+// Golden case files: what they hold, and reading and rewriting them. The golden runner runs them; the round
+// trip reads their inputs.
+//
+// A case file holds sections, each opened by a line "=== KIND [NAME]":
+//   === file NAME      a fixture description; the fixture builder writes NAME from it
+//                      (names of inputs must also do on Windows: no AUX, CON, NUL, PRN, COMn
+//                      or LPTn before the first dot, which name devices there)
+//   === text NAME      NAME holds the following lines verbatim
+//   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
+//   === command        one line: the command, words split at blanks, "..." quotes a word;
+//                      the first word names the tool under test: nmkite, or ofdump, the
+//                      object-file dumper
+//   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
+//                      stream does not end in a newline; an empty section means "must be empty"
+//   === written NAME   the exact contents of the file NAME that the command writes
+//   === status         the exit status
+// Lines before the first section are comments describing the case.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace golden {
+
+// One input written into the case's temporary directory before the command runs.
+struct INPUT {
+    std::string kind;     // file, text or copy: the section's kind
+    std::string name;     // file name in the temporary directory
+    std::string content;  // fixture description, verbatim text, or the path to copy (from the source root)
+};
+
+// A file the command must leave in the temporary directory, with its exact contents.
+struct WRITTEN {
+    std::string name;
+    std::string text;
+};
+
+struct CASE {
+    std::filesystem::path path;
+    std::string preamble;          // comment lines before the first section, kept on rewrite
+    std::vector<INPUT> inputs;
+    std::vector<std::string> command;
+    std::string out, err;  // the expected streams, byte for byte
+    std::vector<WRITTEN> written;
+    int status = 0;
+};
+
+// Reads a case file; throws std::runtime_error naming the line on a malformed one.
+CASE read_case(const std::filesystem::path& path);
+
+// Writes the case back with new expectations.
+void write_case(const CASE& c);
+
+// Every case file (*.golden) below a directory, sorted.
+std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir);
+
+}  // namespace golden
