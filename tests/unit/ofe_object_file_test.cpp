@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ofe/object_file.h"
-#include "ofe/of_section.h"
 #include "ofe/of_state_machine.h"
 #include "unit_support.h"
 #include "util/data_map.h"
