@@ -19,21 +19,15 @@ namespace {
 
 using PAIRS = std::vector<ELF_SYMALIAS_TABLE::PAIR>;
 
-// Diagnostics unwrapped, remarks shown.
-struct diagnostics : unit::diag_capture {
-    diagnostics() {
-        DIAG::settings().diag_wrap = false;
-        DIAG::settings().show_remarks = true;
-    }
-};
-
 // A "QX" build-attribute subsection, so that the file's vendor is "QX".
 const char* const qx_vendor = "section __QX_build_attributes type=0x70000003 data=41 words=7 data=515800\n";
 
 }  // namespace
 
 TEST(ElfSymbolAliases, VersionAndVendorCases) {
-    diagnostics diag;
+    unit::diag_capture diag;  // unwrapped, with remarks
+    DIAG::settings().diag_wrap = false;
+    DIAG::settings().show_remarks = true;
     elf_object f(std::string("elf32 le rel\n") + qx_vendor +
                  "section .ok type=0x7f000006 data=010000000300515800 words=5,7,5,5,2,9\n"
                  "section .update type=0x7f000006 data=010001000100515800 words=1,2\n"
