@@ -1,9 +1,8 @@
 // Writing ELF relocatable files: objects of several targets and both byte orders built from nothing and read
-// back, the rules of entering "locked" (null section and symbol, locals first with sh_info, names in the
-// string tables, deleted sections), the layout, and what readelf and ld make of the result.
+// back, the rules of entering "locked" (locals first with sh_info, names in the string tables, deleted
+// sections), the layout, a producer and symbol aliases, and what readelf makes of the result.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,15 +13,12 @@
 #include "ofe/elf/elf_section.h"
 #include "ofe/elf/elf_symalias.h"
 #include "ofe/elf/elf_symbol.h"
-#include "util/data_map.h"
 #include "write_support.h"
 
 using namespace OFE;
 using namespace write_test;
 
 namespace {
-
-using unit::shell;
 
 ELF_FILE* elf(OBJECT_FILE* object) { return as_elf_file(object); }
 
@@ -63,29 +59,6 @@ std::unique_ptr<OBJECT_FILE> small_object(OF_TARGET target, OF_ENDIAN endian) {
     return object;
 }
 
-std::vector<std::string> symbol_names(OBJECT_FILE* object) {
-    std::vector<std::string> names;
-    OF_SYMBOL_TABLE* symbols = object->symbol_table();
-    for (uint32_t i = 0; i < symbols->count(); ++i)
-        names.push_back(symbols->symbol_at(i)->name() ? symbols->symbol_at(i)->name() : "(null)");
-    return names;
-}
-
-bool have_tool(const char* name) { return shell(std::string("command -v ") + name).status == 0; }
-
-// readelf's complaints about a file: its lines that warn or report an error.
-std::vector<std::string> readelf_complaints(const std::string& path) {
-    const auto r = shell("readelf -a -W '" + path + "'");
-    std::vector<std::string> complaints;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find("Warning") != std::string::npos || line.find("Error") != std::string::npos ||
-            line.find("warning") != std::string::npos)
-            complaints.push_back(line);
-    if (r.status != 0) complaints.push_back("status " + std::to_string(r.status));
-    return complaints;
-}
-
 // The small object as the fixture builder lays it out for a machine: null section, the three sections, the
 // symbol table (locals first), the relocations (following their symbols), the symbol names, the section names.
 std::string small_description(uint32_t machine, uint32_t bss_bytes) {
@@ -99,8 +72,8 @@ std::string small_description(uint32_t machine, uint32_t bss_bytes) {
 }
 
 // Read back, each object has the sections, symbols and relocations, and the file offsets, that the fixture
-// builder writes for it; the section header table follows the section names at a 4-byte boundary; a second
-// save is the same byte for byte, and readelf reads it without a warning.
+// builder writes for it; the section header table follows the section names at a 4-byte boundary, and
+// readelf reads it without a warning.
 TEST(ElfWrite, RelocatablesBuiltFromNothingReadBackForEachFamilyAndByteOrder) {
     struct CASE {
         OF_TARGET target;
@@ -110,13 +83,11 @@ TEST(ElfWrite, RelocatablesBuiltFromNothingReadBackForEachFamilyAndByteOrder) {
     const CASE cases[] = {{OF_TARGET_KITE, OF_ENDIAN_LITTLE, 141, 0x80}, {OF_TARGET_KITE, OF_ENDIAN_BIG, 141, 0x80},
                           {OF_TARGET_ARM, OF_ENDIAN_LITTLE, 40, 0x40},   {OF_TARGET_ARM, OF_ENDIAN_BIG, 40, 0x40},
                           {OF_TARGET_GULL, OF_ENDIAN_LITTLE, 140, 0x40}, {OF_TARGET_ELF_MACHINE_BASE + 3, OF_ENDIAN_LITTLE, 3, 0x40}};
-    const bool readelf = have_tool("readelf");
     for (const CASE& c : cases) {
         SCOPED_TRACE("target " + std::to_string(c.target) + (c.endian == OF_ENDIAN_BIG ? " big" : " little"));
         unit::temp_dir dir;
         auto object = small_object(c.target, c.endian);
         ASSERT_EQ(save_to(object.get(), dir.file("s.o")), 0);
-        EXPECT_TRUE(object->saved());
         EXPECT_EQ(taken(), std::vector<std::string>{});
 
         reread back(dir.file("s.o"));
@@ -138,12 +109,7 @@ TEST(ElfWrite, RelocatablesBuiltFromNothingReadBackForEachFamilyAndByteOrder) {
         EXPECT_EQ(std::tuple(h.e_shoff, h.e_shnum, h.e_shstrndx, h.e_phoff),
                   std::tuple((names.sh_offset + names.sh_size + 3) / 4 * 4, 8u, 7u, 0u));
         EXPECT_EQ(unit::temp_dir::read(dir.file("s.o")).size(), h.e_shoff + 8u * 40);
-
-        ASSERT_EQ(save_to(back.get(), dir.file("again.o")), 0);
-        EXPECT_EQ(unit::temp_dir::read(dir.file("s.o")), unit::temp_dir::read(dir.file("again.o")));
-        if (readelf) {
-            EXPECT_EQ(readelf_complaints(dir.file("s.o")), std::vector<std::string>{});
-        }
+        EXPECT_EQ(readelf_complaints(dir.file("s.o")), std::vector<std::string>{});
     }
 }
 
@@ -168,98 +134,48 @@ TEST(ElfWrite, ProducerAndAliasesOfAFileBuiltFromNothingReadBack) {
     EXPECT_EQ(read->symalias_table()->pairs(), (std::vector<ELF_SYMALIAS_TABLE::PAIR>{{2, 3}}));
 }
 
-TEST(ElfWrite, LockingChecksTheNullSectionAndTheNullSymbol) {
-    const std::pair<void (*)(OBJECT_FILE*), const char*> cases[] = {
-        {[](OBJECT_FILE* o) { o->symbol_table()->symbol_at(0)->set_name("not_null"); },
-         "7: symbol 0 is not a NULL symbol"},
-        {[](OBJECT_FILE* o) { as_elf_section(o->section_table()->section_at(0))->header().sh_type = ELF::SHT_PROGBITS; },
-         "7: section 0 is not a NULL section"},
-    };
-    for (const auto& [change, report] : cases) {
-        auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE);
-        change(object.get());
-        EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
-        EXPECT_EQ(object->state(), OF_STATE_OPEN);
-        const auto got = taken();
-        ASSERT_FALSE(got.empty());
-        EXPECT_EQ(got.front(), report);
-    }
-}
-
-// Locked, the file takes no new sections or symbols; saved, it does not progress again; reverted to "open",
-// it takes them, and a local (absolute) added last goes with the other locals.
-TEST(ElfWrite, ALockedOrSavedFileRefusesChangesUntilRevertedAndSavesAgain) {
+// Reverted to "open" after a save, the file takes new sections and symbols: a local (absolute) added last goes
+// with the other locals.
+TEST(ElfWrite, RevertedToOpenAfterSavingItChangesAndSavesAgain) {
     unit::temp_dir dir;
     auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE);
-    ASSERT_EQ(object->progress_to_state(OF_STATE_LOCKED), 0);
-    EXPECT_EQ(object->section_table()->add_section(".more"), nullptr);
-    EXPECT_EQ(object->symbol_table()->add_symbol(), nullptr);
-    EXPECT_EQ(taken().size(), 2u);
     ASSERT_EQ(save_to(object.get(), dir.file("first.o")), 0);
-    EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
-    EXPECT_EQ(taken(), std::vector<std::string>{
-                                  "5: this OBJECT_FILE object is currently in the saved state, and cannot revert to "
-                                  "the locked state to perform the requested operation "});
     ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
-    object->section_table()->add_section(".more")->data().write_u8(9);
+    EXPECT_NE(object->section_table()->add_section(".more"), nullptr);
     add_symbol(object.get(), "late_local", OF_BIND_LOCAL)->set_kind(OF_SYM_ABSOLUTE);
     object->symbol_table()->symbol_at(2)->set_value(6);  // "start"
     ASSERT_EQ(save_to(object.get(), dir.file("second.o")), 0);
     EXPECT_EQ(taken(), std::vector<std::string>{});
     reread back(dir.file("second.o"));
-    EXPECT_EQ(symbol_names(back.get()),
-              (std::vector<std::string>{"", "counter", "late_local", "start", "buffer", "external"}));
+    std::string names;
+    for (uint32_t i = 0; i < back->symbol_table()->count(); ++i) names += back->symbol_table()->symbol_at(i)->name() + std::string(",");
+    EXPECT_EQ(names, ",counter,late_local,start,buffer,external,");
     EXPECT_EQ(back->symbol_table()->symbol_at(3)->value(), 6u);
     EXPECT_EQ(back->symbol_table()->symbol_at(2)->kind(), OF_SYM_ABSOLUTE);
-    EXPECT_NE(back->section_table()->find_by_name(".more"), nullptr);
 }
 
-// The small object built for i386 links (its undefined symbol left unresolved): ld takes the library's
-// relocatable, and the library reads the executable with the relocated load of `counter`.
-TEST(ElfWrite, AnI386RelocatableBuiltByTheLibraryLinks) {
-    if (!have_tool("ld") || !have_tool("readelf")) GTEST_SKIP() << "ld or readelf is not installed";
-    unit::temp_dir dir;
-    ASSERT_EQ(save_to(small_object(OF_TARGET_ELF_MACHINE_BASE + 3, OF_ENDIAN_LITTLE).get(), dir.file("s.o")), 0);
-    const auto link = shell("ld -m elf_i386 -e start --unresolved-symbols=ignore-all -o '" + dir.file("program") +
-                            "' '" + dir.file("s.o") + "'");
-    if (link.status != 0 && link.out.find("unrecognised emulation") != std::string::npos)
-        GTEST_SKIP() << "ld cannot link i386 programs here";
-    ASSERT_EQ(link.status, 0) << link.out;
-    EXPECT_EQ(link.out, "");
-    EXPECT_EQ(readelf_complaints(dir.file("program")), std::vector<std::string>{});
-
-    reread exe(dir.file("program"), "program");
-    ASSERT_NE(exe.get(), nullptr);
-    EXPECT_EQ(taken(), std::vector<std::string>{});
-    EXPECT_EQ(exe->file_type(), OF_FILE_EXECUTABLE);
-    OF_SYMBOL* start = exe->symbol_table()->find_by_name("start");
-    OF_SYMBOL* counter = exe->symbol_table()->find_by_name("counter");
-    ASSERT_NE(start, nullptr);
-    ASSERT_NE(counter, nullptr);
-    EXPECT_EQ(exe->entry_point(), start->value());
-    DATA_MAP& code = exe->section_table()->find_by_name(".text")->data();
-    code.set_cursor(0);
-    EXPECT_EQ(code.read_u32(), uint32_t{0x44332211} + counter->value());  // the addend was the bytes there
-}
-
+// A deleted section leaves the table when the file is locked, and the links follow the sections to their new
+// indexes: the relocations of a section after it name its new index.
 TEST(ElfWrite, DeletedSectionsAreRemovedWhenLockingAndLinksFollow) {
     unit::temp_dir dir;
     auto object = small_object(OF_TARGET_KITE, OF_ENDIAN_LITTLE);
+    OF_SECTION* more = object->section_table()->add_section(".more");
+    as_elf_section(more)->header().sh_type = ELF::SHT_PROGBITS;
+    more->data().write_u32(9);
+    more->reloc_table_for_change()->add_reloc(0, 1, 4);       // "external"
     ASSERT_TRUE(object->section_table()->delete_section(2));  // .data: "counter" loses its section
     ASSERT_EQ(save_to(object.get(), dir.file("d.o")), 0);
     EXPECT_EQ(taken(), std::vector<std::string>{});
+    EXPECT_EQ(readelf_complaints(dir.file("d.o")), std::vector<std::string>{});
     reread back(dir.file("d.o"));
-    ELF_SECTION_TABLE* sections = as_elf_file(back.get())->section_table();
-    std::vector<std::string> names;
-    for (uint32_t i = 0; i < sections->count(); ++i) names.push_back(sections->section_at(i)->name());
-    EXPECT_EQ(names, (std::vector<std::string>{"", ".text", ".bss", ".symtab", ".rel.text", ".strtab", ".shstrtab"}));
-    EXPECT_EQ(std::tuple(sections->elf_section_at(4)->header().sh_link, sections->elf_section_at(4)->header().sh_info,
-                         sections->elf_section_at(3)->header().sh_link),
-              std::tuple(3u, 1u, 5u));
-    EXPECT_EQ(back->symbol_table()->symbol_at(3)->section(), sections->section_at(2));  // "buffer" in .bss
-    if (have_tool("readelf")) {
-        EXPECT_EQ(readelf_complaints(dir.file("d.o")), std::vector<std::string>{});
-    }
+    ELF_SECTION_TABLE* sections = elf(back.get())->section_table();
+    std::string names;
+    for (uint32_t i = 0; i < sections->count(); ++i) names += sections->section_at(i)->name() + std::string(",");
+    EXPECT_EQ(names, ",.text,.bss,.symtab,.rel.text,.more,.rel.more,.strtab,.shstrtab,");
+    EXPECT_STREQ(back->symbol_table()->symbol_at(3)->section()->name(), ".bss");  // "buffer"
+    const auto link = [&](uint32_t i) { return std::pair(sections->elf_section_at(i)->header().sh_link, sections->elf_section_at(i)->header().sh_info); };
+    EXPECT_EQ((std::vector{link(3), link(4), link(6)}),
+              (std::vector<std::pair<uint32_t, uint32_t>>{{7, 2}, {3, 1}, {3, 5}}));
 }
 
 }  // namespace

@@ -19,21 +19,15 @@ namespace {
 
 using PAIRS = std::vector<ELF_SYMALIAS_TABLE::PAIR>;
 
-// Diagnostics unwrapped, remarks shown.
-struct diagnostics : unit::diag_capture {
-    diagnostics() {
-        DIAG::settings().diag_wrap = false;
-        DIAG::settings().show_remarks = true;
-    }
-};
-
 // A "QX" build-attribute subsection, so that the file's vendor is "QX".
 const char* const qx_vendor = "section __QX_build_attributes type=0x70000003 data=41 words=7 data=515800\n";
 
 }  // namespace
 
 TEST(ElfSymbolAliases, VersionAndVendorCases) {
-    diagnostics diag;
+    unit::diag_capture diag;  // unwrapped, with remarks
+    DIAG::settings().diag_wrap = false;
+    DIAG::settings().show_remarks = true;
     elf_object f(std::string("elf32 le rel\n") + qx_vendor +
                  "section .ok type=0x7f000006 data=010000000300515800 words=5,7,5,5,2,9\n"
                  "section .update type=0x7f000006 data=010001000100515800 words=1,2\n"
@@ -189,7 +183,7 @@ TEST(ElfSymbolMetadata, AccessorsAndMerge) {
     EXPECT_STREQ(b->metadata_text(), "t");
 }
 
-TEST(ElfSymbolMetadata, WrittenRecordsReadBack) {
+TEST(ElfSymbolMetadata, WrittenRecords) {
     ELF_SYMBOL_METADATA_MAP records;
     records[2] = std::make_unique<ELF_SYMBOL_METADATA>();
     records[2]->has_location = true;
@@ -201,12 +195,6 @@ TEST(ElfSymbolMetadata, WrittenRecordsReadBack) {
     records[300]->text = "t";
     DATA_MAP data;
     write_symbol_metadata(records, data);
-    const std::string hex = unit::hex(data);
-    EXPECT_EQ(hex, "01" "02b42402" "05780002" "05790002" "070102" "047400ac02");
-
-    elf_object f(with_metadata(hex));
-    EXPECT_EQ(f.symbol_at(2)->metadata_location(), 0x1234u);
-    EXPECT_EQ(f.symbol_at(2)->metadata_strings(), (std::set<std::string>{"x", "y"}));
-    EXPECT_TRUE(f.symbol_at(2)->metadata_mark_c());
-    EXPECT_TRUE(reports.empty());
+    // The records in the encoding the reader above takes: format 1, then (kind, value, symbol) by symbol.
+    EXPECT_EQ(unit::hex(data), "01" "02b42402" "05780002" "05790002" "070102" "047400ac02");
 }

@@ -1,12 +1,14 @@
-// The writing states of an object file: save and its output, put_file_data, saving over the input, failed
-// steps, changes refused once locked, and reverting to "open" to save again.
+// The writing states of an object file: calls refused in each state, save and its output, saving over the
+// input, failed steps, damaged objects, and reverting to "open" to save again.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ofe/coff/qxcoff_defs.h"
-#include "ofe/coff/qxcoff_file.h"
+#include "ofe/elf/elf_file.h"
+#include "ofe/elf/elf_segment.h"
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
 #include "util/data_map.h"
@@ -18,8 +20,11 @@ using namespace write_test;
 
 namespace {
 
-std::unique_ptr<OBJECT_FILE> small_object() {
-    auto object = created(OF_FORMAT_QXCOFF, QXCOFF::VERSION_2, OF_TARGET_KITE);
+using REPORTS = std::vector<std::string>;
+
+// A section of code and a symbol in it.
+std::unique_ptr<OBJECT_FILE> small_object(OF_FORMAT format = OF_FORMAT_QXCOFF) {
+    auto object = created(format, format == OF_FORMAT_ELF ? 4 : QXCOFF::VERSION_2, OF_TARGET_KITE);
     OF_SECTION* text = object->section_table()->add_section(".text");
     text->raw_data().write_u16(0x1234);
     OF_SYMBOL* s = object->symbol_table()->add_symbol();
@@ -28,17 +33,35 @@ std::unique_ptr<OBJECT_FILE> small_object() {
     return object;
 }
 
-TEST(WriteLifecycle, PutFileDataNeedsAnOutput) {
-    auto object = small_object();
+// What each state refuses is not done, and reported: saving without an output while "open", new symbols once
+// "locked", and once "saved" any change and a second progress.
+TEST(WriteLifecycle, CallsRefusedInEachState) {
+    unit::temp_dir dir;
+    auto object = small_object(OF_FORMAT_ELF);
     DATA_MAP bytes;
     bytes.write_u32(1);
     EXPECT_EQ(object->put_file_data(bytes, 0), -1);
-    EXPECT_EQ(taken(), std::vector<std::string>{"7: illegal call to OBJECT_FILE::put_file_data() when a valid "
-                                                       "output file pointer is not present"});
-    OF_FILE_INFO none;
-    EXPECT_EQ(object->save(none), -1);
-    EXPECT_EQ(taken(), std::vector<std::string>{"2: made.o: no output file to save to"});
-    EXPECT_EQ(object->state(), OF_STATE_OPEN);
+    EXPECT_EQ(object->save(OF_FILE_INFO{}), -1);
+    ASSERT_EQ(object->progress_to_state(OF_STATE_LOCKED), 0);
+    EXPECT_EQ(object->symbol_table()->add_symbol(), nullptr);
+    ASSERT_EQ(save_to(object.get(), dir.file("a.o")), 0);
+    OF_SYMBOL* start = object->symbol_table()->find_by_name("_start");
+    start->set_value(7);
+    EXPECT_EQ(start->value(), 0u);
+    EXPECT_EQ(object->section_table()->add_section(".more"), nullptr);
+    EXPECT_EQ(object->progress_to_state(OF_STATE_LOCKED), -1);
+    EXPECT_FALSE(as_elf_file(object.get())->segment_table()->delete_segment(0));
+    EXPECT_EQ(as_elf_file(object.get())->segment_table()->recompute_contents(), -1);
+    EXPECT_EQ(object->state(), OF_STATE_SAVED);
+    const std::string in = "5: this OBJECT_FILE object is currently in the ", to = " to perform the requested operation ";
+    const std::string saved_open = in + "saved state, and must be in at most the open state" + to;
+    EXPECT_EQ(taken(), (REPORTS{"7: illegal call to OBJECT_FILE::put_file_data() when a valid output file pointer "
+                                "is not present",
+                                "2: made.o: no output file to save to",
+                                in + "locked state, and must be in at most the open state" + to,
+                                in + "saved state, and must be in at most the locked state" + to, saved_open,
+                                in + "saved state, and cannot revert to the locked state" + to, saved_open,
+                                saved_open}));
 }
 
 TEST(WriteLifecycle, SaveWritesAtTheStartOffsetAfterZeros) {
@@ -48,9 +71,8 @@ TEST(WriteLifecycle, SaveWritesAtTheStartOffsetAfterZeros) {
     const std::string plain = unit::temp_dir::read(dir.file("plain.qx"));
 
     auto placed = small_object();
-    PFILE* out = pfopen(dir.file("placed.bin").c_str(), "wb");
     OF_FILE_INFO info;
-    info.handle = out;
+    info.handle = pfopen(dir.file("placed.bin").c_str(), "wb");
     info.name = "placed";
     info.start_offset = 8;
     info.size = 100;  // zeros first, then the object over them
@@ -76,20 +98,19 @@ TEST(WriteLifecycle, SavingOverTheInputIsRefusedAndReplacingItIsSafe) {
         OF_FILE_INFO info;
         info.handle = same;
         EXPECT_EQ(in->save(info), -1);
-        EXPECT_EQ(taken(), std::vector<std::string>{
-                                      "2: saved.o: cannot save over the file \"" + dir.file("in.qx") +
-                                      "\" that the object is read from; save to another file, or replace it as a "
-                                      "whole (save_to_path)"});
+        EXPECT_EQ(taken(), REPORTS{"2: saved.o: cannot save over the file \"" + dir.file("in.qx") +
+                                   "\" that the object is read from; save to another file, or replace it as a "
+                                   "whole (save_to_path)"});
         EXPECT_EQ(in->state(), OF_STATE_OPEN);
         pfclose(same);
 
         // Replaced as a whole, the file reads back with a changed symbol.
         in->symbol_table()->symbol_at(0)->set_name("_renamed_start");
         ASSERT_EQ(in->save_to_path(dir.file("in.qx").c_str()), 0);
-        EXPECT_EQ(taken(), std::vector<std::string>{});
+        EXPECT_EQ(taken(), REPORTS{});
         EXPECT_EQ(in->state(), OF_STATE_SAVED);
         EXPECT_STREQ(in->name(), dir.file("in.qx").c_str());
-        // The object's bytes are its own: it still dumps after its input was replaced.
+        // The object's bytes are its own: it still reads after its input was replaced.
         EXPECT_STREQ(in->symbol_table()->symbol_at(0)->name(), "_renamed_start");
     }
     reread back(dir.file("in.qx"));
@@ -98,35 +119,22 @@ TEST(WriteLifecycle, SavingOverTheInputIsRefusedAndReplacingItIsSafe) {
 
     auto failing = small_object();
     EXPECT_EQ(failing->save_to_path(dir.file("missing/dir/x.qx").c_str()), -1);
-    const std::vector<std::string> r = taken();
+    const REPORTS r = taken();
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].rfind("2: made.o: cannot open \"" + dir.file("missing/dir/x.qx") + ".ofe-", 0), 0u) << r[0];
 }
 
-TEST(WriteLifecycle, ChangesAfterLockingAreRefusedUntilReverted) {
+// Reverted to "open" after a save, a file takes changes and saves again.
+TEST(WriteLifecycle, RevertedToOpenAFileChangesAndSavesAgain) {
     unit::temp_dir dir;
     auto object = small_object();
     ASSERT_EQ(save_to(object.get(), dir.file("a.qx")), 0);
-    OF_SYMBOL* s = object->symbol_table()->symbol_at(0);
-    s->set_value(7);
-    object->section_table()->section_at(0)->set_name(".code");
-    EXPECT_EQ(object->section_table()->add_section(".more"), nullptr);
-    EXPECT_EQ(taken(),
-              (std::vector<std::string>{
-                  "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the locked "
-                  "state to perform the requested operation ",
-                  "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the locked "
-                  "state to perform the requested operation ",
-                  "5: this OBJECT_FILE object is currently in the saved state, and must be in at most the open "
-                  "state to perform the requested operation ",
-              }));
-    // A second save needs the object back in "open" (ElfWrite: the message).
     ASSERT_EQ(object->revert_to_state(OF_STATE_OPEN), 0);
     EXPECT_EQ(object->section_table()->state(), OF_STATE_OPEN);
-    s->set_value(7);
+    object->symbol_table()->symbol_at(0)->set_value(7);
     object->section_table()->add_section(".more")->raw_data().write_u16(9);
     ASSERT_EQ(save_to(object.get(), dir.file("c.qx")), 0);
-    EXPECT_EQ(taken(), std::vector<std::string>{});
+    EXPECT_EQ(taken(), REPORTS{});
     reread back(dir.file("c.qx"));
     EXPECT_EQ(back->symbol_table()->symbol_at(0)->value(), 7u);
     EXPECT_EQ(back->section_table()->count(), 2u);
@@ -137,14 +145,12 @@ TEST(WriteLifecycle, AFailedStepLeavesTheStateAndSaysWhichStep) {
     auto object = created(OF_FORMAT_QXCOFF, 9, OF_TARGET_KITE);  // no such version
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(save_to(object.get(), dir.file("bad.qx")), -1);
-    EXPECT_EQ(taken(),
-              (std::vector<std::string>{"3: invalid file format version \"unknown format version\"",
-                                        "7: an error was encountered while progressing an OBJECT_FILE object from the "
-                                        "open to the locked state"}));
+    EXPECT_EQ(taken(), (REPORTS{"3: invalid file format version \"unknown format version\"",
+                                "7: an error was encountered while progressing an OBJECT_FILE object from the "
+                                "open to the locked state"}));
     EXPECT_EQ(object->state(), OF_STATE_OPEN);
     EXPECT_FALSE(object->saved());
 }
-
 // A damaged file that claims more bytes than it holds is not saved: the writer would write what is missing as
 // zeros (a few bytes saved as gigabytes). Nothing is left behind.
 TEST(WriteLifecycle, DamagedObjectsThatClaimMissingBytesAreNotSaved) {

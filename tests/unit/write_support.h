@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,19 @@ inline std::string contents_dump(OBJECT_FILE* object) {
     for (const OF_DUMP_CATEGORY& c : OBJECT_FILE::dump_categories()) (void)object->select_dump_category(c.name, true);
     (void)object->select_dump_category("header", false);
     return unit::dump_of(object);
+}
+
+// readelf's complaints about a file: its lines that warn or report an error, and a failing status; none when
+// readelf is not installed.
+inline std::vector<std::string> readelf_complaints(const std::string& path) {
+    if (unit::shell("command -v readelf").status != 0) return {};
+    const unit::shell_run r = unit::shell("readelf -a -W '" + path + "'");
+    std::vector<std::string> complaints;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("arning") != std::string::npos || line.find("rror") != std::string::npos) complaints.push_back(line);
+    if (r.status != 0) complaints.push_back("status " + std::to_string(r.status));
+    return complaints;
 }
 
 }  // namespace write_test
