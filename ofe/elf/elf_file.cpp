@@ -192,6 +192,9 @@ const ELF_FILE* as_elf_file(const OBJECT_FILE* object) { return as_elf_file(cons
 
 void ELF_FILE::renumber_sections(const std::vector<uint32_t>& map) {
     symtab_index_ = renumbered_index(map, symtab_index_);
+    // The section-name table's index moves with it (an index kept in section 0's sh_link moves with the links).
+    if (header_.e_shstrndx != ELF::SHN_XINDEX)
+        header_.e_shstrndx = static_cast<uint16_t>(renumbered_index(map, header_.e_shstrndx));
     if (dynamic_db_) dynamic_db_->renumber_sections(map);
     if (segments_) segments_->renumber_sections(map);
 }
