@@ -47,16 +47,14 @@ TEST(KiteDatabase, RelocationVocabulariesOfBothFormatsAndAMissingTemplate) {
     const OF_RELOC_VOCABULARY& q = relocation_vocabulary(coff.object());
     const OF_RELOC_VOCABULARY& e = relocation_vocabulary(elf.object());
     EXPECT_EQ(q.size(), generic_qxcoff_reloc_names().size() + KITE_MACHINE_DB::qxcoff_reloc_names().size());
-    EXPECT_EQ(e.size(), 21u);
     // An ELF type 16 and a QXCOFF type 107 share one template.
     ASSERT_NE(e.find_type(16), nullptr);
     EXPECT_STREQ(e.find_type(16)->name, "R_WISP_ABS16");
     EXPECT_EQ(e.find_type(16)->templ, q.find_type(107)->templ);
     EXPECT_STREQ(q.find_name("R_ABS16_OC")->templ->name, "OFR_ABS16_OC");
-    // The Kite word template replaces the generic one of the same id.
+    // The Kite word template replaces the generic one of the same id. (The fields each template shows
+    // and unknown types: the golden dump of Kite relocations.)
     EXPECT_EQ(q.find_name("R_RELWORD")->templ->flags, 0x4004u);
-    EXPECT_EQ(q.find_type(0x400D)->templ->flags, 0x120u);
-    EXPECT_EQ(q.find_type(12345), nullptr);
     EXPECT_EQ(coff.object()->error_code(), 0u);
     // A second file of the same format and target shares the record.
     opened again("elf32 be rel\n");
