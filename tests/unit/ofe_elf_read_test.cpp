@@ -94,12 +94,15 @@ TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrder) {
 
 TEST(ElfSegments, EntriesWithoutBytesAreNullEntries) {
     // A table of 1000 entries at the file's last 40 bytes: a whole entry, then the first 8 bytes of one (a
-    // PT_LOAD entry at offset 0x30); the others lie past the end. (The entries as read: the golden dump of
-    // such a table.)
+    // PT_LOAD entry at offset 0x30, the rest zeros); the others lie past the end.
     elf_object f("elf32 le exec\nsection .text data=00\nheader e_phoff=192 e_phentsize=32 e_phnum=1000\n"
                  "append words=1,0,0x1000,0x2000,0x10,0x20,5,4,1,0x30\n");
     ELF_SEGMENT_TABLE* s = f->segment_table();
     EXPECT_EQ(s->count(), 1000u);
+    EXPECT_EQ(std::tuple(s->raw_header(0).p_paddr, s->raw_header(0).p_memsz, s->raw_header(999).p_type),
+              std::tuple(0x2000u, 0x20u, 0u));
+    EXPECT_EQ(std::tuple(s->raw_header(1).p_type, s->raw_header(1).p_offset, s->raw_header(1).p_vaddr),
+              std::tuple(1u, 0x30u, 0u));
     EXPECT_EQ(std::tuple(at(s->find_by_type(1, 1)), at(s->find_by_type(0)), at(s->find_by_type(0, 500)),
                          at(s->find_load_by_address(0x101f)), at(s->find_load_by_address(0x1020)),
                          at(s->find_by_offset(0xf)), at(s->find_by_offset(0x10))),
