@@ -16,7 +16,7 @@ using unit::opened;
 
 namespace {
 
-using unit::hex, unit::dump_of;
+using unit::hex;
 using encoder = unit::attr_encoder;
 std::string num(uint32_t tag, uint32_t value) { return encoder::num(tag, value); }
 std::string str(uint32_t tag, const std::string& text) { return encoder::str(tag, text); }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "elf_object.h"
-#include "ofe/elf/elf_names.h"
 #include "ofe/elf/elf_version.h"
 #include "unit_support.h"
 
