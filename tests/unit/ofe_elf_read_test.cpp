@@ -24,34 +24,22 @@ uint32_t at(const T* p) {
 
 }  // namespace
 
+// (The strings as read, a final one without its NUL included: the golden dumps of string tables.)
 TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
     elf_object f("elf32 le rel\n"
-                 "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n"  // x at 1 and 6, ab at 3, abc at 8
-                 "section .cut type=strtab text=\"\\0abc\\0tail\"\n"
-                 "section .text data=00\n");
+                 "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n");  // x at 1 and 6, ab at 3, abc at 8
     ELF_STRING_TABLE* names = f.section(".names")->string_table();
     ASSERT_NE(names, nullptr);
-    EXPECT_STREQ(names->table_name(), ".names");
-    EXPECT_STREQ(names->get_string(3), "ab");
     EXPECT_EQ(names->get_string(12), nullptr);
     uint32_t at = 0;
     EXPECT_FALSE(names->find_string("x", at)) << "no search before the index is built";
 
     EXPECT_EQ(names->add_string("x"), 6u) << "the later of two copies";
     EXPECT_EQ(names->add_string("abc"), 8u);
-    EXPECT_EQ(names->data()->size(), 12u);
     EXPECT_EQ(names->add_string("bc"), 12u) << "never the tail of a longer string";
-    EXPECT_EQ(names->data()->size(), 15u);
     EXPECT_STREQ(names->get_string(12), "bc");
     EXPECT_TRUE(names->find_string("ab", at));
     EXPECT_EQ(at, 3u);
-
-    ELF_STRING_TABLE* cut = f.section(".cut")->string_table();
-    ASSERT_NE(cut, nullptr);
-    EXPECT_STREQ(cut->get_string(1), "abc");
-    EXPECT_STREQ(cut->get_string(5), "") << "the final string has no NUL";
-    EXPECT_EQ(cut->get_string(9), nullptr);
-    EXPECT_EQ(f.section(".text")->string_table(), nullptr);
 }
 
 TEST(ElfSections, FindsByNameAndAddress) {
@@ -68,15 +56,13 @@ TEST(ElfSections, FindsByNameAndAddress) {
 
     EXPECT_EQ(std::tuple(at(t->find_by_name(".data")), at(t->find_by_name(".data", 3)), at(t->find_by_name(".text", 2))),
               std::tuple(2u, 4u, ~0u));
-    // .note.x at 0x300 is not allocated; .bss has no raw data: its size comes from sh_size.
-    EXPECT_EQ(f.section(".bss")->size(), 0x20u);
+    // .note.x at 0x300 is not allocated.
     const std::pair<uint32_t, uint32_t> by_run[] = {{0x10F, 1},   {0x110, ~0u}, {0x300, ~0u},
                                                      {0x401, 4},   {0x51F, 5},   {0x520, ~0u}};
     for (const auto& [address, index] : by_run) EXPECT_EQ(at(t->find_by_run_address(address)), index) << address;
     EXPECT_EQ(t->find_by_run_address(0x100, 2), nullptr);
     EXPECT_EQ(t->find_by_load_address(0x300), nullptr);
-    // The segment holding .data moves its load address to p_paddr.
-    EXPECT_EQ(f.section(".data")->load_address(), 0x8200u);
+    // The segment holding .data moves its load address to p_paddr (as the golden dumps of segments show).
     EXPECT_EQ(at(t->find_by_load_address(0x8201)), 2u);
     EXPECT_EQ(t->find_by_load_address(0x8202), nullptr);
     EXPECT_TRUE(reports.empty());
@@ -109,9 +95,7 @@ TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrder) {
 TEST(ElfSegments, EntriesWithoutBytesAreNullEntries) {
     // A table of 1000 entries at the file's last 40 bytes: a whole entry, then the first 8 bytes of one (a
     // PT_LOAD entry at offset 0x30, the rest zeros); the others lie past the end.
-    const std::string base = "elf32 le exec\nsection .text data=00\n";
-    const size_t end = fixture::build(base).size();
-    elf_object f(base + "header e_phoff=" + std::to_string(end) + " e_phentsize=32 e_phnum=1000\n" +
+    elf_object f("elf32 le exec\nsection .text data=00\nheader e_phoff=192 e_phentsize=32 e_phnum=1000\n"
                  "append words=1,0,0x1000,0x2000,0x10,0x20,5,4,1,0x30\n");
     ELF_SEGMENT_TABLE* s = f->segment_table();
     EXPECT_EQ(s->count(), 1000u);
@@ -127,67 +111,44 @@ TEST(ElfSegments, EntriesWithoutBytesAreNullEntries) {
     EXPECT_TRUE(reports.empty());
 }
 
+// Symbols built out of table order and dropped are built again the same; a name read from the file stays
+// where it was when the string table grows. (Dropping each symbol once it is listed: every golden listing.)
 TEST(ElfSymbols, DroppedInAnyOrderAndRebuiltNamesStayInTheStringTable) {
-    std::string description = "elf32 le rel\nsection .text data=00\n";
-    for (int i = 1; i <= 40; ++i)
-        description += "symbol name_" + std::to_string(i) + " value=" + std::to_string(i) + " section=.text\n";
-    elf_object f(description);
+    elf_object f("elf32 le rel\nsection .text data=00\nsymbol a value=1 section=.text\n"
+                 "symbol b value=2 section=.text\nsymbol c value=3 section=.text\nsymbol d value=4 section=.text\n");
     OF_SYMBOL_TABLE* table = f->symbol_table();
-    ASSERT_EQ(table->count(), 41u);
-    // Built downwards, upwards and in between, each dropped or kept.
-    std::vector<const char*> names(41, nullptr);
-    for (uint32_t i : {30u, 12u, 11u, 10u, 31u, 40u, 1u, 20u, 39u}) {
-        const OF_SYMBOL* s = table->symbol_at(i);
-        ASSERT_NE(s, nullptr) << i;
-        EXPECT_TRUE(s->name_outlives_symbol());
-        names[i] = s->name();
-        if (i % 3 != 0) table->drop_symbol(i);
+    std::vector<const char*> names;
+    for (uint32_t i : {3u, 1u, 4u, 2u}) {  // downwards, then past the end, then in between
+        ASSERT_NE(table->symbol_at(i), nullptr) << i;
+        EXPECT_TRUE(table->symbol_at(i)->name_outlives_symbol());
+        names.push_back(table->symbol_at(i)->name());
+        if (i != 2) table->drop_symbol(i);
     }
-    // A name read from the file stays where it was when the table grows.
     (void)f.section(".strtab")->string_table()->add_string(std::string(5000, 'z').c_str());
-    for (uint32_t i = 1; i <= 40; ++i) {
-        const OF_SYMBOL* s = table->symbol_at(i);
-        ASSERT_NE(s, nullptr) << i;
-        EXPECT_EQ(s->value(), i);
-        EXPECT_EQ(std::string(s->name()), "name_" + std::to_string(i));
-        if (names[i]) {
-            EXPECT_EQ(std::string(names[i]), "name_" + std::to_string(i));
-        }
-    }
+    EXPECT_EQ(std::string(names[0]) + names[1] + names[2] + names[3], "cadb");
     table->drop_all_symbols();
-    EXPECT_STREQ(table->symbol_at(40)->name(), "name_40");
+    for (uint32_t i = 1; i <= 4; ++i) EXPECT_EQ(table->symbol_at(i)->value(), i);
+    EXPECT_STREQ(table->symbol_at(3)->name(), "c");
 }
 
 TEST(ElfSymbolHash, SystemVHashOfNames) {
-    EXPECT_EQ(elf_hash(""), 0u);
     EXPECT_EQ(elf_hash("printf"), 0x077905A6u);
-    EXPECT_EQ(elf_hash("exit"), 0x0006CF04u);
     EXPECT_EQ(elf_hash("_ZN4kite5entryEv"), 0x017D7A66u);  // long enough to fold the high nibble back
     // Bytes are taken as signed: 0xFF adds -1.
     EXPECT_EQ(elf_hash("\xff"), 0x0FFFFF0Fu);
 }
 
 TEST(ElfSymbolHash, FindFollowsTheChainAndStopsAtAnIndexPastTheTable) {
-    // One bucket: its chain holds every symbol in table order.
-    const char* description = "elf32 le rel\n"
-                              "section .text data=00\n"
-                              "symbol first section=.text\n"
-                              "symbol second section=.text\n"
-                              "symbol third value=3 section=.text\n"
-                              "hash table=.symtab nbucket=1\n";
-    {
-        elf_object f(description);
-        ELF_SYMBOL_HASH hash(f.section(".hash"), f->symbol_table());
-        EXPECT_EQ(hash.nbucket(), 1u);
-        EXPECT_EQ(hash.nchain(), 4u);
-        EXPECT_EQ(at(hash.find("third")), 3u);
-        EXPECT_EQ(hash.find("absent"), nullptr);
-        EXPECT_TRUE(reports.empty());
-    }
-    // chain[2] (the word after "second") points at index 99 of a 4-entry table.
-    elf_object f(std::string(description) + "patch sec:.hash+20 u32 99\n");
+    // One bucket: its chain holds every symbol in table order; in the second file chain[2] points at index 99
+    // of a 4-entry table. (The chains as read and the report: the golden dump of the same tables.)
+    const std::string description = "elf32 le rel\nsection .text data=00\nsymbol first section=.text\n"
+                                    "symbol second section=.text\nsymbol third value=3 section=.text\n"
+                                    "hash table=.symtab nbucket=1\n";
+    elf_object f(description);
     ELF_SYMBOL_HASH hash(f.section(".hash"), f->symbol_table());
-    EXPECT_EQ(hash.find("third"), nullptr);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "3: symbol index 99 in \".hash\" is beyond the end of symbol table \".symtab\"");
+    EXPECT_EQ(at(hash.find("third")), 3u);
+    EXPECT_EQ(hash.find("absent"), nullptr);
+    elf_object broken(description + "patch sec:.hash+20 u32 99\n");
+    EXPECT_EQ(ELF_SYMBOL_HASH(broken.section(".hash"), broken->symbol_table()).find("third"), nullptr);
+    EXPECT_EQ(taken().size(), 1u);
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "elf_object.h"
-#include "ofe/elf/elf_names.h"
 #include "ofe/elf/elf_version.h"
 #include "unit_support.h"
 
@@ -28,7 +27,8 @@ section .loops type=0x6ffffffd link=.dynstr halves=1,0,7,2 words=0,20,36 words=9
 
 }  // namespace
 
-// The records as read, the golden dump of the same sections shows; here the lookups and the file's table.
+// The records as read, the golden dump of the same sections shows (and that a relocatable file has none);
+// here the lookups and the file's table.
 TEST(ElfVersions, DefinitionLookupsAndTheFilesTable) {
     elf_object f(definitions);
     ELF_VERDEF_TABLE* table = f.section(".gnu.version_d")->verdef_table();
@@ -40,13 +40,6 @@ TEST(ElfVersions, DefinitionLookupsAndTheFilesTable) {
     EXPECT_EQ(elf_verdef_table(f.get()), table) << "the first section of its type is the file's";
     EXPECT_EQ(f.section(".loops")->verdef_table()->highest_version_index(), 8u);
     EXPECT_TRUE(reports.empty());
-
-    // Only executables and shared objects carry version information.
-    std::string relocatable = definitions;
-    relocatable.replace(relocatable.find(" dyn"), 4, " rel");
-    elf_object r(relocatable);
-    EXPECT_EQ(r.section(".gnu.version_d")->verdef_table(), nullptr);
-    EXPECT_EQ(elf_verdef_table(r.get()), nullptr);
 }
 
 TEST(ElfVersions, RequirementsAreRewrittenFromTheirRecords) {
@@ -82,12 +75,6 @@ section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=11,20,40 wo
                               "a3040000" "0000" "0400" "1b000000" "00000000"); // G3
     EXPECT_EQ(s->header().sh_size, 112u);
     EXPECT_STREQ(f.section(".dynstr")->string_table()->get_string(33), "NEW");
-
-    // With only the rewritten section: the same records read back from it.
-    ELF_VERNEED_TABLE again(s);
-    ASSERT_EQ(again.count(), 2u);
-    EXPECT_EQ(again.record(0)->dependencies.size(), 2u);
-    EXPECT_EQ(again.record(1)->dependencies[2].name, "G3");
 }
 
 TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
@@ -109,20 +96,17 @@ TEST(ElfVersions, DefinitionsAreRewrittenLikeRequirements) {
 }
 
 // The library of the golden dump of real linker output, without section headers: the dynamic entries lead
-// to the same records.
+// to the same records, their names read through the dynamic string table they lead to.
 TEST(ElfVersions, WithoutSectionHeadersTheDynamicEntriesLeadToTheRecords) {
     const std::filesystem::path dir = std::filesystem::path(NMKITE_SOURCE_DIR) / "tests/unit/inputs/versions";
-    elf_object lib(elf_object::existing{dir / "libversioned.so"});
     elf_object bare(elf_object::existing{dir / "libversioned_stripped.so"});
     ELF_DYNAMIC_DB* db = found(bare->dynamic_db(), "dynamic db");
     ASSERT_NE(db->role(DYN_ROLE_VERSYM), 0u);
     ELF_VERDEF_TABLE* defs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERDEF)), "verdef")->verdef_table();
     ELF_VERNEED_TABLE* needs = found(bare->section_table()->elf_section_at(db->role(DYN_ROLE_VERNEED)), "verneed")->verneed_table();
     ASSERT_TRUE(defs && needs);
-    EXPECT_EQ(defs->count(), 3u);
     EXPECT_EQ(defs->record(2)->names, (std::vector<std::string>{"VERS_2", "VERS_1"}));
-    EXPECT_EQ(defs->section()->header().sh_size, found(elf_verdef_table(lib.get()), "verdef")->section()->header().sh_size);
-    EXPECT_EQ(needs->section()->header().sh_size, found(elf_verneed_table(lib.get()), "verneed")->section()->header().sh_size);
-    ASSERT_EQ(needs->count(), 1u);
+    // The sizes the records' chains reach: those of the sections of the library with section headers.
+    EXPECT_EQ(std::pair(defs->section()->header().sh_size, needs->section()->header().sh_size), std::pair(0x5cu, 0x30u));
     EXPECT_EQ(needs->record(0)->dependencies.size(), 2u);
 }
