@@ -15,7 +15,7 @@ namespace {
 using namespace DIAG;
 
 // Every early end goes through diag_exit: a hook that throws turns each into an exception carrying the status.
-TEST(Diag, ExitHookEndsWhatWouldEndTheProgram) {
+TEST(DiagDeathTest, ExitHookEndsWhatWouldEndTheProgram) {
     unit::diag_capture cap;
     USER_MSG_CONTEXT* ctx = user_msg_context();
     struct ended {
