@@ -50,26 +50,23 @@ TEST(DataMap, ReadsThatPassTheEndYieldZeroAndStillAdvance) {
     EXPECT_EQ((std::tuple{empty.read_uint(8), empty.cursor()}), std::tuple(uint64_t{0}, uint64_t{8}));
 }
 
+// Widths other than 2 and 4 (whole words in both orders are in every golden input and written file).
 TEST(DataMap, BothByteOrders) {
     for (const bool big : {false, true}) {
         SCOPED_TRACE(big ? "big endian" : "little endian");
         DATA_MAP m;
         m.set_big_endian(big);
-        m.write_u16(0x1234);
-        m.write_u32(0xA1B2C3D4u);
         m.write_uint(0x010203, 3);
         m.write_uint(0x1122334455667788ull, 8);
-        const bytes want =
-            big ? bytes{0x12, 0x34, 0xA1, 0xB2, 0xC3, 0xD4, 1, 2, 3, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}
-                : bytes{0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1, 3, 2, 1, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11};
+        const bytes want = big ? bytes{1, 2, 3, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}
+                               : bytes{3, 2, 1, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11};
         EXPECT_EQ(bytes_of(m), want);
         EXPECT_TRUE(m.modified());
         m.set_cursor(0);
-        const uint32_t u16 = m.read_u16(), u32 = m.read_u32();
         const uint64_t u24 = m.read_uint(3), u64 = m.read_uint(8);
-        EXPECT_EQ(std::tuple(u16, u32, u24, u64), std::tuple(0x1234u, 0xA1B2C3D4u, 0x010203ull, 0x1122334455667788ull));
+        EXPECT_EQ(std::tuple(u24, u64), std::tuple(0x010203ull, 0x1122334455667788ull));
         m.set_cursor(1);
-        EXPECT_EQ(m.read_uint(5), big ? 0x34A1B2C3D4ull : 0xA1B2C3D412ull);
+        EXPECT_EQ(m.read_uint(5), big ? 0x0203112233ull : 0x6677880102ull);
         m.reset();
         EXPECT_EQ(m.big_endian(), big);
     }
@@ -79,6 +76,7 @@ TEST(DataMap, BothByteOrders) {
     EXPECT_EQ(bytes_of(gap), (bytes{0, 0, 0, 9}));
 }
 
+// Strings and ULEB128 numbers at the end of the bytes, and every ULEB128 length.
 TEST(DataMap, StringsAndUleb128) {
     DATA_MAP s = map_of({'a', 'b', 0, 'c', 'd'});
     EXPECT_STREQ(s.read_string(), "ab");
@@ -86,10 +84,6 @@ TEST(DataMap, StringsAndUleb128) {
     EXPECT_EQ(s.cursor(), 6u);
     EXPECT_STREQ(s.read_string(), "");  // past the end
     EXPECT_EQ(s.cursor(), 7u);
-    s.set_cursor(5);
-    s.write_string("xy");
-    s.set_cursor(3);
-    EXPECT_STREQ(s.read_string(), "cdxy");
 
     const std::pair<uint32_t, uint64_t> values[] = {{0, 1},     {127, 1},   {128, 2},        {300, 2},
                                                     {16383, 2}, {16384, 3}, {0x0FFFFFFF, 4}, {0xFFFFFFFF, 5}};
@@ -107,16 +101,12 @@ TEST(DataMap, StringsAndUleb128) {
     EXPECT_EQ((std::tuple{open_ended.read_uleb128(), open_ended.cursor()}), std::tuple(0u, uint64_t{3}));
 }
 
+// A hex dump counts offsets from the cursor and shows bytes past the data as 00 and "."; its layout is in the
+// golden dumps of raw data. Saving pads what the map does not hold with zeros.
 TEST(DataMap, HexDumpAndSave) {
     unit::diag_capture cap;
     unit::temp_dir dir;
-    DATA_MAP m =
-        map_of({'H', 'e', 'l', 'l', 'o', 0, 1, 2, 'x', 'y', 'z', 0x7f, 0x80, 0xff, ' ', '~', 'A', 0x0a, 'z', 0});
-    EXPECT_EQ(dump(m, 20),
-              "00000000:  48 65 6c 6c 6f 00 01 02 78 79 7a 7f 80 ff 20 7e Hello...xyz... ~\n"
-              "00000010:  41 0a 7a 00 " +
-                  std::string(12 * 3, ' ') + "A.z.\n");
-    // Offsets count within the dump; bytes past the data print as 00 and ".".
+    DATA_MAP m = map_of({'H', 'e', 'l', 'l', 'o', 0, 1, 2, 'x', 'y', 'z', 0x7f, 0x80, 0xff, ' ', '~', 'A', 0x0a, 'z', 0});
     m.set_cursor(16);
     EXPECT_EQ(dump(m, 6), "00000000:  41 0a 7a 00 00 00 " + std::string(10 * 3, ' ') + "A.z...\n");
     EXPECT_EQ(dump(m, 0), "");
