@@ -8,8 +8,6 @@
 // before the next run.
 // Crash reports still go where the fuzzer was started: unless the command line sets -artifact_prefix, it is
 // that directory.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -25,26 +23,16 @@ namespace {
 
 constexpr const char* samples[] = {"kite-sample.qx", "libutil-i386.so", "libsample.a"};
 
-// The directory of the whole run, removed at the end.
-struct SCRATCH {
-    fs::path path = fs::temp_directory_path() / ("nmkite-fuzz-options-" + std::to_string(::getpid()));
-    ~SCRATCH() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    // Removes what the last run wrote and copies the samples afresh.
-    void renew() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-        fs::create_directories(path, ignored);
-        for (const char* sample : samples) fs::copy_file(fs::path(NMKITE_FUZZ_SAMPLES) / sample, path / sample, ignored);
-    }
-};
-
 }  // namespace
 
+// The prefix goes right after the program's name: one that the command line sets comes later, and wins.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzz::default_flag(argc, argv, "-artifact_prefix=" + fs::current_path().string() + "/");
+    static std::string prefix = "-artifact_prefix=" + fs::current_path().string() + "/";
+    static std::vector<char*> args(*argv, *argv + *argc);  // lives as long as the process, as the fuzzer expects
+    args.insert(args.begin() + 1, prefix.data());
+    args.push_back(nullptr);
+    *argv = args.data();
+    ++*argc;
     return 0;
 }
 
@@ -58,11 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             words.back() += static_cast<char>(data[i]);
     }
     for (const char* sample : samples) words.emplace_back(sample);
-    static SCRATCH scratch;
-    scratch.renew();
+    // A fresh directory for each run, with copies of the samples.
+    const fs::path dir = fuzz::scratch_dir() / "run";
     std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    fs::create_directories(dir, ignored);
+    for (const char* sample : samples) fs::copy_file(fs::path(NMKITE_FUZZ_SAMPLES) / sample, dir / sample, ignored);
     const fs::path home = fs::current_path(ignored);
-    fs::current_path(scratch.path, ignored);
+    fs::current_path(dir, ignored);
     (void)fuzz::run_tool(words);
     fs::current_path(home, ignored);
     return 0;

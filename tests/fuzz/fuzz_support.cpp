@@ -6,7 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
+#include <fstream>
+#include <system_error>
 
 #include "DIAG/diag.h"
 #include "DIAG/user_msg_api.h"
@@ -70,39 +71,25 @@ const START& start() {
 
 }  // namespace
 
-void default_flag(int* argc, char*** argv, const std::string& flag) {
-    const std::string name = flag.substr(0, flag.find('=') + 1);
-    for (int i = 1; i < *argc; ++i)
-        if (std::string((*argv)[i]).rfind(name, 0) == 0) return;
-    // The new command line lives as long as the process, as the fuzzer expects of its arguments.
-    static std::vector<std::unique_ptr<std::string>> texts;
-    static std::vector<char*> args;
-    texts.push_back(std::make_unique<std::string>(flag));
-    args.assign(*argv, *argv + *argc);
-    args.insert(args.begin() + 1, texts.back()->data());
-    args.push_back(nullptr);
-    *argv = args.data();
-    ++*argc;
+const std::filesystem::path& scratch_dir() {
+    struct SCRATCH {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("nmkite-fuzz-" + std::to_string(::getpid()));
+        SCRATCH() { std::filesystem::create_directories(path); }
+        ~SCRATCH() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const SCRATCH scratch;
+    return scratch.path;
 }
 
 const std::string& scratch_file(const uint8_t* data, size_t size) {
-    // One file for the whole run, rewritten in place (cheaper than making it afresh for every input) and
-    // removed at the end.
-    struct SCRATCH {
-        std::string path = "/tmp/nmkite-fuzz-" + std::to_string(::getpid()) + ".bin";
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-        ~SCRATCH() { unlink(path.c_str()); }
-    };
-    static const SCRATCH scratch;
-    size_t written = 0;
-    while (scratch.fd >= 0 && written < size) {
-        const ssize_t n = pwrite(scratch.fd, data + written, size - written, static_cast<off_t>(written));
-        if (n <= 0) break;
-        written += static_cast<size_t>(n);
-    }
-    if (scratch.fd >= 0 && ftruncate(scratch.fd, static_cast<off_t>(written)) != 0)
-        std::perror("nmkite fuzz: the scratch file");
-    return scratch.path;
+    static const std::string path = (scratch_dir() / "input").string();
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return path;
 }
 
 int run_tool(const std::vector<std::string>& words) {

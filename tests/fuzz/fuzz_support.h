@@ -4,16 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace fuzz {
 
-// For LLVMFuzzerInitialize: puts `flag` ("-name=value") on the fuzzer's command line, after the program's
-// name, unless the command line sets that flag already.
-void default_flag(int* argc, char*** argv, const std::string& flag);
+// This process's scratch directory, removed with what it holds when the process ends.
+const std::filesystem::path& scratch_dir();
 
-// Writes the bytes to this process's scratch file and returns its path.
+// Writes the bytes to this process's scratch file, in that directory, and returns its path.
 const std::string& scratch_file(const uint8_t* data, size_t size);
 
 // Runs nmkite's program with these command-line words after the program's name and returns its exit

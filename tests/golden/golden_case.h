@@ -1,5 +1,5 @@
-// Golden case files: what they hold, and reading and rewriting them. The golden runner runs them; the round
-// trip reads their inputs.
+// Golden case files: what they hold, and reading, rewriting and setting them up. The golden runner runs them;
+// the round trip reads their inputs.
 //
 // A case file holds sections, each opened by a line "=== KIND [NAME]":
 //   === file NAME      a fixture description; the fixture builder writes NAME from it
@@ -7,11 +7,10 @@
 //                      or LPTn before the first dot, which name devices there)
 //   === text NAME      NAME holds the following lines verbatim
 //   === copy NAME      NAME is a copy of the file whose path (from the source root) is the next line
-//   === command        one line: the command, words split at blanks, "..." quotes a word;
+//   === command        one line: the command, words split at blanks, "..." quotes a word (\ escapes);
 //                      the first word names the tool under test: nmkite, or ofdump, the
 //                      object-file dumper
-//   === stdout / === stderr   the exact expected stream; "noeol" after the kind means that the
-//                      stream does not end in a newline; an empty section means "must be empty"
+//   === stdout / === stderr   the exact expected stream; an empty section means "must be empty"
 //   === written NAME   the exact contents of the file NAME that the command writes
 //   === status         the exit status
 // Lines before the first section are comments describing the case.
@@ -54,5 +53,12 @@ void write_case(const CASE& c);
 
 // Every case file (*.golden) below a directory, sorted.
 std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir);
+
+// Writes the case's inputs into `dir` under their names: fixtures built from their descriptions, texts, and
+// copies of files below `source_root`. Throws when an input cannot be made.
+void write_inputs(const CASE& c, const std::filesystem::path& dir, const std::filesystem::path& source_root);
+
+// The whole contents of a file; empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
 
 }  // namespace golden

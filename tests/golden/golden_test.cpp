@@ -8,121 +8,66 @@
 // line ends. golden_case.h says what a case file holds.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "child_process.h"
 #include "golden_case.h"
-#include "fixture.h"
 
 namespace fs = std::filesystem;
 using namespace golden;
 
 namespace {
 
-// ---- Running a case ----
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-struct RESULT {
-    std::string out, err;
-    int status = -1;
-};
-
-// Runs argv in `dir` with stdout and stderr captured to files there.
-RESULT run(const std::vector<std::string>& argv, const fs::path& dir) {
-    const fs::path out = dir / ".stdout", err = dir / ".stderr";
-    const int status = run_child(argv, out.string(), err.string(), dir.string()).status;
-    return RESULT{slurp(out), slurp(err), status};
-}
-
-// The command words that start a tool: the runner, when there is one, then the tool itself. The words
-// of NMKITE_GOLDEN_RUNNER in the environment replace the built-in runner (e.g. a memory checker).
-std::vector<std::string> tool_command(const char* binary) {
-    std::vector<std::string> words;
-    if (const char* env = std::getenv("NMKITE_GOLDEN_RUNNER")) {
-        std::istringstream in(env);
-        for (std::string w; in >> w;) words.push_back(w);
-    } else if (!std::string(NMKITE_RUNNER).empty()) {
-        words.push_back(NMKITE_RUNNER);
-    }
-    words.push_back(binary);
-    return words;
-}
-
-// The text with every CR LF pair turned into LF.
-std::string lf_lines(std::string text) {
-    size_t kept = 0;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
-    text.resize(kept);
-    return text;
-}
-
 class Golden : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(Golden, Matches) {
     CASE c = read_case(GetParam());
+    ASSERT_TRUE(c.command[0] == "nmkite" || c.command[0] == "ofdump") << "no tool named in " << c.path.string();
     const fs::path dir = fs::temp_directory_path() / ("nmkite-golden-" + std::to_string(getpid()) + "-" +
                                                       GetParam().stem().string());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    for (const INPUT& input : c.inputs) {
-        const fs::path target = dir / input.name;
-        fs::create_directories(target.parent_path());
-        if (input.kind == "file") {
-            fixture::build_to(target, input.content);
-        } else if (input.kind == "text") {
-            std::ofstream(target, std::ios::binary) << input.content;
-        } else {
-            fs::copy_file(fs::path(NMKITE_SOURCE_DIR) / input.content, target);
-        }
+    write_inputs(c, dir, NMKITE_SOURCE_DIR);
+    // The command: the runner, when there is one, then the tool and its arguments. The words of
+    // NMKITE_GOLDEN_RUNNER in the environment replace the built-in runner (e.g. a memory checker).
+    std::vector<std::string> argv;
+    if (const char* env = std::getenv("NMKITE_GOLDEN_RUNNER")) {
+        std::istringstream in(env);
+        for (std::string w; in >> w;) argv.push_back(w);
+    } else if (*NMKITE_RUNNER) {
+        argv.push_back(NMKITE_RUNNER);
     }
-    std::vector<std::string> argv = c.command;
-    const bool tool = argv[0] == "nmkite" || argv[0] == "ofdump";
-    if (tool) {
-        const std::vector<std::string> start = tool_command(argv[0] == "nmkite" ? NMKITE_BINARY : OFDUMP_BINARY);
-        argv.erase(argv.begin());
-        argv.insert(argv.begin(), start.begin(), start.end());
-    }
-    RESULT r = run(argv, dir);
-    std::vector<std::string> written;
-    for (const WRITTEN& w : c.written) written.push_back(slurp(dir / w.name));
+    argv.push_back(c.command[0] == "ofdump" ? OFDUMP_BINARY : NMKITE_BINARY);
+    argv.insert(argv.end(), c.command.begin() + 1, c.command.end());
+    const int status = run_child(argv, (dir / ".stdout").string(), (dir / ".stderr").string(), dir.string()).status;
+    // What the tool wrote: its two streams, then each file the case names.
+    std::vector<std::string> got = {read_file(dir / ".stdout"), read_file(dir / ".stderr")};
+    for (const WRITTEN& w : c.written) got.push_back(read_file(dir / w.name));
     fs::remove_all(dir);
-    if (NMKITE_TEXT_MODE_TOOL && tool) {
-        r.out = lf_lines(r.out);
-        r.err = lf_lines(r.err);
-        for (std::string& text : written) text = lf_lines(text);
-    }
+    if (NMKITE_TEXT_MODE_TOOL)  // every CR LF becomes LF
+        for (std::string& text : got)
+            for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
 
-    bool same = r.out == c.out && r.err == c.err && r.status == c.status;
-    for (size_t i = 0; i < written.size(); ++i) same = same && written[i] == c.written[i].text;
+    std::vector<std::string*> want = {&c.out, &c.err};
+    for (WRITTEN& w : c.written) want.push_back(&w.text);
+    bool same = status == c.status;
+    for (size_t i = 0; i < got.size(); ++i) same = same && got[i] == *want[i];
     if (!same && std::getenv("NMKITE_GOLDEN_UPDATE")) {
-        c.out = r.out;
-        c.err = r.err;
-        c.status = r.status;
-        for (size_t i = 0; i < written.size(); ++i) c.written[i].text = written[i];
+        c.status = status;
+        for (size_t i = 0; i < got.size(); ++i) *want[i] = got[i];
         write_case(c);
         std::printf("updated %s\n", c.path.string().c_str());
         return;
     }
-    EXPECT_EQ(r.status, c.status) << "exit status of " << c.path.string();
+    EXPECT_EQ(status, c.status) << "exit status of " << c.path.string();
     // GoogleTest shows the differences of texts of several lines.
-    EXPECT_EQ(r.out, c.out) << "stdout of " << c.path.string();
-    EXPECT_EQ(r.err, c.err) << "stderr of " << c.path.string();
-    for (size_t i = 0; i < written.size(); ++i)
-        EXPECT_EQ(written[i], c.written[i].text) << c.written[i].name << " of " << c.path.string();
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], *want[i]) << (i == 0 ? "stdout" : i == 1 ? "stderr" : c.written[i - 2].name) << " of "
+                                    << c.path.string();
 }
 
 std::string case_name(const ::testing::TestParamInfo<fs::path>& info) {

@@ -10,19 +10,17 @@
 // listing under the same limits: each once took far longer than its bytes warrant.
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "../golden/child_process.h"
+#include "child_process.h"
 #include "fixture.h"
+#include "golden_case.h"
 
 namespace fs = std::filesystem;
 
@@ -39,20 +37,16 @@ constexpr long memory_limit_kib = 100 * 1024;
 #endif
 constexpr int cpu_limit_seconds = 10;
 
-bytes read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 // The undamaged inputs: real objects and libraries, and fixture-built files of each format.
 std::vector<bytes> seeds() {
     std::vector<bytes> out;
-    const fs::path src = NMKITE_SOURCE_DIR;
     for (const char* p : {"examples/hello-i386.o", "examples/hello-ppc-be.o", "examples/libsample.a",
                           "examples/kite-sample.qx", "tests/golden/inputs/dynamic/libsysv.so",
                           "tests/golden/inputs/dynamic/pie.exe", "tests/golden/inputs/dynamic/libgnuhash.so",
-                          "tests/golden/inputs/archive/libreal.a"})
-        out.push_back(read_file(src / p));
+                          "tests/golden/inputs/archive/libreal.a"}) {
+        const std::string file = golden::read_file(fs::path(NMKITE_SOURCE_DIR) / p);
+        out.emplace_back(file.begin(), file.end());
+    }
     const char* descriptions[] = {
         "qxcoff v0 le\nopthdr\nsection .text halves=1,2,3 flags=text\nsection .data halves=4 flags=data\n"
         "reloc .text vaddr=1 symndx=1 type=16\nlnno .text addr=1 line=0\nlnno .text addr=2 line=2\n"
@@ -98,77 +92,44 @@ bytes damage(const bytes& seed, std::mt19937& rng) {
     return b;
 }
 
-struct outcome {
-    bool signalled = false;
-    bool timed_out = false;
-    int status = 0;
-    long max_rss_kib = 0;
-    double seconds = 0;
-    std::string errors;  // standard error, when it holds a sanitizer report
-};
-
-outcome run(const std::vector<std::string>& argv, const fs::path& errors) {
-    outcome o;
+// Runs argv under the limits, its standard error written to `errors`; returns what went wrong (a signal, the
+// CPU limit, a status above 1, too much memory, a sanitizer report), or nothing when the run was clean.
+std::string run_within_bounds(const std::vector<std::string>& argv, const fs::path& errors) {
     const auto start = std::chrono::steady_clock::now();
     const CHILD_RESULT r = run_child(argv, "/dev/null", errors.string(), "", cpu_limit_seconds);
-    o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    o.max_rss_kib = r.max_rss_kib;
-    o.signalled = r.signal != 0;
-    o.timed_out = r.signal == SIGXCPU || r.signal == SIGKILL;
-    o.status = o.signalled ? 0 : r.status;
-    std::ifstream in(errors);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    if (text.find("Sanitizer") != std::string::npos || text.find("runtime error") != std::string::npos)
-        o.errors = text.substr(0, 2000);
-    return o;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string text = golden::read_file(errors);
+    const bool report = text.find("Sanitizer") != std::string::npos || text.find("runtime error") != std::string::npos;
+    if (r.status <= 1 && !report && r.max_rss_kib <= memory_limit_kib) return "";
+    return std::string(r.signal == SIGXCPU || r.signal == SIGKILL ? "CPU limit reached, " : "") + "status " +
+           std::to_string(r.status) + ", " + std::to_string(r.max_rss_kib) + " KiB, " + std::to_string(seconds) +
+           " s\n" + (report ? text.substr(0, 2000) : "");
 }
 
-int count_wanted() {
-    const char* env = std::getenv("NMKITE_HOSTILE_COUNT");
-    return env ? std::atoi(env) : default_count;
-}
-
-fs::path work_dir() {
-    const fs::path dir = fs::temp_directory_path() / ("nmkite-hostile-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return dir;
-}
-
-// Whether a run broke a bound or ended other than by itself with status 0 or 1; and how it ended, in words.
-bool bad(const outcome& o) {
-    return o.signalled || o.status > 1 || !o.errors.empty() || o.max_rss_kib > memory_limit_kib;
-}
-std::string described(const outcome& o) {
-    return std::string(o.timed_out ? "CPU limit reached" : o.signalled ? "killed by a signal" : "") + " status " +
-           std::to_string(o.status) + ", " + std::to_string(o.max_rss_kib) + " KiB, " + std::to_string(o.seconds) +
-           " s\n" + o.errors;
-}
+// This process's working directory: made by each test, removed at its end.
+const fs::path dir = fs::temp_directory_path() / ("nmkite-hostile-" + std::to_string(getpid()));
 
 TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
     const std::vector<bytes> originals = seeds();
-    const fs::path dir = work_dir();
-    const fs::path errors = dir / "stderr.txt";
-    const char* forms[][3] = {{"", "", ""}, {"-l", "", ""}, {"-D", "", ""}, {"-A", "-a", "-n"}};
+    fs::create_directories(dir);
+    const std::vector<std::string> forms[] = {{}, {"-l"}, {"-D"}, {"-A", "-a", "-n"}};
     std::mt19937 rng(20261205);
     int failures = 0;
-    const int wanted = count_wanted();
-    for (int i = 0; i < wanted; ++i) {
+    const char* count = std::getenv("NMKITE_HOSTILE_COUNT");
+    for (int i = 0, wanted = count ? std::atoi(count) : default_count; i < wanted && failures < 10; ++i) {
         const bytes& seed = originals[static_cast<size_t>(i) % originals.size()];
-        const fs::path file = dir / ("damaged-" + std::to_string(i) + ".o");
+        const fs::path file = dir / "damaged.o";
         fixture::write_file(file.string(), damage(seed, rng));
-        std::vector<std::string> argv = {NMKITE_BINARY};
-        for (const char* f : forms[i % std::size(forms)])
-            if (*f) argv.emplace_back(f);
+        std::vector<std::string> argv = forms[i % std::size(forms)];
+        argv.insert(argv.begin(), NMKITE_BINARY);
         argv.push_back(file.string());
-        const outcome o = run(argv, errors);
-        if (bad(o)) {
+        const std::string failure = run_within_bounds(argv, dir / "stderr.txt");
+        if (!failure.empty()) {
             ++failures;
             const fs::path keep = fs::temp_directory_path() / ("nmkite-hostile-failure-" + std::to_string(i) + ".o");
             fs::copy_file(file, keep, fs::copy_options::overwrite_existing);
-            ADD_FAILURE() << "input " << i << " kept as " << keep << ": " << described(o);
-            if (failures >= 10) break;
+            ADD_FAILURE() << "input " << i << " kept as " << keep << ": " << failure;
         }
-        fs::remove(file);
     }
     fs::remove_all(dir);
 }
@@ -178,32 +139,23 @@ TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
 // address word i + 2. The words are 1 (PT_LOAD) or 2 at random, so no PT_LOAD entry holds address 0, where
 // the sections lie, and the walk's branches cannot be predicted. In the second, the headers' entry size is
 // 0: they cover no bytes and read as PT_NULL entries.
-std::vector<std::string> crafted_descriptions() {
+TEST(CraftedInputs, DumpedAndListedCleanlyWithinBounds) {
     std::mt19937 rng(20261206);
     std::string words;
-    for (int i = 0; i < 65535 + 7; ++i) {
-        if (i) words += ',';
-        words += std::to_string(1 + rng() % 2);
-    }
-    return {
+    for (int i = 0; i < 65535 + 7; ++i) words += (i ? "," : "") + std::to_string(1 + rng() % 2);
+    const std::string descriptions[] = {
         "elf32 le exec\nsection .ph words=" + words +
             "\nsections 65000\nheader e_phoff=52 e_phentsize=4 e_phnum=65535\n",
         "elf32 le exec\nsections 65000\nheader e_phentsize=0 e_phnum=65535\n",
     };
-}
-
-TEST(CraftedInputs, DumpedAndListedCleanlyWithinBounds) {
-    const fs::path dir = work_dir();
-    const fs::path errors = dir / "stderr.txt";
-    int n = 0;
-    for (const std::string& description : crafted_descriptions()) {
-        const fs::path file = dir / ("crafted-" + std::to_string(n++) + ".o");
+    fs::create_directories(dir);
+    for (const std::string& description : descriptions) {
+        const fs::path file = dir / "crafted.o";
         fixture::write_file(file.string(), fixture::build(description));
         for (const std::vector<std::string>& argv :
-             {std::vector<std::string>{OFDUMP_BINARY, file.string()}, {NMKITE_BINARY, "-l", file.string()}}) {
-            const outcome o = run(argv, errors);
-            EXPECT_FALSE(bad(o)) << argv[0] << " on crafted input " << n - 1 << ": " << described(o);
-        }
+             {std::vector<std::string>{OFDUMP_BINARY, file.string()}, {NMKITE_BINARY, "-l", file.string()}})
+            EXPECT_EQ(run_within_bounds(argv, dir / "stderr.txt"), "")
+                << argv[0] << " on " << description.substr(0, 40);
     }
     fs::remove_all(dir);
 }

@@ -9,6 +9,7 @@ ofdump=$1 xmllint=$2 src=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # check NAME STATUS FILE...: ofdump --xml on the files ends with STATUS (any, for "-") and writes a
 # well-formed document whose root is object_files.
@@ -17,27 +18,20 @@ check() {
     shift 2
     "$ofdump" --xml "$@" >"$work/$name.xml" 2>"$work/$name.err"
     got=$?
-    if [ "$want" != - ] && [ "$got" -ne "$want" ]; then
-        echo "FAIL: ofdump --xml on the $name ended with status $got, not $want:"
-        head -5 "$work/$name.err"
-        failures=$((failures + 1))
-    fi
+    [ "$want" = - ] || [ "$got" -eq "$want" ] ||
+        fail "ofdump --xml on the $name ended with status $got, not $want: $(head -5 "$work/$name.err")"
     if ! "$xmllint" --noout "$work/$name.xml"; then
-        echo "FAIL: xmllint refuses the document of the $name"
-        failures=$((failures + 1))
+        fail "xmllint refuses the document of the $name"
     elif [ "$(sed -n 2p "$work/$name.xml")" != "<object_files>" ]; then
-        echo "FAIL: the document of the $name does not start with <object_files>"
-        failures=$((failures + 1))
+        fail "the document of the $name does not start with <object_files>"
     fi
 }
 
 cd "$src/examples" && check samples 0 ./*.o ./*.so ./*.a ./*.qx
 cd "$src/tests/golden/inputs/regress" && check damaged_inputs - ./*
 cd "$src/tests/fuzz/corpus" && check fuzz_corpus 1 ./object/* ./archive/*
-if ! grep -q "error limit reached" "$work/fuzz_corpus.err"; then
-    echo "FAIL: the fuzz corpus did not reach the error limit; the early end is not tested"
-    failures=$((failures + 1))
-fi
+grep -q "error limit reached" "$work/fuzz_corpus.err" ||
+    fail "the fuzz corpus did not reach the error limit; the early end is not tested"
 
 echo "XML documents of ofdump: $failures failed"
 [ "$failures" -eq 0 ]

@@ -17,9 +17,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "archive/ar_reader.h"
-#include "fixture.h"
 #include "golden_case.h"
 #include "ofe/object_file.h"
 #include "ofe/of_types.h"
@@ -36,6 +35,7 @@
 
 namespace fs = std::filesystem;
 using namespace OFE;
+using golden::read_file;
 
 namespace {
 
@@ -50,11 +50,6 @@ void collect(OBJECT_FILE* object, OF_ERROR code, const char* message) {
     object->clear_error();
 }
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // ---- One object: where it lies and how messages name it ----
 
 struct SOURCE {
@@ -66,28 +61,28 @@ struct SOURCE {
     std::string display() const { return container.empty() ? name : container + "(" + name + ")"; }
 };
 
-// Opens the object a source describes; null when it is not one. The handle is closed by the caller.
+// Opens the object a source describes, its reports collected in `reports`; null when it is not one. The
+// handle is closed by the caller.
 OBJECT_FILE* open_object(const SOURCE& src, PFILE*& handle, std::vector<std::string>& reports) {
     handle = pfopen(src.path.c_str(), "rb");
     if (!handle) return nullptr;
     std::fseek(pffile(handle), static_cast<long>(src.offset), SEEK_SET);
     collected = &reports;
-    OBJECT_FILE* object = OBJECT_FILE::open(handle, src.size, src.name.c_str(), collect,
-                                            src.container.empty() ? nullptr : src.container.c_str());
-    return object;
+    return OBJECT_FILE::open(handle, src.size, src.name.c_str(), collect,
+                             src.container.empty() ? nullptr : src.container.c_str());
 }
 
 // The whole information dump, raw data and the detailed segment table included.
 std::string dump_of(OBJECT_FILE* object) {
     for (const OF_DUMP_CATEGORY& c : OBJECT_FILE::dump_categories()) (void)object->select_dump_category(c.name, true);
     object->set_detailed_dump(true);
-    FILE* out = std::tmpfile();
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&buffer, &size);
     object->dump(out);
-    std::fflush(out);
-    std::rewind(out);
-    std::string text;
-    for (int c; (c = std::fgetc(out)) != EOF;) text.push_back(static_cast<char>(c));
     std::fclose(out);
+    std::string text(buffer, size);
+    std::free(buffer);
     return text;
 }
 
@@ -120,21 +115,16 @@ std::string masked(const std::string& dump, bool drop_time_stamp) {
     return out;
 }
 
-// The first line where two texts differ, both sides shown.
+// The first line where two different texts differ, both sides shown.
 std::string first_difference(const std::string& a, const std::string& b) {
-    std::istringstream x(a), y(b);
-    std::string l, r;
-    for (int n = 1;; ++n) {
-        const bool more_l = static_cast<bool>(std::getline(x, l));
-        const bool more_r = static_cast<bool>(std::getline(y, r));
-        if (!more_l && !more_r) return "";
-        if (!more_l) l = "(end)";
-        if (!more_r) r = "(end)";
-        if (l != r || !more_l || !more_r) return "line " + std::to_string(n) + ": \"" + l + "\" / \"" + r + "\"";
-    }
+    const size_t at = static_cast<size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+    const size_t start = at == 0 ? 0 : a.rfind('\n', at - 1) + 1;  // (npos + 1 is 0)
+    auto line = [&](const std::string& s) { return "\"" + s.substr(start, s.find('\n', start) - start) + "\""; };
+    const auto number = std::count(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(start), '\n') + 1;
+    return "line " + std::to_string(number) + ": " + line(a) + " / " + line(b);
 }
 
-// Saves the object to `path`; the reports of the step go to `reports`. True when it was saved.
+// Saves the object to `path` and deletes it; true when it was saved.
 bool save_object(OBJECT_FILE* object, const fs::path& path) {
     PFILE* out = pfopen(path.c_str(), "wb");
     if (!out) return false;
@@ -151,27 +141,13 @@ bool save_object(OBJECT_FILE* object, const fs::path& path) {
 
 // ---- The run ----
 
-struct RESULT {
-    std::string name;
-    bool object = false;
-    bool damaged = false;  // reading it reported an error: not saved
-    bool saved = false;
-    bool dump_same = false;
-    bool second_same = false;
-    std::string difference;
-    std::vector<std::string> reports;  // during the save
-};
-
 class ROUNDTRIP {
 public:
     fs::path work;
     std::map<std::string, std::string> expected;  // name -> reason
-    std::vector<RESULT> results;
 
     // Round-trips one input file: every member of an archive, or the file.
     void input(const fs::path& path, const std::string& label) {
-        const fs::path dir = work / std::to_string(serial_++);
-        fs::create_directories(dir);
         PFILE* handle = pfopen(path.c_str(), "rb");
         if (!handle) {
             std::cerr << "roundtrip: cannot open " << path << "\n";
@@ -180,12 +156,11 @@ public:
         ar_reader* reader = ar_open(path.c_str(), handle, nullptr);
         if (ar_is_archive(reader)) {
             ar_read_index(reader);  // the long-name table names the members
-            int n = 0;
-            for (const ar_member* m = ar_first_member(reader); m; m = m->next, ++n)
-                object(SOURCE{path, m->data_offset, static_cast<uint32_t>(m->size), m->name, label},
-                       dir / ("member" + std::to_string(n)));
+            for (const ar_member* m = ar_first_member(reader); m; m = m->next)
+                if (m->size > 0)  // an empty member is no object
+                    object(SOURCE{path, m->data_offset, static_cast<uint32_t>(m->size), m->name, label});
         } else {
-            object(SOURCE{path, 0, 0, label, ""}, dir / path.filename());
+            object(SOURCE{path, 0, 0, label, ""});
         }
         ar_close(reader);
         pfclose(handle);
@@ -193,151 +168,102 @@ public:
 
     // Prints what went wrong and the totals; 0 when every object read back as expected.
     int summary() {
-        int objects = 0, damaged = 0, same = 0, second = 0, failures = 0;
-        std::set<std::string> seen;
-        for (const RESULT& r : results) {
-            if (!r.object) continue;
-            seen.insert(r.name);
-            if (r.damaged) {
-                ++damaged;
-                continue;
-            }
-            ++objects;
-            same += r.dump_same;
-            second += r.second_same;
-            const auto it = expected.find(r.name);
-            const std::string reason = it == expected.end() ? "" : it->second;
-            const bool clean = r.saved && r.dump_same && r.second_same && r.reports.empty();
-            std::string failure;
-            if (reason.rfind("refused", 0) == 0) {
-                if (r.saved) failure = "SAVED " + r.name + " (listed: " + reason + ")";  // the writer must refuse it
-            } else if (it != expected.end() && clean) {
-                failure = "UNEXPECTED SAME " + r.name + " (listed: " + reason + ")";
-            } else if (!clean && (it == expected.end() || !r.saved ||
-                                  (!r.second_same && reason.rfind("unstable", 0) != 0))) {
-                // A known difference excuses the dump and the reports, not a failed save or an unstable one.
-                failure = "DIFF " + r.name + (r.saved ? "" : " (not saved)") +
-                          (r.dump_same ? "" : " dump " + r.difference) +
-                          (r.saved && !r.second_same ? " (second save differs)" : "");
-                for (const std::string& report : r.reports) failure += "\n    " + report;
-            }
-            if (!failure.empty()) {
-                std::cout << failure << "\n";
-                ++failures;
-            }
-        }
         for (const auto& [name, reason] : expected)
-            if (!seen.count(name)) {
-                std::cout << "NOT FOUND " << name << " (listed: " << reason << ")\n";
-                ++failures;
-            }
-        std::cout << objects << " objects saved and read back: " << same << " with the same dump, " << second
-                  << " saved again byte for byte; " << damaged
-                  << " damaged inputs kept as they are; " << failures << " unexpected\n";
-        return failures == 0 ? 0 : 1;
+            if (!seen_.count(name)) failures_.push_back("NOT FOUND " + name + " (listed: " + reason + ")");
+        for (const std::string& failure : failures_) std::cout << failure << "\n";
+        std::cout << objects_ << " objects saved and read back: " << same_ << " with the same dump, " << second_
+                  << " saved again byte for byte; " << damaged_ << " damaged inputs kept as they are; "
+                  << failures_.size() << " unexpected\n";
+        return failures_.empty() ? 0 : 1;
     }
 
 private:
-    // Saves one object to `out` and checks the read-back; false when the source is not an object (or could
-    // not be saved).
-    bool object(const SOURCE& src, const fs::path& out) {
-        RESULT r;
-        r.name = src.display();
-        std::vector<std::string> ignored;
-        // An empty archive member is no object (and an archive member needs its size).
-        if (!src.container.empty() && src.size == 0) return false;
+    // Saves one object, reads it back and saves that again, and judges the outcome; nothing when the source is
+    // not an object.
+    void object(const SOURCE& src) {
+        const fs::path out = work / std::to_string(serial_++);
+        std::vector<std::string> read_before, reports;  // reading and dumping the input; the writer's reports
         PFILE* handle = nullptr;
         serious_report = false;
-        OBJECT_FILE* original = open_object(src, handle, ignored);
+        OBJECT_FILE* original = open_object(src, handle, read_before);
         if (!original) {
             pfclose(handle);
-            return false;
+            return;
         }
-        r.object = true;
         const std::string before = dump_of(original);
-        const std::vector<std::string> read_before = ignored;  // reading and dumping the input
-        const bool had_time = before.find("Time Stamp:") != std::string::npos;
         delete original;
         pfclose(handle);
-        if (serious_report) {
-            // A damaged input: what the library makes of it is not a round trip.
-            r.damaged = true;
+        const std::string name = src.display();
+        seen_.insert(name);
+        if (serious_report) {  // a damaged input: what the library makes of it is not a round trip
+            ++damaged_;
             collected = nullptr;
-            results.push_back(r);
-            return false;
+            return;
         }
-
+        std::vector<std::string> ignored, read_after;
         OBJECT_FILE* again = open_object(src, handle, ignored);
-        collected = &r.reports;
-        r.saved = again && save_object(again, out);
+        collected = &reports;
+        const bool saved = again && save_object(again, out);
         pfclose(handle);
-        if (r.saved) {
-            SOURCE back{out, 0, 0, src.name, src.container};
-            std::vector<std::string> read_reports;
-            OBJECT_FILE* reread = open_object(back, handle, read_reports);
+        bool dump_same = false, second_same = false;
+        std::string difference;
+        if (saved) {
+            OBJECT_FILE* reread = open_object(SOURCE{out, 0, 0, src.name, src.container}, handle, read_after);
             const std::string after = reread ? dump_of(reread) : "";
             const fs::path second = out.string() + ".again";
-            collected = &r.reports;
-            const bool saved_twice = reread && save_object(reread, second);
+            collected = &reports;
+            second_same = reread && save_object(reread, second) && read_file(out) == read_file(second);
             pfclose(handle);
-            r.second_same = saved_twice && read_file(out) == read_file(second);
             fs::remove(second);
-            const std::string a = masked(before, false), b = masked(after, !had_time);
-            r.dump_same = a == b && read_reports == read_before;
-            if (a != b) r.difference = first_difference(a, b);
-            else if (!r.dump_same) r.difference = "reading reports " + std::to_string(read_reports.size()) + ", not " +
-                                                  std::to_string(read_before.size()) + " as the input's";
+            const std::string a = masked(before, false);
+            const std::string b = masked(after, before.find("Time Stamp:") == std::string::npos);
+            dump_same = a == b && read_after == read_before;
+            difference = a != b ? " dump " + first_difference(a, b)
+                                : " dump: reading reports " + std::to_string(read_after.size()) + ", not " +
+                                      std::to_string(read_before.size()) + " as the input's";
         }
         collected = nullptr;
         // What reading the input reports again while saving is the input's, not the writer's.
-        std::vector<std::string> own;
-        for (const std::string& report : r.reports)
-            if (std::find(ignored.begin(), ignored.end(), report) == ignored.end()) own.push_back(report);
-        r.reports = std::move(own);
-        results.push_back(r);
-        return r.saved;
+        std::erase_if(reports, [&](const std::string& report) {
+            return std::find(read_before.begin(), read_before.end(), report) != read_before.end();
+        });
+        ++objects_;
+        same_ += dump_same;
+        second_ += second_same;
+
+        const auto it = expected.find(name);
+        const std::string reason = it == expected.end() ? "" : it->second;
+        const bool clean = saved && dump_same && second_same && reports.empty();
+        if (reason.rfind("refused", 0) == 0) {
+            if (saved) failures_.push_back("SAVED " + name + " (listed: " + reason + ")");  // it must be refused
+        } else if (it != expected.end() && clean) {
+            failures_.push_back("UNEXPECTED SAME " + name + " (listed: " + reason + ")");
+        } else if (!clean && (it == expected.end() || !saved || (!second_same && reason.rfind("unstable", 0) != 0))) {
+            // A known difference excuses the dump and the reports, not a failed save or an unstable one.
+            std::string failure = "DIFF " + name + (saved ? "" : " (not saved)") + (dump_same ? "" : difference) +
+                                  (saved && !second_same ? " (second save differs)" : "");
+            for (const std::string& report : reports) failure += "\n    " + report;
+            failures_.push_back(failure);
+        }
     }
 
     int serial_ = 0;
+    int objects_ = 0, damaged_ = 0, same_ = 0, second_ = 0;
+    std::set<std::string> seen_;
+    std::vector<std::string> failures_;
 };
-
-// Every input of the golden cases: fixtures built into `dir`, copies named by their source paths.
-std::vector<std::pair<fs::path, std::string>> golden_inputs(const fs::path& cases, const fs::path& source_root,
-                                                             const fs::path& dir) {
-    std::vector<std::pair<fs::path, std::string>> inputs;
-    for (const fs::path& file : golden::find_cases(cases)) {
-        const std::string label = fs::relative(file, cases).replace_extension("").string();
-        for (const golden::INPUT& input : golden::read_case(file).inputs) {
-            if (input.kind == "copy") {
-                if (!input.content.empty()) inputs.emplace_back(source_root / input.content, label + "/" + input.name);
-            } else if (input.kind == "file") {
-                const fs::path out = dir / (label + "." + input.name);
-                fs::create_directories(out.parent_path());
-                try {
-                    fixture::options opts;
-                    opts.base_dir = file.parent_path();
-                    fixture::write_file(out, fixture::build(input.content, opts));
-                    inputs.emplace_back(out, label + "/" + input.name);
-                } catch (const std::exception&) {
-                    // A description the case only uses as a broken input.
-                }
-            }
-        }
-    }
-    return inputs;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     ROUNDTRIP run;
     std::vector<std::pair<fs::path, std::string>> inputs;
-    fs::path golden, source_root = fs::current_path();
+    fs::path cases, source_root = fs::current_path();
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool value = i + 1 < argc;
         if (a == "--golden" && value) {
-            golden = argv[++i];
+            cases = argv[++i];
         } else if (a == "--source" && value) {
             source_root = argv[++i];
         } else if (a == "--expect" && value) {
@@ -356,9 +282,14 @@ int main(int argc, char** argv) {
     }
     run.work = fs::temp_directory_path() / ("roundtrip-" + std::to_string(getpid()));
     fs::create_directories(run.work);
-    if (!golden.empty()) {
-        auto more = golden_inputs(golden, source_root, run.work / "golden");
-        inputs.insert(inputs.end(), more.begin(), more.end());
+    // Every input of the golden cases but their texts, written below the work directory, named by case and file.
+    for (const fs::path& file : cases.empty() ? std::vector<fs::path>{} : golden::find_cases(cases)) {
+        const std::string label = fs::relative(file, cases).replace_extension("").string();
+        const golden::CASE c = golden::read_case(file);
+        golden::write_inputs(c, run.work / "golden" / label, source_root);
+        for (const golden::INPUT& input : c.inputs)
+            if (input.kind != "text")
+                inputs.emplace_back(run.work / "golden" / label / input.name, label + "/" + input.name);
     }
     for (const auto& [path, label] : inputs) run.input(path, label);
     const int status = run.summary();
