@@ -173,6 +173,24 @@ void ELF_SECTION::set_entry_size(uint32_t size) {
 
 namespace {
 
+// A section group's members (the words after its flag word, in the byte order of the file's structures) follow
+// their sections to their new indexes; a deleted member leaves the group. Only the bytes the file holds are read.
+void renumber_group_members(DATA_MAP& words, bool big, const std::vector<uint32_t>& map) {
+    const bool data_big = words.big_endian();
+    words.set_big_endian(big);
+    const std::span<const uint8_t> held = words.view();
+    if (held.size() >= 4) {
+        std::vector<uint32_t> members;
+        for (size_t at = 4; at + 4 <= held.size(); at += 4)
+            if (const uint32_t index = renumbered_index(map, words.u32_at(held.data() + at)); index != 0)
+                members.push_back(index);
+        words.set_cursor(4);
+        for (const uint32_t index : members) words.write_u32(index);
+        words.set_size(4 + 4 * uint64_t{members.size()});
+    }
+    words.set_big_endian(data_big);
+}
+
 // Type and flags from the standard section of that name.
 void take_kind(ELF_SECTION& s, const char* name) {
     const SECTION_TEMPLATE* t = find_template(name, false);
@@ -429,6 +447,8 @@ void ELF_SECTION_TABLE::renumber_references(const std::vector<uint32_t>& map) {
         h.sh_link = renumbered_index(map, h.sh_link);
         if (h.sh_type == ELF::SHT_REL || h.sh_type == ELF::SHT_RELA || (h.sh_flags & ELF::SHF_INFO_LINK) != 0)
             h.sh_info = renumbered_index(map, h.sh_info);
+        if (h.sh_type == ELF::SHT_GROUP)
+            renumber_group_members(elf_section_at(i)->data(), elf_file()->big_endian_structures(), map);
     }
     for (uint32_t i = 0; i < count(); ++i)
         if (ELF_SYMBOL_TABLE* symbols = elf_section_at(i)->symbol_table()) renumber_symbol_sections(*symbols, map);

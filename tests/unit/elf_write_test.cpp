@@ -191,4 +191,25 @@ TEST(ElfWrite, DeletedSectionsAreRemovedWhenLockingAndLinksFollow) {
     EXPECT_EQ(names(reread(dir.file("again.o")).get()), ",.text,.symtab,.rel.text,.more,.rel.more,.strtab,.shstrtab,");
 }
 
+// Deleting a section of a file read: the members of a group follow their sections down, a deleted member
+// leaves the group, and the section-name table keeps its names.
+TEST(ElfWrite, DeletingFromAFileReadRenumbersGroupMembers) {
+    for (const char* order : {"le", "be"}) {
+        SCOPED_TRACE(order);
+        unit::temp_dir dir;
+        const unit::opened read(std::string("elf32 ") + order +
+                                " rel\nsection .group type=group words=1,2,3,4\nsection .comment data=00\n"
+                                "section .text data=90\nsection .data words=7\n");
+        ASSERT_TRUE(read.object()->section_table()->delete_section(2));  // .comment
+        ASSERT_EQ(save_to(read.object(), dir.file("g.o")), 0);
+        EXPECT_EQ(taken(), std::vector<std::string>{});
+        const reread back(dir.file("g.o"));
+        ELF_SECTION* group = as_elf_section(back->section_table()->find_by_name(".group"));
+        ASSERT_NE(group, nullptr);
+        EXPECT_EQ(unit::hex(group->data()), order == std::string("le") ? "010000000200000003000000"
+                                                                       : "000000010000000200000003");
+        EXPECT_STREQ(back->section_table()->section_at(3)->name(), ".data");
+    }
+}
+
 }  // namespace
