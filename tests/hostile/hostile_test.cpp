@@ -142,7 +142,7 @@ TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
 TEST(CraftedInputs, DumpedAndListedCleanlyWithinBounds) {
     std::mt19937 rng(20261206);
     std::string words;
-    for (int i = 0; i < 65535 + 7; ++i) words += (i ? "," : "") + std::to_string(1 + rng() % 2);
+    for (int i = 0; i < 65535 + 7; ++i) words.append(i ? "," : "").append(std::to_string(1 + rng() % 2));
     const std::string descriptions[] = {
         "elf32 le exec\nsection .ph words=" + words +
             "\nsections 65000\nheader e_phoff=52 e_phentsize=4 e_phnum=65535\n",

@@ -119,7 +119,9 @@ std::string masked(const std::string& dump, bool drop_time_stamp) {
 std::string first_difference(const std::string& a, const std::string& b) {
     const size_t at = static_cast<size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
     const size_t start = at == 0 ? 0 : a.rfind('\n', at - 1) + 1;  // (npos + 1 is 0)
-    auto line = [&](const std::string& s) { return "\"" + s.substr(start, s.find('\n', start) - start) + "\""; };
+    auto line = [&](const std::string& s) {
+        return std::string("\"").append(s, start, s.find('\n', start) - start).append("\"");
+    };
     const auto number = std::count(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(start), '\n') + 1;
     return "line " + std::to_string(number) + ": " + line(a) + " / " + line(b);
 }

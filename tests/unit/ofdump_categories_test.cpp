@@ -39,7 +39,7 @@ std::string categories_named(const std::string& text, const std::string& tag = "
         const size_t begin = at + tag.size();
         size_t end = begin;
         while (end < text.size() && std::islower(static_cast<unsigned char>(text[end]))) ++end;
-        const std::string entry = "," + text.substr(begin, end - begin) + ",";
+        const std::string entry = std::string(",").append(text, begin, end - begin).append(",");
         if (end > begin && library_categories().find(entry) != std::string::npos &&
             found.find(entry) == std::string::npos)
             found += entry.substr(1);
@@ -49,7 +49,8 @@ std::string categories_named(const std::string& text, const std::string& tag = "
 }
 
 TEST(OfdumpCategories, CompletionHelpAndManualPageNameEveryCategoryInOrder) {
-    EXPECT_EQ("," + between("options/ofdump_options.def", "values=\"", "\"") + ",", library_categories());
+    EXPECT_EQ(std::string(",").append(between("options/ofdump_options.def", "values=\"", "\"")).append(","),
+              library_categories());
     const std::string help = between("options/ofdump_options.def", "long=\"Dumps only the categories", "\"");
     EXPECT_EQ(categories_named(help), library_categories());
     // On the page each category is the tag of a paragraph of the CATEGORIES section.
