@@ -28,13 +28,13 @@ struct ended {
 };
 void throw_status(int status) { throw ended{status}; }
 
-// The status `run` returns, or the one it ends with through the exit hook (then also calls `after_end`).
-template <class RUN, class AFTER = void (*)()>
-int status_of(RUN&& run, AFTER after_end = [] {}) {
+// The status `run` returns, or the one it ends with through the exit hook (then `after_end` is called).
+template <class RUN>
+int status_of(RUN&& run, void (*after_end)() = nullptr) {
     try {
         return run();
     } catch (const ended& e) {
-        after_end();
+        if (after_end) after_end();
         return e.status;
     }
 }
@@ -80,6 +80,11 @@ TEST(Diag, RemapSeverityMovesOnlyRemappableKinds) {
     EXPECT_EQ(diag_find_kind(DIAG::MSG_GWARNING)->severity, DIAG::SEV_WARNING);  // fixed
 }
 
+// The listing file that a run of the tool ended early leaves open.
+void close_output() {
+    if (nm_tool().output && nm_tool().output != OFE::pfstdout()) pfclose(nm_tool().output);
+}
+
 TEST(ToolRuns, EarlyEndsComeBackThroughTheExitHook) {
     unit::temp_dir dir;
     unit::diag_capture diagnostics;
@@ -92,9 +97,8 @@ TEST(ToolRuns, EarlyEndsComeBackThroughTheExitHook) {
         std::vector<char*> argv;
         for (std::string& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
-        const int status = status_of([&] { return nm_main(static_cast<int>(words.size()), argv.data()); }, [] {
-            if (nm_tool().output && nm_tool().output != OFE::pfstdout()) pfclose(nm_tool().output);
-        });
+        const int status =
+            status_of([&] { return nm_main(static_cast<int>(words.size()), argv.data()); }, close_output);
         delete nm_tool().options;
         nm_tool() = NM_TOOL{};
         std::ifstream in(listing, std::ios::binary);
