@@ -114,32 +114,24 @@ TEST(ArchiveReader, ANameTableClaimingGigabytesIsNotAllocated) {
 // 64 bits and its object reads from there.
 TEST(ArchiveReader, AMemberPastFourGibibytes) {
     constexpr uint64_t second = 8 + 60 + (uint64_t{1} << 32);
-    unit::temp_dir dir;
-    const std::string path = dir.write("big.a", described("archive gnu\nmember hole.bin size=4294967296\n"));
-    std::filesystem::resize_file(path, second);
+    archive a(described("archive gnu\nmember hole.bin size=4294967296\n"), "big.a");
     const std::string x_o = described(
         "archive gnu\nmember x.o\n    elf32 le rel\n    section .text data=0011223344556677\n"
         "    symbol far_away value=4 section=.text type=func\n");
-    std::ofstream(path, std::ios::binary | std::ios::app) << x_o.substr(8);
-    reports.clear();
-    PFILE* input = pfopen(path.c_str(), "rb");
-    ar_reader* reader = ar_open("big.a", input, record);
-    ASSERT_TRUE(ar_is_archive(reader));
-    ar_read_index(reader);
-    const ar_member* x = ar_first_member(reader)->next;
-    ASSERT_NE(x, nullptr);
-    EXPECT_EQ(std::tuple(std::string(x->name), x->data_offset, x->size),
-              std::tuple("x.o", second + 60, x_o.size() - 68));
+    // The file grows before the reader reads anything.
+    std::filesystem::resize_file(a.dir.file("lib.a"), second);
+    std::ofstream(a.dir.file("lib.a"), std::ios::binary | std::ios::app) << x_o.substr(8);
+    ASSERT_EQ(a.names(), (names{"hole.bin", "x.o"}));
+    const ar_member* x = ar_first_member(a.reader)->next;
+    EXPECT_EQ(std::tuple(x->data_offset, x->size), std::tuple(second + 60, x_o.size() - 68));
     OBJECT_FILE* member =
-        OBJECT_FILE::open(ar_member_stream(reader, x), static_cast<uint32_t>(x->size), x->name, nullptr, "big.a");
+        OBJECT_FILE::open(ar_member_stream(a.reader, x), static_cast<uint32_t>(x->size), x->name, nullptr, "big.a");
     ASSERT_NE(member, nullptr);
     EXPECT_EQ(member->start_offset(), second + 60);
     ASSERT_NE(member->symbol_table(), nullptr);
     EXPECT_STREQ(member->symbol_table()->symbol_at(1)->name(), "far_away");
     EXPECT_TRUE(reports.empty());
     delete member;
-    ar_close(reader);
-    pfclose(input);
 }
 
 }  // namespace
