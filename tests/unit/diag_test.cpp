@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -101,8 +99,7 @@ TEST(ToolRuns, EarlyEndsComeBackThroughTheExitHook) {
             status_of([&] { return nm_main(static_cast<int>(words.size()), argv.data()); }, close_output);
         delete nm_tool().options;
         nm_tool() = NM_TOOL{};
-        std::ifstream in(listing, std::ios::binary);
-        return std::to_string(status) + ":" + std::string(std::istreambuf_iterator<char>(in), {});
+        return std::to_string(status) + ":" + unit::temp_dir::read(listing);
     };
     const int open_before = OFE::pf_open_count();
     const std::string first = run({"-l", "-O", listing, object});
