@@ -4,18 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "ofe/object_file.h"
+#include "unit_support.h"
 
 namespace {
 
 // The text of a source file between `from` and the next `to` after it; empty when `from` is not there.
 std::string between(const char* path, const std::string& from, const std::string& to) {
-    std::ifstream in(std::string(NMKITE_SOURCE_DIR) + "/" + path, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = unit::temp_dir::read(std::string(NMKITE_SOURCE_DIR) + "/" + path);
     const size_t start = text.find(from);
     if (start == std::string::npos) return "";
     const size_t begin = start + from.size();
