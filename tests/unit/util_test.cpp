@@ -207,7 +207,6 @@ TEST(DataMap, FileBackedWindows) {
     EXPECT_EQ(tail, content.substr(4));
 }
 
-
 class Pool : public ::testing::Test {
 protected:
     unit::temp_dir dir;
