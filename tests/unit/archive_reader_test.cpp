@@ -1,17 +1,21 @@
-// The archive reader: the magic, calls without an input, the message buffer, a member seek that fails, and
-// a name table that claims gigabytes. (Names in both long-name styles, header fields, pad bytes
-// and sizes that turn back: the golden cases of archives.)
+// The archive reader: the magic, calls without an input, the message buffer, a member seek that fails, a
+// name table that claims gigabytes and a member past 4 GiB. (Names in both long-name styles, header fields,
+// pad bytes and sizes that turn back: the golden cases of archives.)
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "archive/ar_reader.h"
 #include "fixture.h"
+#include "ofe/object_file.h"
+#include "ofe/of_symbol.h"
 #include "unit_support.h"
 #include "util/pfile.h"
 
@@ -104,6 +108,30 @@ int read_with_little_memory(archive& a) {
 TEST(ArchiveReader, ANameTableClaimingGigabytesIsNotAllocated) {
     archive a(described("archive gnu\nmember a_long_member_name.o text=\"12\"\npatch names+48 text \"4294967294\"\n"));
     EXPECT_EXIT(std::_Exit(read_with_little_memory(a)), ::testing::ExitedWithCode(0), "");
+}
+
+// After a first member of exactly 4 GiB (a sparse hole, a few kilobytes of disk), a member's offsets keep all
+// 64 bits and its object reads from there.
+TEST(ArchiveReader, AMemberPastFourGibibytes) {
+    constexpr uint64_t second = 8 + 60 + (uint64_t{1} << 32);
+    archive a(described("archive gnu\nmember hole.bin size=4294967296\n"), "big.a");
+    const std::string x_o = described(
+        "archive gnu\nmember x.o\n    elf32 le rel\n    section .text data=0011223344556677\n"
+        "    symbol far_away value=4 section=.text type=func\n");
+    // The file grows before the reader reads anything.
+    std::filesystem::resize_file(a.dir.file("lib.a"), second);
+    std::ofstream(a.dir.file("lib.a"), std::ios::binary | std::ios::app) << x_o.substr(8);
+    ASSERT_EQ(a.names(), (names{"hole.bin", "x.o"}));
+    const ar_member* x = ar_first_member(a.reader)->next;
+    EXPECT_EQ(std::tuple(x->data_offset, x->size), std::tuple(second + 60, x_o.size() - 68));
+    OBJECT_FILE* member =
+        OBJECT_FILE::open(ar_member_stream(a.reader, x), static_cast<uint32_t>(x->size), x->name, nullptr, "big.a");
+    ASSERT_NE(member, nullptr);
+    EXPECT_EQ(member->start_offset(), second + 60);
+    ASSERT_NE(member->symbol_table(), nullptr);
+    EXPECT_STREQ(member->symbol_table()->symbol_at(1)->name(), "far_away");
+    EXPECT_TRUE(reports.empty());
+    delete member;
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #include <cerrno>
 #include <deque>
 #include <string>
-#include <vector>
+#include <tuple>
+#include <utility>
 
 #include "options/opt_engine.h"
 #include "unit_support.h"
@@ -60,20 +61,15 @@ const OPT_TABLE* test_table() {
     return &table;
 }
 
-// Command-line words that next_argument hands out.
-std::vector<const char*> pending_words;
-const char* take_pending() {
-    if (pending_words.empty()) return nullptr;
-    const char* word = pending_words.front();
-    pending_words.erase(pending_words.begin());
-    return word;
-}
+// The command-line word that next_argument hands out, once (null when there is none or it was taken).
+const char* next_word = nullptr;
+const char* take_next_word() { return std::exchange(next_word, nullptr); }
 
 class OptionEngine : public testing::Test {
 protected:
     OptionEngine() : state(test_table()) {
-        pending_words.clear();
-        opt_set_next_argument(take_pending);
+        next_word = nullptr;
+        opt_set_next_argument(take_next_word);
     }
     ~OptionEngine() override { opt_set_next_argument(nullptr); }
 
@@ -98,14 +94,14 @@ TEST_F(OptionEngine, AnOverrideWarnsAClearIsQuiet) {
 }
 
 TEST_F(OptionEngine, NumbersChoicesAndAnArgumentThatMayBeLeftOut) {
-    pending_words = {"file.o"};
+    next_word = "file.o";
     ASSERT_EQ(parse("s=0x20"), 1);
     EXPECT_EQ(opt_get_num(&state, T_COUNT, 0), 32);
 
     // An attached-only argument may be left out, and the next word is not taken.
     ASSERT_EQ(parse("-opt"), 1);
     EXPECT_TRUE(opt_is_set(&state, T_OPT));
-    EXPECT_EQ(pending_words.size(), 1u);
+    EXPECT_NE(next_word, nullptr);
     ASSERT_EQ(parse("-opt=5"), 1);
     EXPECT_EQ(opt_get_num(&state, T_OPT, 0), 5);
 
@@ -120,25 +116,19 @@ TEST_F(OptionEngine, NumbersChoicesAndAnArgumentThatMayBeLeftOut) {
 }
 
 TEST(OptionNumbers, RadixPrefixesSuffixesAndOverflow) {
-    const struct {
-        const char* text;
-        long value;
-        bool error;
-    } cases[] = {
+    // (text, value, refused)
+    const std::tuple<const char*, long, bool> cases[] = {
         {"1FH", 31, false},  {"1fh", 31, false},  {"17q", 15, false},  {"17Q", 15, false},
         {"017", 15, false},  {"0x1f", 31, false}, {"0X1F", 31, false}, {"08", 8, false},
         {"0", 0, false},     {"42", 42, false},   {"-12", -12, false}, {"0x1fh", 31, false},
         {"19q", 0, true},    {"1e", 0, true},     {"", 0, true},       {"12 ", 0, true},
         {"0x", 0, true},     {"1FHx", 0, true},   {"q", 0, true},      {"abc", 0, true},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, value, error] : cases) {
         OPT_NUMBER_STATUS status;
-        const long value = opt_parse_signed(nullptr, c.text, &status);
-        EXPECT_EQ(status.error, c.error) << '"' << c.text << '"';
-        if (!c.error) {
-            EXPECT_EQ(value, c.value) << '"' << c.text << '"';
-        }
-        EXPECT_FALSE(status.overflow) << '"' << c.text << '"';
+        const long parsed = opt_parse_signed(nullptr, text, &status);
+        EXPECT_EQ(std::tuple(status.error, status.overflow, error ? 0 : parsed), std::tuple(error, false, value))
+            << '"' << text << '"';
     }
     // Overflow is told apart from a bad number, and errno is kept.
     errno = EDOM;
@@ -157,20 +147,18 @@ TEST(OptionNumbers, RadixPrefixesSuffixesAndOverflow) {
 // Each refusal names the option as spelled and the argument, and ends the run with status 1. (The missing
 // arguments of text options, bad choices and spellings of the tool's own table: the golden cases.)
 TEST_F(OptionEngineDeathTest, RefusedArgumentsChooseTheirMessage) {
-    EXPECT_EXIT((void)parse("s-5"), testing::ExitedWithCode(1),
-                "^error: argument to option -s \\(-5\\) is out of range \\(must be a\n   non-negative_number\\)\n$");
-    EXPECT_EXIT((void)parse("s99999999999999999999"), testing::ExitedWithCode(1),
-                "^error: argument to option -s \\(99999999999999999999\\) is out of range\n$");
-    EXPECT_EXIT((void)parse("s12x"), testing::ExitedWithCode(1),
-                "^error: argument to option -s \\(12x\\) is out of range\n$");
-    EXPECT_EXIT((void)parse("m-1"), testing::ExitedWithCode(1), "non-negative_number");
-    EXPECT_EXIT((void)parse("m4294967296"), testing::ExitedWithCode(1), "-m \\(4294967296\\) is out of range\n$");
-    EXPECT_EXIT((void)parse("L0"), testing::ExitedWithCode(1),
-                "^error: argument to option -L \\(0\\) is out of range \\(must be a number from 1 to 9\n$");
-    EXPECT_EXIT((void)parse("L="), testing::ExitedWithCode(1), "^error: option -L is missing its parameter 'level'\n$");
-    // An unknown choice lists only the ordinary ones.
-    EXPECT_EXIT((void)parse("-mode=medium"), testing::ExitedWithCode(1),
-                "^error: bad argument to option --mode: should be one of \\{fast,slow\\}\n$");
+    const char* const refusals[][2] = {
+        {"s-5", "^error: argument to option -s \\(-5\\) is out of range \\(must be a\n   non-negative_number\\)\n$"},
+        {"s99999999999999999999", "^error: argument to option -s \\(99999999999999999999\\) is out of range\n$"},
+        {"s12x", "^error: argument to option -s \\(12x\\) is out of range\n$"},
+        {"m-1", "non-negative_number"},
+        {"m4294967296", "-m \\(4294967296\\) is out of range\n$"},
+        {"L0", "^error: argument to option -L \\(0\\) is out of range \\(must be a number from 1 to 9\n$"},
+        {"L=", "^error: option -L is missing its parameter 'level'\n$"},
+        // An unknown choice lists only the ordinary ones.
+        {"-mode=medium", "^error: bad argument to option --mode: should be one of \\{fast,slow\\}\n$"}};
+    for (const auto& [word, message] : refusals)
+        EXPECT_EXIT((void)parse(word), testing::ExitedWithCode(1), message) << word;
 }
 
 }  // namespace
