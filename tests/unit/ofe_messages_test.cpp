@@ -1,6 +1,7 @@
 // Messages a library user can provoke through the setters and queries of a file read from disk: each
 // refused change leaves the old value, and each report names what it refuses.
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "elf_object.h"
@@ -27,16 +28,14 @@ TEST(RefusedChanges, ElfSymbolsAndSectionsKeepTheirValues) {
         {[&] { text->set_alignment(0); }, "5: only powers of 2 are valid alignment values"},
         {[&] { text->set_alignment(12); }, "5: only powers of 2 are valid alignment values"},
     });
-    EXPECT_EQ(s->entry().st_info, info);
-    EXPECT_EQ(s->entry().st_shndx, shndx);
-    EXPECT_EQ(text->header().sh_addralign, 4u);
+    EXPECT_EQ(std::tuple(s->entry().st_info, s->entry().st_shndx, text->header().sh_addralign),
+              std::tuple(info, shndx, 4u));
     // The edges of what is allowed.
     s->set_binding(OF_BIND_WEAK);
     s->set_type(OF_TYPE_TLS);
     text->set_alignment(1);
     EXPECT_TRUE(taken().empty());
-    EXPECT_EQ(s->entry().st_info, 0x26);
-    EXPECT_EQ(text->header().sh_addralign, 1u);
+    EXPECT_EQ(std::tuple(s->entry().st_info, text->header().sh_addralign), std::tuple(uint8_t{0x26}, 1u));
 }
 
 // Finding by file offset looks at each section's raw data, and a section without any says so first.

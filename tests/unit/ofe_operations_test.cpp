@@ -34,8 +34,23 @@ const char* const three_sections = "elf32 le rel\n"
 
 }  // namespace
 
-TEST(SectionDeletion, DeletedIndexesShareOnePlaceholderUntilTheTableIsRenumbered) {
+TEST(SectionTable, SectionSymbolsFoundOrMadeOnceAndDeletedIndexesSharingOnePlaceholderUntilRenumbered) {
     elf_object f(three_sections);
+    // A section symbol is found by its type and section, or made once as a local section symbol: .bss has a
+    // symbol in it, but not one of type "section".
+    OF_SYMBOL_TABLE* symbols = f->symbol_table();
+    const uint32_t symbol_count = symbols->count();
+    EXPECT_STREQ(f.section(".text")->section_symbol()->name(), "text_sym");
+    EXPECT_EQ(f.section(".data")->find_section_symbol(), nullptr);
+    OF_SYMBOL* made = f.section(".bss")->section_symbol();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(std::tuple(made->index(), std::string(made->name()), made->section(), made->binding(), made->type(),
+                         made->value()),
+              std::tuple(symbol_count, ".bss", f.section(".bss"), OF_BIND_LOCAL, OF_TYPE_SECTION, 0u));
+    EXPECT_EQ(f.section(".bss")->section_symbol(), made) << "not made twice";
+    EXPECT_EQ(symbols->count(), symbol_count + 1);
+
+    // Deleted indexes share one placeholder until the table is renumbered.
     OF_SECTION_TABLE* table = f->section_table();
     const uint32_t count = table->count();  // null, .text, .data, .bss, .symtab, .strtab, .shstrtab
     OF_SECTION* bss = f.section(".bss");
@@ -60,24 +75,6 @@ TEST(SectionDeletion, DeletedIndexesShareOnePlaceholderUntilTheTableIsRenumbered
     EXPECT_EQ(g->section_table()->renumber(), -1);
     EXPECT_EQ(taken(), (texts{"7: section 0 is not a NULL section"}));
     EXPECT_TRUE(g->section_table()->deleted());
-}
-
-TEST(SectionSymbols, FoundByTypeAndSectionOrMadeOnceAsLocalSectionSymbols) {
-    elf_object f(three_sections);
-    OF_SYMBOL_TABLE* symbols = f->symbol_table();
-    const uint32_t count = symbols->count();
-    EXPECT_STREQ(f.section(".text")->section_symbol()->name(), "text_sym");
-    EXPECT_EQ(f.section(".data")->find_section_symbol(), nullptr);
-    // .bss has a symbol in it, but not one of type "section": one is made.
-    OF_SYMBOL* made = f.section(".bss")->section_symbol();
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(symbols->count(), count + 1);
-    EXPECT_EQ(std::tuple(made->index(), std::string(made->name()), made->section(), made->binding(), made->type(),
-                         made->value()),
-              std::tuple(count, ".bss", f.section(".bss"), OF_BIND_LOCAL, OF_TYPE_SECTION, 0u));
-    EXPECT_EQ(f.section(".bss")->section_symbol(), made) << "not made twice";
-    EXPECT_EQ(symbols->count(), count + 1);
-    EXPECT_TRUE(taken().empty());
 }
 
 TEST(NearCommon, OnlyGullAndKnotHaveANearCommonSection) {
