@@ -26,8 +26,7 @@ uint32_t at(const T* p) {
 TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
     elf_object f("elf32 le rel\n"
                  "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n");  // x at 1 and 6, ab at 3, abc at 8
-    ELF_STRING_TABLE* names = f.section(".names")->string_table();
-    ASSERT_NE(names, nullptr);
+    ELF_STRING_TABLE* names = found(f.section(".names")->string_table(), ".names");
     EXPECT_EQ(names->get_string(12), nullptr);
     uint32_t at = 0;
     EXPECT_FALSE(names->find_string("x", at)) << "no search before the index is built";

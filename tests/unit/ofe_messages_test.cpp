@@ -13,8 +13,7 @@ using namespace elf_test;
 TEST(RefusedChanges, ElfSymbolsAndSectionsKeepTheirValues) {
     elf_object f("elf32 le rel\nsection .text data=00112233 flags=ax sh_addralign=4\n"
                  "symbol s section=.text bind=global\n");
-    ELF_SYMBOL* s = as_elf_symbol(f->symbol_table()->find_by_name("s"));
-    ASSERT_NE(s, nullptr);
+    ELF_SYMBOL* s = found(as_elf_symbol(f->symbol_table()->find_by_name("s")), "s");
     ELF_SECTION* text = f.section(".text");
     const uint8_t info = s->entry().st_info;
     const uint16_t shndx = s->entry().st_shndx;

@@ -42,8 +42,7 @@ TEST(SectionTable, SectionSymbolsFoundOrMadeOnceAndDeletedIndexesSharingOnePlace
     const uint32_t symbol_count = symbols->count();
     EXPECT_STREQ(f.section(".text")->section_symbol()->name(), "text_sym");
     EXPECT_EQ(f.section(".data")->find_section_symbol(), nullptr);
-    OF_SYMBOL* made = f.section(".bss")->section_symbol();
-    ASSERT_NE(made, nullptr);
+    OF_SYMBOL* made = found(f.section(".bss")->section_symbol(), "a section symbol made");
     EXPECT_EQ(std::tuple(made->index(), std::string(made->name()), made->section(), made->binding(), made->type(),
                          made->value()),
               std::tuple(symbol_count, ".bss", f.section(".bss"), OF_BIND_LOCAL, OF_TYPE_SECTION, 0u));
@@ -84,8 +83,7 @@ TEST(NearCommon, OnlyGullAndKnotHaveANearCommonSection) {
     for (const uint32_t machine : {140u, 143u}) {  // Gull, Knot
         elf_object f("elf32 le rel\nheader e_machine=" + std::to_string(machine) + "\nsymbol c\n");
         EXPECT_EQ(f->machine_db()->near_common_index(), 0xFF00u);
-        auto* symbol = as_elf_symbol(f->symbol_table()->find_by_name("c"));
-        ASSERT_NE(symbol, nullptr);
+        auto* symbol = found(as_elf_symbol(f->symbol_table()->find_by_name("c")), "c");
         symbol->make_near_common();
         EXPECT_EQ(symbol->entry().st_shndx, 0xFF00u);
         EXPECT_TRUE(taken().empty());
@@ -148,12 +146,10 @@ TEST(SectionDataEndian, RillCodeIsReadTheOtherWayWhenTheFileSaysSo) {
     for (const bool swapped : {false, true}) {
         elf_object f(std::string("elf32 le rel\nheader e_machine=144 e_flags=") + (swapped ? "1" : "0") +
                      "\nsection .text data=00112233 flags=ax\nsection .data data=00112233 flags=wa\n");
-        DATA_MAP& code = f.section(".text")->data();
-        DATA_MAP& data = f.section(".data")->data();
-        code.set_cursor(0);
-        data.set_cursor(0);
-        EXPECT_EQ(code.read_u32(), swapped ? 0x00112233u : 0x33221100u) << "swapped " << swapped;
-        EXPECT_EQ(data.read_u32(), 0x33221100u);
+        f.section(".text")->data().set_cursor(0);
+        f.section(".data")->data().set_cursor(0);
+        EXPECT_EQ(f.section(".text")->data().read_u32(), swapped ? 0x00112233u : 0x33221100u) << "swapped " << swapped;
+        EXPECT_EQ(f.section(".data")->data().read_u32(), 0x33221100u);
     }
 }
 

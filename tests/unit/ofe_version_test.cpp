@@ -28,8 +28,7 @@ section .loops type=0x6ffffffd link=.dynstr halves=1,0,7,2 words=0,20,36 words=9
 // here the lookups, the file's table and the rewrite.
 TEST(ElfVersions, DefinitionLookupsTheFilesTableAndTheRewrite) {
     elf_object f(definitions);
-    ELF_VERDEF_TABLE* table = f.section(".gnu.version_d")->verdef_table();
-    ASSERT_NE(table, nullptr);
+    ELF_VERDEF_TABLE* table = found(f.section(".gnu.version_d")->verdef_table(), "definitions");
     ASSERT_EQ(table->count(), 2u) << "the second record's next offset leaves the section";
     EXPECT_EQ(table->highest_version_index(), 3u);
     EXPECT_EQ(table->find_index(2), table->record(1));
@@ -39,8 +38,7 @@ TEST(ElfVersions, DefinitionLookupsTheFilesTableAndTheRewrite) {
     EXPECT_TRUE(reports.empty());
 
     // Rewritten on entering "locked" as the requirements are (below).
-    ELF_VERDEF* added = table->add_record();
-    ASSERT_NE(added, nullptr);
+    ELF_VERDEF* added = found(table->add_record(), "a record added");
     added->index = 3;
     added->add_name("V1");
     ASSERT_EQ(table->progress_to_state(OF_STATE_LOCKED), 0);
@@ -62,8 +60,7 @@ section .dynstr type=strtab text="\0libc.so.6\0libm.so.6\0G1\0G2\0G3\0M1\0"
 section .gnu.version_r type=0x6ffffffe link=.dynstr halves=1,1 words=11,20,40 words=0xdead words=0x501 halves=0,5 words=30,0 words=0xbeef halves=1,3 words=1,16,0 words=0x4a1 halves=0,2 words=21,16 words=0x4a2 halves=2,3 words=24,16 words=0x4a3 halves=0,4 words=27,0
 )");
     ELF_SECTION* s = f.section(".gnu.version_r");
-    ELF_VERNEED_TABLE* table = s->verneed_table();
-    ASSERT_NE(table, nullptr);
+    ELF_VERNEED_TABLE* table = found(s->verneed_table(), "requirements");
     ASSERT_EQ(table->count(), 2u);  // the records as read: the golden dump of the same section
 
     // Version indexes: the hidden bit is ignored; 0, 1 and the reserved ones name no dependency.
