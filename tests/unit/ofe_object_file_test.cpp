@@ -25,9 +25,7 @@ std::string identify(const std::string& head, const std::string& tail = "", long
     unit::temp_dir dir;
     PFILE* file = pfopen(dir.write("f", content).c_str(), "rb");
     std::fseek(pffile(file), position, SEEK_SET);
-    OF_FILE_INFO info;
-    info.handle = file;
-    info.size = size;
+    OF_FILE_INFO info{.handle = file, .size = size};
     OBJECT_FILE::identify(info);
     EXPECT_EQ(std::ftell(pffile(file)), position) << "the handle goes back to the object's start";
     pfclose(file);
@@ -38,10 +36,7 @@ std::string identify(const std::string& head, const std::string& tail = "", long
 
 // An ELF object made in memory: no input, so nothing is read.
 std::unique_ptr<OBJECT_FILE> memory_object() {
-    OF_FILE_INFO info;
-    info.format = OF_FORMAT_ELF;
-    info.endian = OF_ENDIAN_LITTLE;
-    info.target = OF_TARGET_KITE;
+    const OF_FILE_INFO info{.format = OF_FORMAT_ELF, .endian = OF_ENDIAN_LITTLE, .target = OF_TARGET_KITE};
     return std::unique_ptr<OBJECT_FILE>(OBJECT_FILE::create(info, nullptr));
 }
 

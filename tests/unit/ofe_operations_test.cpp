@@ -135,9 +135,8 @@ TEST(TargetDescription, FiveLinesAndTheAbiVendorOfArmGullAndSkua) {
     };
     for (const auto& [file, expected] : cases)
         EXPECT_EQ(description(*unit::opened(file).object()), "FILE:\"object.o\"\n" + expected) << file;
-    OF_FILE_INFO info;  // made in memory: no name, no handle; a new ELF file is little endian, version 1
-    info.format = OF_FORMAT_ELF;
-    std::unique_ptr<OBJECT_FILE> unnamed(OBJECT_FILE::create(info, nullptr));
+    // Made in memory: no name, no handle; a new ELF file is little endian, version 1.
+    std::unique_ptr<OBJECT_FILE> unnamed(OBJECT_FILE::create({.format = OF_FORMAT_ELF}, nullptr));
     EXPECT_EQ(description(*unnamed), "FILE:\"(unknown file)\"\nFORMAT:ELF\nFORMAT_VER:1\n"
                                      "MACHINE_NAME:no machine\nENDIAN:LITTLE\n");
 }
