@@ -54,12 +54,3 @@ TEST(RefusedChanges, FindingByFileOffsetWarnsOfSectionsWithoutRawDataAndDumpsToA
     EXPECT_EQ(f->write_xml_to_path(nowhere.c_str()), -1);
     EXPECT_EQ(taken(), (std::vector<std::string>{"2: ", "2: "}));
 }
-
-TEST(RefusedChanges, AQxcoffTableHoldsAtMost65533Sections) {
-    unit::opened o("qxcoff v2 le\nsection .text data=00\n");
-    OF_SECTION_TABLE* table = o.file().section_table();
-    while (table->count() < 65533) ASSERT_NE(table->add_section("s"), nullptr) << table->count();
-    EXPECT_EQ(table->add_section("one too many"), nullptr);
-    EXPECT_EQ(o.take_error(), "5: Attempt to create too many QX COFF sections");
-    EXPECT_EQ(table->count(), 65533u);
-}

@@ -87,6 +87,8 @@ symbol lab scnum=.text sclass=statlab
     QXCOFF_FILE& f = o.file();
     QXCOFF_SECTION* s = section(v1, 0);
     QXCOFF_SYMBOL* plain = symbol(o, 0);
+    OF_SECTION_TABLE* table = f.section_table();  // which holds at most 65533 sections
+    while (table->count() < 65533) ASSERT_NE(table->add_section("s"), nullptr) << table->count();
     elf_test::expect_refused({
         {[&] { f.set_endian(static_cast<OF_ENDIAN>(3)); }, "5: invalid endian setting"},
         {[&] { f.set_file_type(OF_FILE_SHARED); }, "5: file type \"shared object file\" is not valid for QX-COFF"},
@@ -101,12 +103,15 @@ symbol lab scnum=.text sclass=statlab
          "5: To mark a symbol as being defined, you must use set_section() to set its section reference"},
         {[&] { plain->set_kind(static_cast<OF_SYMBOL_KIND>(9)); }, "5: Invalid symbol kind 9"},
         {[&] { plain->set_size(8); }, "5: Cannot set size of symbols with storage class C_EXT"},
+        {[&] { EXPECT_EQ(table->add_section("one too many"), nullptr); },
+         "5: Attempt to create too many QX COFF sections"},
     });
     EXPECT_EQ(std::tuple(f.endian(), f.header().f_flags & 0x0300, f.file_type()),
               std::tuple(OF_ENDIAN_UNKNOWN, 0, OF_FILE_RELOCATABLE));
     EXPECT_STREQ(s->name(), "abcdefgh");
     EXPECT_EQ(std::tuple(s->page(), s->address_unit_bits(), s->flags()), std::tuple(0xff, 16u, STYP_DATA));
-    EXPECT_EQ(std::tuple(plain->storage_class(), plain->kind()), std::tuple(C_EXT, OF_SYM_DEFINED));
+    EXPECT_EQ(std::tuple(plain->storage_class(), plain->kind(), table->count()),
+              std::tuple(C_EXT, OF_SYM_DEFINED, 65533u));
 
     f.set_endian(OF_ENDIAN_BIG);
     f.set_file_type(OF_FILE_EXECUTABLE);
