@@ -90,7 +90,6 @@ TEST(ElfDynamicFinalise, MandatoryTagsFollowTheFileKind) {
     const std::string body = "dynsym x\ndynamic rel 0x8000\ndynamic relsz 0\ndynamic relent 8\ndynamic textrel 5\n";
     elf_object exec("elf32 le exec\n" + body);
     ELF_DYNAMIC_TABLE* t = exec.dynamic();
-    EXPECT_EQ(unit::hex(t->section()->data()).substr(56, 8), "05000000") << "DT_TEXTREL's d_un as read";
     EXPECT_EQ(t->progress_to_state(OF_STATE_LOCKED), 0);
     const std::string tail = "\" tag does not exist in the \".dynamic\" section; this tag is mandatory for ";
     EXPECT_EQ(taken(), (texts{"3: a \"DT_RELA" + tail + "executable files", "3: a \"DT_RELASZ" + tail + "executable files",

@@ -42,15 +42,12 @@ TEST(RefusedChanges, FindingByFileOffsetWarnsOfSectionsWithoutRawDataAndDumpsToA
     elf_object f("elf32 le rel\nsection .bss type=nobits size=8 flags=wa\nsection .data data=0011 flags=wa\n");
     const OF_SECTION* data = f.section(".data");
     EXPECT_EQ(f->section_table()->find_by_file_offset(data->raw_data_offset(), 1), data);
-    const std::string uninitialized = "4: accessing the raw data of section \".bss\" which is uninitialized according "
-                                      "to its section attributes; changes to raw data may be lost";
-    EXPECT_EQ(taken(), std::vector<std::string>{uninitialized});
     (void)f.section(".bss")->raw_data();
-    EXPECT_EQ(taken(), std::vector<std::string>{uninitialized});
-
     // A dump or description that cannot open its file reports a file-access error and fails.
     const std::string nowhere = unit::temp_dir().file("missing/dir/out.txt");
     EXPECT_EQ(f->dump_to_path(nowhere.c_str()), -1);
     EXPECT_EQ(f->write_xml_to_path(nowhere.c_str()), -1);
-    EXPECT_EQ(taken(), (std::vector<std::string>{"2: ", "2: "}));
+    const std::string uninitialized = "4: accessing the raw data of section \".bss\" which is uninitialized according "
+                                      "to its section attributes; changes to raw data may be lost";
+    EXPECT_EQ(taken(), (std::vector<std::string>{uninitialized, uninitialized, "2: ", "2: "}));
 }

@@ -25,17 +25,15 @@ std::string description(OBJECT_FILE& file) {
     return text;
 }
 
-const char* const three_sections = "elf32 le rel\n"
-                                   "section .text data=00112233 flags=ax\n"
-                                   "section .data data=44556677 flags=wa\n"
-                                   "section .bss type=nobits size=8 flags=wa\n"
-                                   "symbol text_sym value=0 section=.text type=section bind=local\n"
-                                   "symbol in_bss value=4 section=.bss\n";
-
 }  // namespace
 
 TEST(SectionTable, SectionSymbolsFoundOrMadeOnceAndDeletedIndexesSharingOnePlaceholderUntilRenumbered) {
-    elf_object f(three_sections);
+    elf_object f("elf32 le rel\n"
+                 "section .text data=00112233 flags=ax\n"
+                 "section .data data=44556677 flags=wa\n"
+                 "section .bss type=nobits size=8 flags=wa\n"
+                 "symbol text_sym value=0 section=.text type=section bind=local\n"
+                 "symbol in_bss value=4 section=.bss\n");
     // A section symbol is found by its type and section, or made once as a local section symbol: .bss has a
     // symbol in it, but not one of type "section".
     OF_SYMBOL_TABLE* symbols = f->symbol_table();

@@ -10,24 +10,18 @@
 using namespace OFE;
 using namespace elf_test;
 
-namespace {
-
-// Strings at: 1 "libv.so", 9 "V1", 12 "V2".
-const char* const definitions = R"(elf32 le dyn
+// The records as read, the golden dump of the same sections shows (and that a relocatable file has none);
+// here the lookups, the file's table and the rewrite.
+TEST(ElfVersions, DefinitionLookupsTheFilesTableAndTheRewrite) {
+    // Strings at: 1 "libv.so", 9 "V1", 12 "V2".
+    elf_object f(R"(elf32 le dyn
 section .dynstr type=strtab text="\0libv.so\0V1\0V2\0"
 # <0> the base definition; its stored hash is replaced by the hash of its first name.
 # <1> V2 then a name past the string table; its next record lies past the section.
 section .gnu.version_d type=0x6ffffffd link=.dynstr halves=1,1,1,1 words=0x1234,20,28 words=1,0 halves=1,0,2,2 words=0,20,0x1000 words=12,8 words=999,0
 # Chains that would loop in 32-bit arithmetic: a record and an auxiliary entry that point back.
 section .loops type=0x6ffffffd link=.dynstr halves=1,0,7,2 words=0,20,36 words=9,8 words=12,0xfffffff8 halves=1,2,5,1 words=0,20,0xffffffdc words=9,0
-)";
-
-}  // namespace
-
-// The records as read, the golden dump of the same sections shows (and that a relocatable file has none);
-// here the lookups, the file's table and the rewrite.
-TEST(ElfVersions, DefinitionLookupsTheFilesTableAndTheRewrite) {
-    elf_object f(definitions);
+)");
     ELF_VERDEF_TABLE* table = found(f.section(".gnu.version_d")->verdef_table(), "definitions");
     ASSERT_EQ(table->count(), 2u) << "the second record's next offset leaves the section";
     EXPECT_EQ(table->highest_version_index(), 3u);
