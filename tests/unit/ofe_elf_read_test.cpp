@@ -6,7 +6,6 @@
 
 #include "elf_object.h"
 #include "ofe/elf/elf_segment.h"
-#include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_symbol_hash.h"
 
 using namespace OFE;

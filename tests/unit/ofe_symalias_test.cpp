@@ -40,11 +40,7 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
                       update = " should resolve this issue. \n";
     const std::string newer = "warning: " + file + "uses a new symbol alias table format version which is not "
                               "supported by this tool version." + ignored + " Updating your linker to the latest version" + update;
-    const struct {
-        const char* section;
-        PAIRS pairs;
-        std::string message;
-    } cases[] = {
+    const std::tuple<const char*, PAIRS, std::string> cases[] = {
         {".ok", {{5, 7}, {2, 9}}, ""},  // (5, 5) is dropped
         {".update", {{1, 2}}, "remark: " + file + "uses a symbol alias table format version which may contain optional data "
                               "this tool cannot interpret. Some symbol aliases may be ignored. Updating your linker to the "
@@ -61,9 +57,9 @@ TEST(ElfSymbolAliases, VersionAndVendorCases) {
         {".vendor", {}, "warning: " + file + "has been processed by a non-QX vendor, and its symbol aliases may be "
                         "invalid." + ignored + "\n"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(f.section(c.section)->symalias_table()->pairs(), c.pairs) << c.section;
-        EXPECT_EQ(diag.take(), c.message) << c.section;
+    for (const auto& [section, pairs, message] : cases) {
+        EXPECT_EQ(f.section(section)->symalias_table()->pairs(), pairs) << section;
+        EXPECT_EQ(diag.take(), message) << section;
     }
     EXPECT_EQ(f.section(".vendor")->symalias_table()->read(), 0) << "read once only";
     EXPECT_EQ(diag.take(), "");
