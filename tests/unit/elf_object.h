@@ -1,11 +1,12 @@
 // An ELF object for the library's unit tests: written from a fixture description (or an existing file),
-// opened as "test.o", with every report it makes recorded.
+// opened as "test.o", with every report it makes recorded; and refused calls checked one by one.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "fixture.h"
 #include "ofe/elf/elf_dynamic.h"
 #include "ofe/of_symbol.h"
 #include "unit_support.h"
@@ -31,10 +32,18 @@ struct elf_object : unit::opened {
     OF_SYMBOL* symbol_at(uint32_t index) const { return get()->symbol_table()->symbol_at(index); }
     // The table of the ".dynamic" section.
     ELF_DYNAMIC_TABLE* dynamic() const { return found(section(".dynamic")->dynamic_table(), ".dynamic"); }
-    // The dynamic symbol table through the dynamic database, as the dynamic listing reaches it.
-    OF_SYMBOL_TABLE* dynamic_symbols() const {
-        return found(found(get()->dynamic_db(), "dynamic db")->dynamic_symbol_table(), "dynamic symbols");
-    }
 };
+
+// Calls made in turn, each refused with its report and no other (of an object that records its reports).
+struct refusal {
+    std::function<void()> call;
+    std::string report;
+};
+inline void expect_refused(const std::vector<refusal>& refusals) {
+    for (const refusal& r : refusals) {
+        r.call();
+        EXPECT_EQ(taken(), std::vector<std::string>{r.report});
+    }
+}
 
 }  // namespace elf_test

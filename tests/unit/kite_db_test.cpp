@@ -1,13 +1,10 @@
-// The Kite database: unknown CPU flags, special sections and blocking, the relocation vocabularies of both formats,
+// The Kite database: unknown CPU flags, special sections, the relocation vocabularies of both formats,
 // and code markers. (Attribute value texts, zero values included, and the plain database: the golden dumps.)
-#include <gtest/gtest.h>
-
 #include <set>
 #include <string>
 #include <vector>
 
 #include "ofe/machine/kite_machine_db.h"
-#include "ofe/object_file.h"
 #include "ofe/of_section.h"
 #include "ofe/of_symbol.h"
 #include "unit_support.h"
@@ -17,33 +14,22 @@ using unit::opened;
 
 namespace {
 
-const char* const kite_qxcoff_0160 = "qxcoff v2 le\nheader f_flags=0x0160\nsection .text data=0000\n";
-
 // Identification (target ids, 16-bit units, the "kiteabi" vendor) shows in every golden case of a Kite file.
-TEST(KiteDatabase, NamesSpecialSectionsAndBlocking) {
+TEST(KiteDatabase, UnknownCpuFlagsSpecialSectionsAndRelocationVocabulariesOfBothFormats) {
+    opened coff("qxcoff v2 le\nheader f_flags=0x0160\nsection .text data=0000\n");
     opened elf("elf32 le rel\nsection .text data=00\n");
-    opened coff(kite_qxcoff_0160);
-    OF_MACHINE_DB* db = elf.object()->machine_db();
     // The memory model and addressing mode of unknown CPU flags, which no dump shows (their generation and
     // the Kite section names: the golden dump of Kite names).
     for (uint32_t unknown : {0x30u, 0x70u})
         EXPECT_EQ(std::string(kite_cpu_flags(unknown).memory_model) + kite_cpu_flags(unknown).addressing_mode,
                   "(unknown)(unknown)");
     std::vector<OF_SPECIAL_SECTION> specials;
-    db->register_special_sections(specials);
+    elf.object()->machine_db()->register_special_sections(specials);
     ASSERT_EQ(specials.size(), 3u);
     EXPECT_STREQ(specials[0].name, ".kiteabi.exidx");
     EXPECT_EQ(specials[0].sh_flags, 0x82u);
 
-    unit::diag_capture diags;
-    EXPECT_FALSE(coff.object()->machine_db()->block(coff.object()->section_table()->section_at(0)));
-    EXPECT_EQ(coff.take_error(), "3: attempting to get ELF interface for non-ELF file");
-    EXPECT_EQ(diags.take_sites(), "SITE:internal error #99924: (KITE_MACHINE_DB::block: Not an\n   ELF section)\n");
-}
-
-TEST(KiteDatabase, RelocationVocabulariesOfBothFormatsAndAMissingTemplate) {
-    opened coff(kite_qxcoff_0160);
-    opened elf("elf32 le rel\nsection .text data=00\n");
+    // The relocation vocabularies, and a missing template.
     const OF_RELOC_VOCABULARY& q = relocation_vocabulary(coff.object());
     const OF_RELOC_VOCABULARY& e = relocation_vocabulary(elf.object());
     EXPECT_EQ(q.size(), generic_qxcoff_reloc_names().size() + KITE_MACHINE_DB::qxcoff_reloc_names().size());
@@ -55,7 +41,6 @@ TEST(KiteDatabase, RelocationVocabulariesOfBothFormatsAndAMissingTemplate) {
     // The Kite word template replaces the generic one of the same id. (The fields each template shows
     // and unknown types: the golden dump of Kite relocations.)
     EXPECT_EQ(q.find_name("R_RELWORD")->templ->flags, 0x4004u);
-    EXPECT_EQ(coff.object()->error_code(), 0u);
     // A second file of the same format and target shares the record.
     opened again("elf32 be rel\n");
     EXPECT_EQ(&relocation_vocabulary(again.object()), &e);

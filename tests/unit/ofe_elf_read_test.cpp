@@ -1,14 +1,11 @@
 // Reading ELF files: string tables, section and segment searches, symbols dropped and rebuilt, and the
 // System V hash table. (Symbol fields, extended attributes and claims past the file: the golden dumps.)
-#include <gtest/gtest.h>
-
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "elf_object.h"
 #include "ofe/elf/elf_segment.h"
-#include "ofe/elf/elf_symbol.h"
 #include "ofe/elf/elf_symbol_hash.h"
 
 using namespace OFE;
@@ -28,8 +25,7 @@ uint32_t at(const T* p) {
 TEST(ElfStringTable, LookupsAndAddsReuseOnlyWholeStrings) {
     elf_object f("elf32 le rel\n"
                  "section .names type=strtab text=\"\\0x\\0ab\\0x\\0abc\\0\"\n");  // x at 1 and 6, ab at 3, abc at 8
-    ELF_STRING_TABLE* names = f.section(".names")->string_table();
-    ASSERT_NE(names, nullptr);
+    ELF_STRING_TABLE* names = found(f.section(".names")->string_table(), ".names");
     EXPECT_EQ(names->get_string(12), nullptr);
     uint32_t at = 0;
     EXPECT_FALSE(names->find_string("x", at)) << "no search before the index is built";
@@ -56,19 +52,20 @@ TEST(ElfSections, FindsByNameAndAddress) {
 
     EXPECT_EQ(std::tuple(at(t->find_by_name(".data")), at(t->find_by_name(".data", 3)), at(t->find_by_name(".text", 2))),
               std::tuple(2u, 4u, ~0u));
-    // .note.x at 0x300 is not allocated.
-    const std::pair<uint32_t, uint32_t> by_run[] = {{0x10F, 1},   {0x110, ~0u}, {0x300, ~0u},
-                                                     {0x401, 4},   {0x51F, 5},   {0x520, ~0u}};
-    for (const auto& [address, index] : by_run) EXPECT_EQ(at(t->find_by_run_address(address)), index) << address;
-    EXPECT_EQ(t->find_by_run_address(0x100, 2), nullptr);
-    EXPECT_EQ(t->find_by_load_address(0x300), nullptr);
-    // The segment holding .data moves its load address to p_paddr (as the golden dumps of segments show).
-    EXPECT_EQ(at(t->find_by_load_address(0x8201)), 2u);
-    EXPECT_EQ(t->find_by_load_address(0x8202), nullptr);
+    // (address, first index searched, found by run address, by load address). .note.x at 0x300 is not
+    // allocated; the segment holding .data moves its load address to p_paddr (as the golden dumps of
+    // segments show).
+    const std::tuple<uint32_t, uint32_t, uint32_t, uint32_t> by_address[] = {
+        {0x10F, 0, 1, 1},       {0x110, 0, ~0u, ~0u}, {0x100, 2, ~0u, ~0u}, {0x200, 0, 2, ~0u}, {0x300, 0, ~0u, ~0u},
+        {0x401, 0, 4, 4},       {0x51F, 0, 5, 5},     {0x520, 0, ~0u, ~0u}, {0x8201, 0, ~0u, 2}, {0x8202, 0, ~0u, ~0u}};
+    for (const auto& [address, start, run, load] : by_address)
+        EXPECT_EQ(std::pair(at(t->find_by_run_address(address, start)), at(t->find_by_load_address(address, start))),
+                  std::pair(run, load))
+            << address;
     EXPECT_TRUE(reports.empty());
 }
 
-TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrder) {
+TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrderAndEntriesWithoutBytesAreNull) {
     elf_object f("elf32 le exec\n"
                  "section .text data=00\n"
                  "segment type=load vaddr=0x1000 memsz=0x1000\n"        // 0
@@ -90,19 +87,16 @@ TEST(ElfSegments, OverlappingLoadsAnswerTheFirstInTableOrder) {
                                                              {0x1900, 4, ~0u}, {0x2000, 2, 3}, {0xffffff00, 5, ~0u}};
     for (const auto& [address, start, index] : from)
         EXPECT_EQ(at(s->find_load_by_address(address, start)), index) << address << " from " << start;
-}
 
-TEST(ElfSegments, EntriesWithoutBytesAreNullEntries) {
     // A table of 1000 entries at the file's last 40 bytes: a whole entry, then the first 8 bytes of one (a
-    // PT_LOAD entry at offset 0x30, the rest zeros); the others lie past the end.
-    elf_object f("elf32 le exec\nsection .text data=00\nheader e_phoff=192 e_phentsize=32 e_phnum=1000\n"
+    // PT_LOAD entry at offset 0x30, the rest zeros); the others lie past the end and are null entries.
+    elf_object g("elf32 le exec\nsection .text data=00\nheader e_phoff=192 e_phentsize=32 e_phnum=1000\n"
                  "append words=1,0,0x1000,0x2000,0x10,0x20,5,4,1,0x30\n");
-    ELF_SEGMENT_TABLE* s = f->segment_table();
+    s = g->segment_table();
     EXPECT_EQ(s->count(), 1000u);
-    EXPECT_EQ(std::tuple(s->raw_header(0).p_paddr, s->raw_header(0).p_memsz, s->raw_header(999).p_type),
-              std::tuple(0x2000u, 0x20u, 0u));
-    EXPECT_EQ(std::tuple(s->raw_header(1).p_type, s->raw_header(1).p_offset, s->raw_header(1).p_vaddr),
-              std::tuple(1u, 0x30u, 0u));
+    EXPECT_EQ(std::tuple(s->raw_header(0).p_paddr, s->raw_header(0).p_memsz, s->raw_header(1).p_type,
+                         s->raw_header(1).p_offset, s->raw_header(1).p_vaddr, s->raw_header(999).p_type),
+              std::tuple(0x2000u, 0x20u, 1u, 0x30u, 0u, 0u));
     EXPECT_EQ(std::tuple(at(s->find_by_type(1, 1)), at(s->find_by_type(0)), at(s->find_by_type(0, 500)),
                          at(s->find_load_by_address(0x101f)), at(s->find_load_by_address(0x1020)),
                          at(s->find_by_offset(0xf)), at(s->find_by_offset(0x10))),
@@ -131,15 +125,13 @@ TEST(ElfSymbols, DroppedInAnyOrderAndRebuiltNamesStayInTheStringTable) {
     EXPECT_STREQ(table->symbol_at(3)->name(), "c");
 }
 
-TEST(ElfSymbolHash, SystemVHashOfNames) {
+TEST(ElfSymbolHash, SystemVHashOfNamesAndFindFollowingTheChainUpToAnIndexPastTheTable) {
     EXPECT_EQ(elf_hash("printf"), 0x077905A6u);
     EXPECT_EQ(elf_hash("_ZN4kite5entryEv"), 0x017D7A66u);  // long enough to fold the high nibble back
     // Bytes are taken as signed: 0xFF adds -1.
     EXPECT_EQ(elf_hash("\xff"), 0x0FFFFF0Fu);
-}
 
-TEST(ElfSymbolHash, FindFollowsTheChainAndStopsAtAnIndexPastTheTable) {
-    // One bucket: its chain holds every symbol in table order; in the second file chain[2] points at index 99
+    // Find: one bucket: its chain holds every symbol in table order; in the second file chain[2] points at index 99
     // of a 4-entry table. (The chains as read and the report: the golden dump of the same tables.)
     const std::string description = "elf32 le rel\nsection .text data=00\nsymbol first section=.text\n"
                                     "symbol second section=.text\nsymbol third value=3 section=.text\n"

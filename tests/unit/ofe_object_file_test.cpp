@@ -1,26 +1,20 @@
 // Object files: identification of the format from the first bytes, the error status and the lifecycle
 // checks shared by an object file and its tables. (How archive members are opened, the golden cases show.)
-#include <gtest/gtest.h>
-
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "ofe/object_file.h"
 #include "ofe/of_state_machine.h"
 #include "unit_support.h"
-#include "util/data_map.h"
-#include "util/pfile.h"
 
 using namespace OFE;
 
 namespace {
 
 // Hex `head`, with hex `tail` at byte 20, placed at `position` in a file of 64 more bytes and identified
-// from there with the size given; the result reads "format version endian target".
-std::string identify(const std::string& head, const std::string& tail = "", long position = 0, uint32_t size = 0,
-                     OF_FILE_INFO* out = nullptr) {
+// from there with the size given; the result reads "format version endian target start size".
+std::string identify(const std::string& head, const std::string& tail = "", long position = 0, uint32_t size = 0) {
     std::string content(static_cast<size_t>(position) + 64, '\0');
     const auto put = [&](const std::string& hex, size_t at) {
         for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -31,40 +25,33 @@ std::string identify(const std::string& head, const std::string& tail = "", long
     unit::temp_dir dir;
     PFILE* file = pfopen(dir.write("f", content).c_str(), "rb");
     std::fseek(pffile(file), position, SEEK_SET);
-    OF_FILE_INFO info;
-    info.handle = file;
-    info.size = size;
+    OF_FILE_INFO info{.handle = file, .size = size};
     OBJECT_FILE::identify(info);
     EXPECT_EQ(std::ftell(pffile(file)), position) << "the handle goes back to the object's start";
     pfclose(file);
-    if (out) *out = info;
     return std::to_string(info.format) + " " + std::to_string(info.format_version) + " " + std::to_string(info.endian) +
-           " " + std::to_string(info.target);
+           " " + std::to_string(info.target) + " " + std::to_string(info.start_offset) + " " +
+           std::to_string(info.size);
 }
 
 // An ELF object made in memory: no input, so nothing is read.
 std::unique_ptr<OBJECT_FILE> memory_object() {
-    OF_FILE_INFO info;
-    info.format = OF_FORMAT_ELF;
-    info.endian = OF_ENDIAN_LITTLE;
-    info.target = OF_TARGET_KITE;
+    const OF_FILE_INFO info{.format = OF_FORMAT_ELF, .endian = OF_ENDIAN_LITTLE, .target = OF_TARGET_KITE};
     return std::unique_ptr<OBJECT_FILE>(OBJECT_FILE::create(info, nullptr));
 }
 
-using report = std::pair<uint32_t, std::string>;
-
-// The pending error of an object, which is then cleared.
-report take(OBJECT_FILE& object) {
-    report r{object.error_code(), object.error_message()};
+// The pending error of an object as "code: message", which is then cleared.
+std::string take(OBJECT_FILE& object) {
+    std::string text = std::to_string(object.error_code()) + ": " + object.error_message();
     object.clear_error();
-    return r;
+    return text;
 }
 
 // What a handler was told, in order.
-std::vector<report> told;
+std::vector<std::string> told;
 bool handler_clears = false;
 void recording_handler(OBJECT_FILE* object, OF_ERROR code, const char* message) {
-    told.emplace_back(code, message);
+    told.push_back(std::to_string(code) + ": " + message);
     if (handler_clears) object->clear_error();
 }
 
@@ -89,47 +76,42 @@ TEST(Identify, MagicsByteOrdersVersionsTargetsAndExtent) {
         {elf("00", "0028"), "00000001", "2 4 2 1"}, {elf("03", "0091"), "00000001", "2 4 2 11"},
         {elf("01", "c800"), "00000001", "2 0 1 0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(identify(c.head, c.tail), c.expected) << c.head << " " << c.tail;
+    for (const auto& c : cases) EXPECT_EQ(identify(c.head, c.tail), c.expected + " 0 64") << c.head << " " << c.tail;
     // Version 1 magics name their target themselves; byte 20 means nothing to them.
     const std::map<unsigned, OF_TARGET> targets = {{0x97, 1}, {0x98, 4}, {0x99, 6}, {0x9C, 5},
                                                    {0x9D, 3}, {0xA0, 2}, {0xA1, 7}, {0xA2, 9}};
     for (unsigned v = 0x90; v <= 0xA3; ++v) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", v);
+        const std::string hex = unit::hex(std::string(1, static_cast<char>(v)));
         const std::string target = std::to_string(targets.count(v) ? targets.at(v) : 0);
-        EXPECT_EQ(identify(hex + std::string("00"), "9d00"), "1 1 1 " + target) << v;
-        EXPECT_EQ(identify("00" + std::string(hex)), "1 1 2 " + target) << v;
+        EXPECT_EQ(identify(hex + "00", "9d00"), "1 1 1 " + target + " 0 64") << v;
+        EXPECT_EQ(identify("00" + hex), "1 1 2 " + target + " 0 64") << v;
     }
-
-    OF_FILE_INFO info;
-    identify("c200", "", 0, 0, &info);
-    EXPECT_EQ(std::pair(info.start_offset, info.size), std::pair(uint64_t{0}, 64u));
-    identify("c200", "", 40, 24, &info);
-    EXPECT_EQ(std::pair(info.start_offset, info.size), std::pair(uint64_t{40}, 24u));
-    identify("c200", "", 40, 0, &info);
-    EXPECT_EQ(info.size, 104u) << "size 0 takes the position of the end, whatever the start";
+    EXPECT_EQ(identify("c200", "", 40, 24), "1 3 1 0 40 24");
+    EXPECT_EQ(identify("c200", "", 40, 0), "1 3 1 0 40 104") << "size 0: the end's position";
 }
 
 TEST(ReportError, AWarningGivesWayASeriousErrorStaysAndTheHandlerSeesThePendingOneFirst) {
     auto object = memory_object();
-    object->report_error(OF_ERR_WARNING, "first %d", 1);
-    EXPECT_STREQ(object->error_message(), "first 1");
-    object->report_error(OF_ERR_ILLEGAL_OPERATION, "second");
-    for (OF_ERROR later : {OF_ERR_WARNING, OF_ERR_CORRUPTED, OF_ERR_INTERNAL, OF_ERR_DEVELOPMENT})
-        object->report_error(later, "dropped");
-    EXPECT_EQ(take(*object), report(OF_ERR_ILLEGAL_OPERATION, "second"));
-    EXPECT_EQ(take(*object), report(OF_ERR_NONE, ""));
+    // Reports made in turn (codes: 3 corrupted, 4 warning, 5 illegal operation, 6 value truncated, 7 internal,
+    // 8 development; the message is the position) and the one left pending: a warning gives way, a serious
+    // error stays; warnings keep out warnings, and a development issue keeps them out too, but not worse errors.
+    const std::pair<std::vector<uint32_t>, std::string> sequences[] = {
+        {{4}, "4: 0"}, {{4, 5, 4, 3, 7, 8}, "5: 1"}, {{6, 4}, "6: 0"}, {{6, 8, 4, 6, 8}, "8: 1"}, {{8, 3}, "3: 1"},
+        {{}, "0: "}};
+    for (const auto& [codes, pending] : sequences) {
+        for (size_t i = 0; i < codes.size(); ++i) object->report_error(static_cast<OF_ERROR>(codes[i]), "%zu", i);
+        EXPECT_EQ(take(*object), pending);
+    }
 
-    // Warnings keep out warnings; a development issue also keeps them out, but not worse errors.
-    object->report_error(OF_ERR_VALUE_TRUNCATED, "truncated");
-    object->report_error(OF_ERR_WARNING, "dropped");
-    EXPECT_EQ(object->error_code(), OF_ERR_VALUE_TRUNCATED);
-    object->report_error(OF_ERR_DEVELOPMENT, "development");
-    for (OF_ERROR later : {OF_ERR_WARNING, OF_ERR_VALUE_TRUNCATED, OF_ERR_DEVELOPMENT})
-        object->report_error(later, "dropped");
-    EXPECT_STREQ(object->error_message(), "development");
-    object->report_error(OF_ERR_CORRUPTED, "corrupted");
-    EXPECT_EQ(take(*object), report(OF_ERR_CORRUPTED, "corrupted"));
+    // Messages are cut at 4095 bytes, and file data need an input.
+    const std::string longer(5000, 'x');
+    object->report_error(OF_ERR_CORRUPTED, "%s", longer.c_str());
+    EXPECT_EQ(take(*object), "3: " + longer.substr(0, 4095));
+
+    DATA_MAP map;
+    object->get_file_data(map, 0, 4);
+    EXPECT_EQ(take(*object), "7: illegal call to OBJECT_FILE::get_file_data() when the OBJECT_FILE object was not read "
+                             "from an input file");
 
     // The handler sees the pending error first and may clear it.
     told.clear();
@@ -137,24 +119,9 @@ TEST(ReportError, AWarningGivesWayASeriousErrorStaysAndTheHandlerSeesThePendingO
     object->set_error_handler(recording_handler);
     object->report_error(OF_ERR_ILLEGAL_OPERATION, "held");
     object->report_error(OF_ERR_WARNING, "kept out");
-    EXPECT_EQ(told, (std::vector<report>{{5, "held"}, {5, "held"}}));
-    told.clear();
     handler_clears = true;
     object->report_error(OF_ERR_WARNING, "let in");
-    EXPECT_EQ(told, (std::vector<report>{{5, "held"}, {4, "let in"}}));
-    handler_clears = false;
-    object->set_error_handler(nullptr);
-    object->clear_error();
-
-    // Messages are cut at 4095 bytes, and file data need an input.
-    const std::string longer(5000, 'x');
-    object->report_error(OF_ERR_CORRUPTED, "%s", longer.c_str());
-    EXPECT_EQ(take(*object).second, longer.substr(0, 4095));
-
-    DATA_MAP map;
-    object->get_file_data(map, 0, 4);
-    EXPECT_EQ(take(*object), report(OF_ERR_INTERNAL, "illegal call to OBJECT_FILE::get_file_data() when the "
-                                                     "OBJECT_FILE object was not read from an input file"));
+    EXPECT_EQ(told, (std::vector<std::string>{"5: held", "5: held", "5: held", "4: let in"}));
 }
 
 namespace {
@@ -176,8 +143,9 @@ public:
     std::vector<int32_t> progressed, reverted;
 };
 
+// An illegal-operation report of a state check.
 std::string lifecycle_text(const char* now, const char* how, const char* s) {
-    return std::string("this OBJECT_FILE object is currently in the ") + now + " state, and " + how + " the " + s +
+    return std::string("5: this OBJECT_FILE object is currently in the ") + now + " state, and " + how + " the " + s +
            " state to perform the requested operation ";
 }
 
@@ -191,17 +159,17 @@ TEST(Lifecycle, StepsRunInOrderAndChecksAndFailuresReportOnTheOwner) {
     EXPECT_EQ(failing.progress_to_state(OF_STATE_SAVED), -1);
     EXPECT_EQ(failing.progressed, (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(failing.state(), OF_STATE_OPEN);
-    EXPECT_EQ(take(*file), report(OF_ERR_INTERNAL, "an error was encountered while progressing an OBJECT_FILE "
-                                                   "object from the locked to the formatted state"));
+    EXPECT_EQ(take(*file), "7: an error was encountered while progressing an OBJECT_FILE object from the locked to "
+                           "the formatted state");
 
     ASSERT_EQ(steps.progress_to_state(OF_STATE_FORMATTED), 0);
     EXPECT_EQ(steps.require_at_least_state(OF_STATE_LOCKED), 0);
     EXPECT_EQ(steps.require_at_least_state(OF_STATE_SAVED), -1);
-    EXPECT_EQ(take(*file), report(OF_ERR_ILLEGAL_OPERATION, lifecycle_text("formatted", "must be in at least", "saved")));
+    EXPECT_EQ(take(*file), lifecycle_text("formatted", "must be in at least", "saved"));
     EXPECT_EQ(steps.progress_to_state(OF_STATE_OPEN), -1);
-    EXPECT_EQ(take(*file).second, lifecycle_text("formatted", "cannot revert to", "open"));
+    EXPECT_EQ(take(*file), lifecycle_text("formatted", "cannot revert to", "open"));
     EXPECT_EQ(steps.revert_to_state(OF_STATE_SAVED), -1);
-    EXPECT_EQ(take(*file).second, lifecycle_text("formatted", "must be in at least", "saved"));
+    EXPECT_EQ(take(*file), lifecycle_text("formatted", "must be in at least", "saved"));
     ASSERT_EQ(steps.progress_to_state(OF_STATE_SAVED), 0);
     EXPECT_EQ(steps.progressed, (std::vector<int32_t>{1, 2, 3}));
 
@@ -209,8 +177,8 @@ TEST(Lifecycle, StepsRunInOrderAndChecksAndFailuresReportOnTheOwner) {
     steps.fail_revert = true;
     EXPECT_EQ(steps.revert_to_state(OF_STATE_OPEN), -1);
     EXPECT_EQ(steps.state(), OF_STATE_SAVED);
-    EXPECT_EQ(take(*file), report(OF_ERR_INTERNAL, "an error was encountered while reverting an OBJECT_FILE object "
-                                                   "from the saved to the open state"));
+    EXPECT_EQ(take(*file), "7: an error was encountered while reverting an OBJECT_FILE object from the saved to the "
+                           "open state");
     steps.fail_revert = false;
     EXPECT_EQ(steps.revert_to_state(OF_STATE_OPEN), 0);
     EXPECT_EQ(steps.reverted, (std::vector<int32_t>{0, 0}));
@@ -219,6 +187,6 @@ TEST(Lifecycle, StepsRunInOrderAndChecksAndFailuresReportOnTheOwner) {
     EXPECT_EQ(steps.effective_state(), OF_STATE_LOCKED) << "the owner's state when it is the larger";
     DATA_MAP map;
     file->get_file_data(map, 0, 4);  // the file's own operations check the file's state
-    EXPECT_EQ(take(*file).second, lifecycle_text("locked", "must be in at most", "open"));
+    EXPECT_EQ(take(*file), lifecycle_text("locked", "must be in at most", "open"));
     EXPECT_STREQ(state_name(4), "unknown");
 }
