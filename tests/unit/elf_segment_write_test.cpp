@@ -20,7 +20,6 @@ namespace {
 
 constexpr OF_TARGET i386 = OF_TARGET_ELF_MACHINE_BASE + 3;
 using ITEMS = std::vector<ELF_SEGMENT_ITEM>;
-using REPORTS = std::vector<std::string>;
 
 using unit::shell;
 
@@ -86,54 +85,40 @@ std::string program_headers(OBJECT_FILE* object) {
 }
 
 // For each family and byte order: the table after the file header, the text segment from offset 0, the data
-// segment at the first offset congruent to its address, .bss in memory only; what each segment holds shows in
-// the detailed dump. The file reads back with the same dump, readelf takes it without a warning and the
-// i386 one runs; read back, it finds the same contents from the addresses and, laid out afresh from them,
-// saves the same bytes.
+// segment at the first offset congruent to its address, .bss in memory only. The file reads back with the same
+// dump, readelf takes it without a warning and the i386 one runs; read back, it finds the same contents from
+// the addresses (shown in the detailed dump) and, laid out afresh from them, saves the same bytes.
 TEST(ElfSegmentWrite, ExecutablesBuiltFromNothingAreLaidOutAndReadBackTheSame) {
     const std::string expected = "6 off=34 va=8048034 pa=8048034 file=60 mem=60 flags=4 align=4\n"
                                  "1 off=0 va=8048000 pa=8048000 file=ac mem=ac flags=5 align=1000\n"
                                  "1 off=1010 va=804a010 pa=804a010 file=4 mem=104 flags=6 align=1000\n";
     for (const auto& [target, endian] : {std::pair{i386, OF_ENDIAN_LITTLE}, std::pair{OF_TARGET_ARM, OF_ENDIAN_BIG}}) {
         SCOPED_TRACE("target " + std::to_string(target));
-        unit::temp_dir dir;
-        const std::string path = dir.file("exe");
         auto object = executable(target, endian);
-        ASSERT_EQ(save_to(object.get(), path), 0);
-        EXPECT_EQ(taken(), REPORTS{});
+        const reread back(object.get());
         EXPECT_EQ(program_headers(object.get()), expected);
         EXPECT_EQ(as_elf_file(object.get())->section_table()->elf_section_at(3)->header().sh_offset, 0x1014u);
-
-        reread back(path);
-        ASSERT_NE(back.get(), nullptr);
-        EXPECT_EQ(taken(), REPORTS{});
         EXPECT_EQ(back->entry_point(), 0x080480a0u);
         EXPECT_EQ(contents_dump(back.get()), contents_dump(object.get()));  // the program headers too
-        object->set_detailed_dump(true);
-        const std::string dump = unit::dump_of(as_elf_file(object.get())->segment_table());
+        ELF_SEGMENT_TABLE* segments = as_elf_file(back.get())->segment_table();
+        EXPECT_FALSE(segments->lays_out_afresh());
+        EXPECT_EQ(segments->find_load_by_section(1), nullptr);
+        ASSERT_EQ(segments->recompute_contents(), 0);
+        EXPECT_EQ(segments->find_load_by_section(3), segments->segment_at(2));
+        EXPECT_TRUE(segments->lays_out_afresh());
+        back->set_detailed_dump(true);
+        const std::string dump = unit::dump_of(segments);
         EXPECT_NE(dump.find("        Flags:        r-x                 Alignment:    4096\n"
                             "        Contains:     Elf File Header\n"
                             "        Contains:     Segment 0 (PT_PHDR)\n"
                             "        Contains:     Section 1 (.text)\n\n"),
                   std::string::npos)
             << dump;
-        EXPECT_NE(dump.find("Section 3 (.bss)\n        Contains:     Section 2 (.data)\n\n"), std::string::npos);
-        ELF_SEGMENT_TABLE* segments = as_elf_file(back.get())->segment_table();
-        EXPECT_FALSE(segments->lays_out_afresh());
-        EXPECT_EQ(segments->find_load_by_section(1), nullptr);
-        ASSERT_EQ(segments->recompute_contents(), 0);
-        EXPECT_EQ(segments->segment_at(0)->contents(), ITEMS{});
-        EXPECT_EQ(segments->segment_at(1)->contents(),
-                  (ITEMS{{ELF_ITEM_FILE_HEADER, 0}, {ELF_ITEM_SEGMENT, 0}, {ELF_ITEM_SECTION, 1}}));
-        EXPECT_EQ(segments->segment_at(2)->contents(), (ITEMS{{ELF_ITEM_SECTION, 2}, {ELF_ITEM_SECTION, 3}}));
-        EXPECT_EQ(segments->find_load_by_section(3), segments->segment_at(2));
-        EXPECT_TRUE(segments->lays_out_afresh());
-        ASSERT_EQ(save_to(back.get(), dir.file("again")), 0);
-        EXPECT_EQ(taken(), REPORTS{});
-        EXPECT_EQ(unit::temp_dir::read(dir.file("again")), unit::temp_dir::read(path));
-        EXPECT_EQ(readelf_complaints(path), REPORTS{});
+        EXPECT_NE(dump.find("Section 2 (.data)\n        Contains:     Section 3 (.bss)\n\n"), std::string::npos);
+        EXPECT_EQ(reread(back.get()).hex(), back.hex());
+        EXPECT_EQ(readelf_complaints(back.path()), REPORTS{});
         if (target == i386) {  // status 126: the kernel did not execute it (a kernel without 32-bit support)
-            const auto [out, status] = shell("chmod +x '" + path + "' && '" + path + "'");
+            const auto [out, status] = shell("chmod +x '" + back.path() + "' && '" + back.path() + "'");
             EXPECT_TRUE(status == 0 || status == 126) << status << out;
         }
     }
@@ -143,10 +128,10 @@ TEST(ElfSegmentWrite, ExecutablesBuiltFromNothingAreLaidOutAndReadBackTheSame) {
 // file is locked after its PT_GNU_STACK moved to the end (deleted and added again): the same program headers.
 TEST(ElfSegmentWrite, ALinkedSharedObjectLaidOutAfreshKeepsItsProgramHeaders) {
     const std::string so = std::string(NMKITE_SOURCE_DIR) + "/examples/libutil-i386.so";
+    const REPORTS no_hash = {"3: a \"DT_HASH\" tag does not exist in the \".dynamic\" section; this tag is mandatory "
+                             "for shared object files"};  // the linker wrote only a GNU hash table
     for (const bool move_stack : {false, true}) {
-        unit::temp_dir dir;
-        reread linked(so, "libutil-i386.so");
-        ASSERT_NE(linked.get(), nullptr);
+        const reread linked(so, "libutil-i386.so");
         std::string expected = program_headers(linked.get());
         ELF_SEGMENT_TABLE* segments = as_elf_file(linked.get())->segment_table();
         if (move_stack) {
@@ -159,16 +144,13 @@ TEST(ElfSegmentWrite, ALinkedSharedObjectLaidOutAfreshKeepsItsProgramHeaders) {
         } else {
             ASSERT_EQ(segments->recompute_contents(), 0);
         }
-        ASSERT_EQ(save_to(linked.get(), dir.file("lib.so")), 0);
-        reread back(dir.file("lib.so"));
-        EXPECT_EQ(program_headers(back.get()), expected);
+        EXPECT_EQ(program_headers(reread(linked.get(), no_hash).get()), expected);
     }
 }
 
 // Deleted segments leave the table when the file is locked, and what segments hold follows both the segments
 // and the sections to their new indexes.
 TEST(ElfSegmentWrite, DeletedSegmentsAndSectionsLeaveTheTable) {
-    unit::temp_dir dir;
     auto object = executable(i386, OF_ENDIAN_LITTLE);
     ELF_SEGMENT_TABLE* segments = as_elf_file(object.get())->segment_table();
     object->section_table()->section_at(1)->set_run_address(0x080480c0);  // room for a fourth program header
@@ -182,8 +164,7 @@ TEST(ElfSegmentWrite, DeletedSegmentsAndSectionsLeaveTheTable) {
     EXPECT_TRUE(segments->modified());
     EXPECT_EQ(segments->find_by_type(ELF::PT_NOTE), note);
     ASSERT_TRUE(object->section_table()->delete_section(2));  // .data: .bss becomes section 2
-    ASSERT_EQ(save_to(object.get(), dir.file("exe")), 0);
-    EXPECT_EQ(taken(), REPORTS{});
+    (void)reread(object.get());
     EXPECT_EQ(as_elf_file(object.get())->header().e_phnum, 4u);
     EXPECT_EQ(segments->segment_at(2)->contents(), (ITEMS{{ELF_ITEM_SECTION, 2}, {ELF_ITEM_SEGMENT, 3}}));
     EXPECT_EQ(segments->raw_header(3).p_type, ELF::PT_NOTE);
@@ -213,39 +194,34 @@ TEST(ElfSegmentWrite, AddingSegmentsReportsWhatTheTableRefuses) {
 
 // A file that cannot be locked or laid out: the first report says why, and the file stays "open".
 TEST(ElfSegmentWrite, FilesThatCannotBeLaidOutAreReported) {
-    const auto text_at = [](uint32_t address) {
-        return [address](OBJECT_FILE* o, ELF_SEGMENT_TABLE*) {
-            o->section_table()->section_at(1)->set_run_address(address);
-        };
-    };
-    const std::pair<std::function<void(OBJECT_FILE*, ELF_SEGMENT_TABLE*)>, std::string> cases[] = {
-        {[](OBJECT_FILE* o, ELF_SEGMENT_TABLE*) { o->symbol_table()->symbol_at(0)->set_name("not_null"); },
+    const std::pair<std::function<void(ELF_FILE*, ELF_SEGMENT_TABLE*)>, std::string> cases[] = {
+        {[](ELF_FILE* f, ELF_SEGMENT_TABLE*) { f->symbol_table()->symbol_at(0)->set_name("not_null"); },
          "7: symbol 0 is not a NULL symbol"},
-        {[](OBJECT_FILE* o, ELF_SEGMENT_TABLE*) { as_elf_section(o->section_table()->section_at(0))->header().sh_type = 1; },
+        {[](ELF_FILE* f, ELF_SEGMENT_TABLE*) { f->section_table()->elf_section_at(0)->header().sh_type = 1; },
          "7: section 0 is not a NULL section"},
-        {[](OBJECT_FILE*, ELF_SEGMENT_TABLE* t) { (void)t->add_segment(segment_header(ELF::PT_PHDR, ELF::PF_R)); },
+        {[](ELF_FILE*, ELF_SEGMENT_TABLE* t) { (void)t->add_segment(segment_header(ELF::PT_PHDR, ELF::PF_R)); },
          "5: a PT_PHDR segment exists, but it is not contained by a PT_LOAD segment; PT_PHDR segments are required "
          "to be allocated to memory"},
-        {text_at(0x08047000),
+        {[](ELF_FILE* f, ELF_SEGMENT_TABLE*) { f->section_table()->section_at(1)->set_run_address(0x08047000); },
          "5: program segment contains a section whose vaddr (0x08047000) is less than the program segments "
          "(0x08048000)"},
-        {[](OBJECT_FILE*, ELF_SEGMENT_TABLE* t) {
+        {[](ELF_FILE*, ELF_SEGMENT_TABLE* t) {
              (void)t->add_segment(segment_header(ELF::PT_NOTE, ELF::PF_R, 0x08040000), t->segment_at(1));
          },
          "5: program segment contains a segment whose vaddr (0x08040000) is less than the program segments "
          "(0x08048000)"},
-        {text_at(0x08048040),
+        {[](ELF_FILE* f, ELF_SEGMENT_TABLE*) { f->section_table()->section_at(1)->set_run_address(0x08048040); },
          "5: made.o: section \".text\" at 0x08048040 overlaps what the PT_LOAD segment 1 holds before it"},
-        {[](OBJECT_FILE*, ELF_SEGMENT_TABLE* t) { t->segment_at(1)->header_for_change().p_vaddr = 0x08048010; },
+        {[](ELF_FILE*, ELF_SEGMENT_TABLE* t) { t->segment_at(1)->header_for_change().p_vaddr = 0x08048010; },
          "5: made.o: the PT_LOAD segment 1 holds the file header at offset 0, so its address (0x08048010) must be a "
          "multiple of its alignment (4096)"},
-        {[](OBJECT_FILE*, ELF_SEGMENT_TABLE* t) { t->segment_at(2)->header_for_change().p_type = ELF::PT_NOTE; },
+        {[](ELF_FILE*, ELF_SEGMENT_TABLE* t) { t->segment_at(2)->header_for_change().p_type = ELF::PT_NOTE; },
          "5: made.o: section \".data\" of the PT_NOTE segment 2 lies in no PT_LOAD segment"},
     };
     for (const auto& [change, report] : cases) {
         SCOPED_TRACE(report);
         auto object = executable(i386, OF_ENDIAN_LITTLE);
-        change(object.get(), as_elf_file(object.get())->segment_table());
+        change(as_elf_file(object.get()), as_elf_file(object.get())->segment_table());
         EXPECT_EQ(object->progress_to_state(OF_STATE_FORMATTED), -1);
         EXPECT_EQ(object->state(), OF_STATE_OPEN);
         const REPORTS got = taken();
