@@ -1,5 +1,5 @@
 // Golden case files: what they hold, and reading, rewriting and setting them up. The golden runner runs them;
-// the round trip reads their inputs.
+// the round trip and the hostile-input test take their inputs.
 //
 // A case file holds sections, each opened by a line "=== KIND [NAME]":
 //   === file NAME      a fixture description; the fixture builder writes NAME from it
