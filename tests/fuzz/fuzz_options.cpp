@@ -19,11 +19,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr const char* samples[] = {"kite-sample.qx", "libutil-i386.so", "libsample.a"};
-
-}  // namespace
+static constexpr const char* samples[] = {"kite-sample.qx", "libutil-i386.so", "libsample.a"};
 
 // The prefix goes right after the program's name: one that the command line sets comes later, and wins.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {

@@ -11,9 +11,7 @@
 
 #include "DIAG/diag.h"
 #include "DIAG/user_msg_api.h"
-#include "nm/nm_listing.h"
 #include "nm/nm_tool.h"
-#include "options/GENERATED_nmkite_MSYS/optobj.h"
 #include "util/pfile.h"
 
 using namespace OFE;
@@ -113,31 +111,12 @@ int run_tool(const std::vector<std::string>& words) {
 }
 
 void list_in_every_form(const std::string& path) {
-    using namespace nmkite_opt;
-    // Each form as its options' ids; the four forms list both tables in both forms, with every sort
-    // order and filter, the file names prepended and the QXCOFF-only symbols among them.
-    static const std::vector<std::vector<uint32_t>> forms = {
-        {},
-        {long_form, all_symbols, sort_by_value},
-        {dynamic_symbols, prepend_file_name, reverse_sort, globals_only},
-        {dynamic_symbols, long_form, no_sort, undefined_only},
-    };
-    const START& state = start();
-    PFILE* input = pfopen(path.c_str(), "rb");
-    if (!input) return;
-    for (const std::vector<uint32_t>& form : forms) {
-        OPT_STATE options(&nmkite_option_table);
-        for (uint32_t id : form) opt_set(&options, id);
-        NM_LISTING listing;  // a run of its own
-        listing.options = take_option_snapshot(&options);
-        listing.output = pfstdout();
-        try {
-            list_input(path.c_str(), input, listing);
-        } catch (const TOOL_EXIT&) {
-        }
-        restore(state);
+    static const std::vector<std::vector<std::string>> forms = {
+        {}, {"-l", "-a", "-n"}, {"-D", "-A", "-r", "-g"}, {"-D", "-l", "-p", "-u"}};
+    for (std::vector<std::string> words : forms) {
+        words.push_back(path);
+        (void)run_tool(words);
     }
-    pfclose(input);
 }
 
 }  // namespace fuzz

@@ -25,8 +25,7 @@ int run_tool(const std::vector<std::string>& words);
 
 // Lists the file at `path` as the tool lists an input file, once in each of four forms: short and long,
 // symbol table and dynamic symbols, with the sort orders and filters, file names prepended and the
-// QXCOFF-only symbols among them. The options are set as parsing would set them, each form a run of its
-// own as run_tool's are.
+// QXCOFF-only symbols among them: each form a run of run_tool.
 void list_in_every_form(const std::string& path);
 
 }  // namespace fuzz

@@ -11,6 +11,8 @@
 
 namespace golden {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 // The words of a line: split at blanks, a word in double quotes (backslash escapes) may hold blanks.
@@ -35,20 +37,19 @@ CASE read_case(const std::filesystem::path& path) {
     c.path = path;
     std::string kind, name, body;
     int line_no = 0, section_line = 0;
+    bool in_head = true;  // before the first expectation
     auto finish = [&]() {
         if (kind.empty()) return;
         const std::string where = path.string() + ":" + std::to_string(section_line);
-        if ((kind == "file" || kind == "text" || kind == "copy" || kind == "written") && name.empty())
-            throw std::runtime_error(where + ": section needs a file name");
-        if (kind == "file" || kind == "text" || kind == "copy") {
-            c.inputs.push_back(INPUT{kind, name, kind == "copy" ? body.substr(0, body.find('\n')) : body});
+        if (kind == "file" || kind == "text" || kind == "copy" || kind == "written") {
+            if (name.empty()) throw std::runtime_error(where + ": section needs a file name");
+            (kind == "written" ? c.written : c.inputs)
+                .push_back(FILE_SECTION{kind, name, kind == "copy" ? body.substr(0, body.find('\n')) : body});
         } else if (kind == "command") {
             c.command = split_words(body.substr(0, body.find('\n')));
             if (c.command.empty()) throw std::runtime_error(where + ": empty command");
         } else if (kind == "stdout" || kind == "stderr") {
             (kind == "stdout" ? c.out : c.err) = body;
-        } else if (kind == "written") {
-            c.written.push_back(WRITTEN{name, body});
         } else if (kind == "status") {
             c.status = std::stoi(body);
         } else {
@@ -64,9 +65,11 @@ CASE read_case(const std::filesystem::path& path) {
             name = words.size() > 1 ? words[1] : "";
             body.clear();
             section_line = line_no;
+            if (kind == "stdout" || kind == "stderr" || kind == "written" || kind == "status") in_head = false;
         } else {
-            (kind.empty() ? c.preamble : body) += line + "\n";
+            body += line + "\n";
         }
+        if (in_head) c.head += line + "\n";
     }
     finish();
     if (c.command.empty()) throw std::runtime_error(path.string() + ": no command section");
@@ -79,25 +82,16 @@ void write_case(const CASE& c) {
     auto section = [&](const std::string& head, const std::string& text) {
         out << "=== " << head << "\n" << text << (text.empty() || text.back() == '\n' ? "" : "\n");
     };
-    out << c.preamble;
-    for (const INPUT& input : c.inputs) section(input.kind + " " + input.name, input.content);
-    std::ostringstream command;
-    for (const std::string& w : c.command) {
-        if (&w != &c.command.front()) command << " ";
-        if (!w.empty() && w.find_first_of(" \t\"\\") == std::string::npos) command << w;
-        else command << std::quoted(w);
-    }
-    section("command", command.str());
+    out << c.head;
     section("stdout", c.out);
     section("stderr", c.err);
-    for (const WRITTEN& w : c.written) section("written " + w.name, w.text);
+    for (const FILE_SECTION& w : c.written) section("written " + w.name, w.content);
     section("status", std::to_string(c.status));
     std::ofstream(c.path, std::ios::binary | std::ios::trunc) << out.str();
 }
 
 std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir) {
     std::vector<std::filesystem::path> cases;
-    if (!std::filesystem::exists(dir)) return cases;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
         if (entry.is_regular_file() && entry.path().extension() == ".golden") cases.push_back(entry.path());
     std::sort(cases.begin(), cases.end());
@@ -105,7 +99,7 @@ std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir) 
 }
 
 void write_inputs(const CASE& c, const std::filesystem::path& dir, const std::filesystem::path& source_root) {
-    for (const INPUT& input : c.inputs) {
+    for (const FILE_SECTION& input : c.inputs) {
         const std::filesystem::path target = dir / input.name;
         std::filesystem::create_directories(target.parent_path());
         if (input.kind == "file")
@@ -115,6 +109,19 @@ void write_inputs(const CASE& c, const std::filesystem::path& dir, const std::fi
         else
             std::filesystem::copy_file(source_root / input.content, target);
     }
+}
+
+std::vector<std::pair<fs::path, std::string>> write_every_input(const fs::path& cases, const fs::path& dir,
+                                                                const fs::path& source_root) {
+    std::vector<std::pair<fs::path, std::string>> written;
+    for (const fs::path& file : find_cases(cases)) {
+        const std::string label = fs::relative(file, cases).replace_extension("").string();
+        const CASE c = read_case(file);
+        write_inputs(c, dir / label, source_root);
+        for (const FILE_SECTION& input : c.inputs)
+            if (input.kind != "text") written.emplace_back(dir / label / input.name, label + "/" + input.name);
+    }
+    return written;
 }
 
 }  // namespace golden

@@ -1,5 +1,5 @@
 // Golden case files: what they hold, and reading, rewriting and setting them up. The golden runner runs them;
-// the round trip reads their inputs.
+// the round trip and the hostile-input test take their inputs.
 //
 // A case file holds sections, each opened by a line "=== KIND [NAME]":
 //   === file NAME      a fixture description; the fixture builder writes NAME from it
@@ -18,37 +18,34 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace golden {
 
-// One input written into the case's temporary directory before the command runs.
-struct INPUT {
-    std::string kind;     // file, text or copy: the section's kind
+// A file of a case: an input written into the case's temporary directory before the command runs, or a file
+// the command must leave there (kind "written").
+struct FILE_SECTION {
+    std::string kind;     // file, text, copy or written: the section's kind
     std::string name;     // file name in the temporary directory
-    std::string content;  // fixture description, verbatim text, or the path to copy (from the source root)
-};
-
-// A file the command must leave in the temporary directory, with its exact contents.
-struct WRITTEN {
-    std::string name;
-    std::string text;
+    std::string content;  // fixture description, verbatim text, the path to copy (from the source root), or
+                          // the exact contents the command writes
 };
 
 struct CASE {
     std::filesystem::path path;
-    std::string preamble;          // comment lines before the first section, kept on rewrite
-    std::vector<INPUT> inputs;
+    std::string head;              // the text before the first expectation, kept on rewrite
+    std::vector<FILE_SECTION> inputs;
     std::vector<std::string> command;
     std::string out, err;  // the expected streams, byte for byte
-    std::vector<WRITTEN> written;
+    std::vector<FILE_SECTION> written;
     int status = 0;
 };
 
 // Reads a case file; throws std::runtime_error naming the line on a malformed one.
 CASE read_case(const std::filesystem::path& path);
 
-// Writes the case back with new expectations.
+// Writes the case back with new expectations after its head.
 void write_case(const CASE& c);
 
 // Every case file (*.golden) below a directory, sorted.
@@ -57,6 +54,12 @@ std::vector<std::filesystem::path> find_cases(const std::filesystem::path& dir);
 // Writes the case's inputs into `dir` under their names: fixtures built from their descriptions, texts, and
 // copies of files below `source_root`. Throws when an input cannot be made.
 void write_inputs(const CASE& c, const std::filesystem::path& dir, const std::filesystem::path& source_root);
+
+// Writes the inputs of every case below `cases` into a directory of `dir` named after the case, and returns each
+// file written but the texts, with its label: the case's name, '/' and the file's.
+std::vector<std::pair<std::filesystem::path, std::string>> write_every_input(const std::filesystem::path& cases,
+                                                                             const std::filesystem::path& dir,
+                                                                             const std::filesystem::path& source_root);
 
 // The whole contents of a file; empty when it cannot be read.
 std::string read_file(const std::filesystem::path& path);

@@ -46,14 +46,14 @@ TEST_P(Golden, Matches) {
     const int status = run_child(argv, (dir / ".stdout").string(), (dir / ".stderr").string(), dir.string()).status;
     // What the tool wrote: its two streams, then each file the case names.
     std::vector<std::string> got = {read_file(dir / ".stdout"), read_file(dir / ".stderr")};
-    for (const WRITTEN& w : c.written) got.push_back(read_file(dir / w.name));
+    for (const FILE_SECTION& w : c.written) got.push_back(read_file(dir / w.name));
     fs::remove_all(dir);
     if (NMKITE_TEXT_MODE_TOOL)  // every CR LF becomes LF
         for (std::string& text : got)
             for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
 
     std::vector<std::string*> want = {&c.out, &c.err};
-    for (WRITTEN& w : c.written) want.push_back(&w.text);
+    for (FILE_SECTION& w : c.written) want.push_back(&w.content);
     bool same = status == c.status;
     for (size_t i = 0; i < got.size(); ++i) same = same && got[i] == *want[i];
     if (!same && std::getenv("NMKITE_GOLDEN_UPDATE")) {

@@ -37,30 +37,17 @@ constexpr long memory_limit_kib = 100 * 1024;
 #endif
 constexpr int cpu_limit_seconds = 10;
 
-// The undamaged inputs: real objects and libraries, and fixture-built files of each format.
+// This process's working directory: made by each test, removed at its end.
+const fs::path dir = fs::temp_directory_path() / ("nmkite-hostile-" + std::to_string(getpid()));
+
+// The undamaged inputs: every input of the golden cases, fixture-built files of every format and real compiler
+// and archiver output.
 std::vector<bytes> seeds() {
     std::vector<bytes> out;
-    for (const char* p : {"examples/hello-i386.o", "examples/hello-ppc-be.o", "examples/libsample.a",
-                          "examples/kite-sample.qx", "tests/golden/inputs/dynamic/libsysv.so",
-                          "tests/golden/inputs/dynamic/pie.exe", "tests/golden/inputs/dynamic/libgnuhash.so",
-                          "tests/golden/inputs/archive/libreal.a"}) {
-        const std::string file = golden::read_file(fs::path(NMKITE_SOURCE_DIR) / p);
+    for (const auto& [path, label] : golden::write_every_input(NMKITE_GOLDEN_DIR, dir / "seeds", NMKITE_SOURCE_DIR)) {
+        const std::string file = golden::read_file(path);
         out.emplace_back(file.begin(), file.end());
     }
-    const char* descriptions[] = {
-        "qxcoff v0 le\nopthdr\nsection .text halves=1,2,3 flags=text\nsection .data halves=4 flags=data\n"
-        "reloc .text vaddr=1 symndx=1 type=16\nlnno .text addr=1 line=0\nlnno .text addr=2 line=2\n"
-        "symbol f.c scnum=debug sclass=file auxfile=\"f.c\"\nsymbol _main scnum=.text type=int:func auxsize=3\n"
-        "symbol .bf scnum=.text sclass=101 auxline=7\nsymbol a_long_symbol_name scnum=.data\n",
-        "qxcoff v1 be\nsection .text halves=1,2 flags=text\nsection .bss size=4 flags=bss\n"
-        "symbol _x value=1 scnum=.text\nsymbol _tag scnum=debug sclass=10 type=struct auxsize=8 auxnext=3\n"
-        "symbol another_long_name scnum=abs\n",
-        "archive filenames\nmember a_long_member_name_here.o\n    elf32 be rel\n    section .text data=00\n"
-        "    symbol f section=.text\nmember short.o\n    qxcoff v2 le\n    symbol _g scnum=abs\n",
-        "elf32 le exec\nsection .text data=00112233 flags=ax\nsymbol main section=.text type=func\n"
-        "dynsym main section=.text type=func\ndynsym ext\ndynamic needed \"libk.so\"\ngnuhash\n",
-    };
-    for (const char* d : descriptions) out.push_back(fixture::build(d));
     return out;
 }
 
@@ -106,12 +93,8 @@ std::string run_within_bounds(const std::vector<std::string>& argv, const fs::pa
            " s\n" + (report ? text.substr(0, 2000) : "");
 }
 
-// This process's working directory: made by each test, removed at its end.
-const fs::path dir = fs::temp_directory_path() / ("nmkite-hostile-" + std::to_string(getpid()));
-
 TEST(HostileInputs, EveryDamagedFileEndsCleanlyWithinBounds) {
     const std::vector<bytes> originals = seeds();
-    fs::create_directories(dir);
     const std::vector<std::string> forms[] = {{}, {"-l"}, {"-D"}, {"-A", "-a", "-n"}};
     std::mt19937 rng(20261205);
     int failures = 0;

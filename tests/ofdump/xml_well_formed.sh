@@ -20,11 +20,9 @@ check() {
     got=$?
     [ "$want" = - ] || [ "$got" -eq "$want" ] ||
         fail "ofdump --xml on the $name ended with status $got, not $want: $(head -5 "$work/$name.err")"
-    if ! "$xmllint" --noout "$work/$name.xml"; then
-        fail "xmllint refuses the document of the $name"
-    elif [ "$(sed -n 2p "$work/$name.xml")" != "<object_files>" ]; then
+    "$xmllint" --noout "$work/$name.xml" || fail "xmllint refuses the document of the $name"
+    [ "$(sed -n 2p "$work/$name.xml")" = "<object_files>" ] ||
         fail "the document of the $name does not start with <object_files>"
-    fi
 }
 
 cd "$src/examples" && check samples 0 ./*.o ./*.so ./*.a ./*.qx

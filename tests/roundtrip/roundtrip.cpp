@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,17 +60,6 @@ struct SOURCE {
     std::string display() const { return container.empty() ? name : container + "(" + name + ")"; }
 };
 
-// Opens the object a source describes, its reports collected in `reports`; null when it is not one. The
-// handle is closed by the caller.
-OBJECT_FILE* open_object(const SOURCE& src, PFILE*& handle, std::vector<std::string>& reports) {
-    handle = pfopen(src.path.c_str(), "rb");
-    if (!handle) return nullptr;
-    std::fseek(pffile(handle), static_cast<long>(src.offset), SEEK_SET);
-    collected = &reports;
-    return OBJECT_FILE::open(handle, src.size, src.name.c_str(), collect,
-                             src.container.empty() ? nullptr : src.container.c_str());
-}
-
 // The whole information dump, raw data and the detailed segment table included.
 std::string dump_of(OBJECT_FILE* object) {
     for (const OF_DUMP_CATEGORY& c : OBJECT_FILE::dump_categories()) (void)object->select_dump_category(c.name, true);
@@ -89,28 +77,24 @@ std::string dump_of(OBJECT_FILE* object) {
 // The dump with what a new layout changes taken out: file offsets and the file's length become "*", an archive
 // member's place goes, and blank runs become one blank (a wider value moves the columns after it).
 std::string masked(const std::string& dump, bool drop_time_stamp) {
-    static const char* const offsets[] = {"File Offset:", "Reloc File Offset:", "Line File Offset:", "Line Offset:",
-                                          "Symbol Table File Offset:", "String Table File Offset:", "File Length:"};
+    // "File Offset:" also ends the labels of the relocations', line numbers', symbol and string tables' offsets.
+    static const char* const offsets[] = {"File Offset:", "Line Offset:", "File Length:"};
     std::istringstream in(dump);
     std::string out, line;
     while (std::getline(in, line)) {
         if (line.find("File Offset in Archive:") != std::string::npos) continue;
         if (drop_time_stamp && line.find("Time Stamp:") != std::string::npos) continue;
-        // The number after each label (blanks between) becomes "*" (a label inside a longer one then finds "*").
+        // The number after each label (blanks between) becomes "*".
         for (const char* label : offsets) {
             for (size_t at = line.find(label); at != std::string::npos; at = line.find(label, at + 1)) {
-                size_t value = at + std::strlen(label);
-                while (value < line.size() && line[value] == ' ') ++value;
-                size_t end = value;
-                while (end < line.size() && (std::isxdigit(static_cast<unsigned char>(line[end])) || line[end] == 'x'))
-                    ++end;
+                const size_t value = std::min(line.find_first_not_of(' ', at + std::strlen(label)), line.size());
+                const size_t end = std::min(line.find_first_not_of("0123456789abcdefABCDEFx", value), line.size());
                 if (end > value) line.replace(value, end - value, "*");
             }
         }
-        std::string squeezed;
-        for (char c : line)
-            if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' ')) squeezed.push_back(c);
-        out += squeezed + "\n";
+        const auto blanks = [](char a, char b) { return a == ' ' && b == ' '; };
+        line.erase(std::unique(line.begin(), line.end(), blanks), line.end());
+        out += line + "\n";
     }
     return out;
 }
@@ -126,19 +110,37 @@ std::string first_difference(const std::string& a, const std::string& b) {
     return "line " + std::to_string(number) + ": " + line(a) + " / " + line(b);
 }
 
-// Saves the object to `path` and deletes it; true when it was saved.
-bool save_object(OBJECT_FILE* object, const fs::path& path) {
-    PFILE* out = pfopen(path.c_str(), "wb");
-    if (!out) return false;
-    OF_FILE_INFO info;
-    info.handle = out;
-    info.name = object->name();
-    const int result = object->save(info);
-    std::fflush(pffile(out));
-    // The object holds the handle now: it goes first.
-    delete object;
-    pfclose(out);
-    return result == 0;
+// One pass over the object a source describes: opens it, dumps it when `dump`, and saves it to `out` when that
+// is not empty. The reports of reading and dumping go to `read`, those of saving to `writing`.
+struct PASS {
+    bool object = false, saved = false;  // it is an object; it was saved
+    std::string dump;
+};
+PASS pass(const SOURCE& src, bool dump, const fs::path& out, std::vector<std::string>& read,
+          std::vector<std::string>& writing) {
+    PASS result;
+    PFILE* handle = pfopen(src.path.c_str(), "rb");
+    if (!handle) return result;
+    std::fseek(pffile(handle), static_cast<long>(src.offset), SEEK_SET);
+    collected = &read;
+    OBJECT_FILE* object = OBJECT_FILE::open(handle, src.size, src.name.c_str(), collect,
+                                            src.container.empty() ? nullptr : src.container.c_str());
+    result.object = object != nullptr;
+    if (object && dump) result.dump = dump_of(object);
+    PFILE* saved = object && !out.empty() ? pfopen(out.c_str(), "wb") : nullptr;
+    if (saved) {
+        collected = &writing;
+        OF_FILE_INFO info;
+        info.handle = saved;
+        info.name = object->name();
+        result.saved = object->save(info) == 0;
+        std::fflush(pffile(saved));
+    }
+    delete object;  // it holds the output's handle: it goes first
+    if (saved) pfclose(saved);
+    pfclose(handle);
+    collected = nullptr;
+    return result;
 }
 
 // ---- The run ----
@@ -183,48 +185,32 @@ private:
     // Saves one object, reads it back and saves that again, and judges the outcome; nothing when the source is
     // not an object.
     void object(const SOURCE& src) {
-        const fs::path out = work / std::to_string(serial_++);
-        std::vector<std::string> read_before, reports;  // reading and dumping the input; the writer's reports
-        PFILE* handle = nullptr;
+        const fs::path out = work / std::to_string(serial_++), second = out.string() + ".again";
+        // Reading and dumping the input, and the saved file; what saving reports; what goes unused.
+        std::vector<std::string> read_before, read_after, reports, ignored;
         serious_report = false;
-        OBJECT_FILE* original = open_object(src, handle, read_before);
-        if (!original) {
-            pfclose(handle);
-            return;
-        }
-        const std::string before = dump_of(original);
-        delete original;
-        pfclose(handle);
+        const PASS input = pass(src, true, "", read_before, ignored);
+        if (!input.object) return;
         const std::string name = src.display();
         seen_.insert(name);
         if (serious_report) {  // a damaged input: what the library makes of it is not a round trip
             ++damaged_;
-            collected = nullptr;
             return;
         }
-        std::vector<std::string> ignored, read_after;
-        OBJECT_FILE* again = open_object(src, handle, ignored);
-        collected = &reports;
-        const bool saved = again && save_object(again, out);
-        pfclose(handle);
+        const bool saved = pass(src, false, out, ignored, reports).saved;
         bool dump_same = false, second_same = false;
         std::string difference;
         if (saved) {
-            OBJECT_FILE* reread = open_object(SOURCE{out, 0, 0, src.name, src.container}, handle, read_after);
-            const std::string after = reread ? dump_of(reread) : "";
-            const fs::path second = out.string() + ".again";
-            collected = &reports;
-            second_same = reread && save_object(reread, second) && read_file(out) == read_file(second);
-            pfclose(handle);
+            const PASS reread = pass(SOURCE{out, 0, 0, src.name, src.container}, true, second, read_after, reports);
+            second_same = reread.saved && read_file(out) == read_file(second);
             fs::remove(second);
-            const std::string a = masked(before, false);
-            const std::string b = masked(after, before.find("Time Stamp:") == std::string::npos);
+            const std::string a = masked(input.dump, false);
+            const std::string b = masked(reread.dump, input.dump.find("Time Stamp:") == std::string::npos);
             dump_same = a == b && read_after == read_before;
             difference = a != b ? " dump " + first_difference(a, b)
                                 : " dump: reading reports " + std::to_string(read_after.size()) + ", not " +
                                       std::to_string(read_before.size()) + " as the input's";
         }
-        collected = nullptr;
         // What reading the input reports again while saving is the input's, not the writer's.
         std::erase_if(reports, [&](const std::string& report) {
             return std::find(read_before.begin(), read_before.end(), report) != read_before.end();
@@ -284,14 +270,9 @@ int main(int argc, char** argv) {
     }
     run.work = fs::temp_directory_path() / ("roundtrip-" + std::to_string(getpid()));
     fs::create_directories(run.work);
-    // Every input of the golden cases but their texts, written below the work directory, named by case and file.
-    for (const fs::path& file : cases.empty() ? std::vector<fs::path>{} : golden::find_cases(cases)) {
-        const std::string label = fs::relative(file, cases).replace_extension("").string();
-        const golden::CASE c = golden::read_case(file);
-        golden::write_inputs(c, run.work / "golden" / label, source_root);
-        for (const golden::INPUT& input : c.inputs)
-            if (input.kind != "text")
-                inputs.emplace_back(run.work / "golden" / label / input.name, label + "/" + input.name);
+    if (!cases.empty()) {
+        const auto golden_inputs = golden::write_every_input(cases, run.work / "golden", source_root);
+        inputs.insert(inputs.end(), golden_inputs.begin(), golden_inputs.end());
     }
     for (const auto& [path, label] : inputs) run.input(path, label);
     const int status = run.summary();

@@ -12,15 +12,11 @@ extern "C" void* xmalloc(unsigned long n) {
     return p;
 }
 
-namespace {
-void ignore_problem(OFE::ar_reader*, int, const char*) {}
-}  // namespace
-
 // The number of members of the archive `path`, or -1 when it is not one.
 extern "C" int ofe_plugin_count_members(const char* path) {
     OFE::PFILE* file = OFE::pfopen(path, "rb");
     if (!file) return -1;
-    OFE::ar_reader* reader = OFE::ar_open(path, file, ignore_problem);
+    OFE::ar_reader* reader = OFE::ar_open(path, file, nullptr);
     int count = -1;
     if (OFE::ar_is_archive(reader)) {
         OFE::ar_read_index(reader);
