@@ -110,9 +110,11 @@ std::string metadata_of(const OF_SYMBOL* s) {
     if (!s->has_metadata()) return "none";
     std::string text = std::string(s->metadata_mark_a() ? "A" : "-") + (s->metadata_mark_b() ? "B" : "-") +
                        (s->metadata_mark_c() ? "C" : "-") + (s->metadata_mark_d() ? "D" : "-");
-    text += s->has_metadata_location() ? " " + std::to_string(s->metadata_location()) : " -";
-    text += s->has_metadata_text() ? std::string(" ") + s->metadata_text() : " -";
-    for (const std::string& m : s->metadata_strings()) text += " " + m;
+    text += ' ';
+    text += s->has_metadata_location() ? std::to_string(s->metadata_location()) : "-";
+    text += ' ';
+    text += s->has_metadata_text() ? s->metadata_text() : "-";
+    for (const std::string& m : s->metadata_strings()) text.append(" ").append(m);
     return text;
 }
 
