@@ -64,6 +64,8 @@ public:
         object_.reset();
         if (handle_) pfclose(handle_);
     }
+    reread(const reread&) = delete;
+    reread& operator=(const reread&) = delete;
     OBJECT_FILE* get() const { return object_.get(); }
     OBJECT_FILE* operator->() const { return object_.get(); }
     const std::string& path() const { return path_; }
